@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine for Morvane, builds it, and runs it or its tests.
+#   ./build.sh run [ARGS...]   install what is missing, build, start Morvane
+#   ./build.sh test            install what is missing, build, run every test
+#   ./build.sh build           install what is missing and build
+# The build goes to ./build (or $MORVANE_BUILD_DIR).
+set -euo pipefail
+cd "$(dirname "$0")"
+
+# Exactly what the build, the programs and the tests need.
+PACKAGES=(
+    cmake g++ make pkg-config
+    qt6-base-dev qt6-multimedia-dev libqt6svg6-dev
+    libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
+    ffmpeg libavcodec-extra
+)
+
+install_packages() {
+    local missing=()
+    for package in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"
+}
+
+build_dir=${MORVANE_BUILD_DIR:-build}
+
+build() {
+    cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build "$build_dir" -j "$(nproc)"
+}
+
+command=${1:-run}
+[ $# -gt 0 ] && shift
+case "$command" in
+run)
+    install_packages
+    build
+    exec "$build_dir/program/morvane" "$@"
+    ;;
+test)
+    install_packages
+    build
+    ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)"
+    ;;
+build)
+    install_packages
+    build
+    ;;
+*)
+    echo "usage: $0 run|test|build" >&2
+    exit 2
+    ;;
+esac

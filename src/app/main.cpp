@@ -1,0 +1,12 @@
+#include "app/CMorvaneApp.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Morvane"));
+    QApplication::setApplicationName(QStringLiteral("Morvane"));
+    CMorvaneApp app;
+    app.InitInstance();
+    return app.ExitInstance();
+}

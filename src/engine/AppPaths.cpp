@@ -1,0 +1,54 @@
+#include "engine/AppPaths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+
+QString& ProgramDirOverride() {
+    static QString dir;
+    return dir;
+}
+
+} // namespace
+
+namespace AppPaths {
+
+QString WithTrailingSeparator(const QString& dir) {
+    if (dir.isEmpty())
+        return dir;
+    QString native = QDir::toNativeSeparators(dir);
+    const QChar sep = QDir::separator();
+    while (native.size() > 1 && (native.endsWith(sep) || native.endsWith(u'/')))
+        native.chop(1);
+    if (native == sep)
+        return native;
+    return native + sep;
+}
+
+QString ProgramDir() {
+    if (!ProgramDirOverride().isEmpty())
+        return ProgramDirOverride();
+    return WithTrailingSeparator(QCoreApplication::applicationDirPath());
+}
+
+void SetProgramDir(const QString& dir) {
+    ProgramDirOverride() = WithTrailingSeparator(QDir(dir).absolutePath());
+}
+
+QString ProfileDir() {
+    return ProgramDir() + QStringLiteral("app") + QDir::separator();
+}
+
+QString WritableDir() {
+    const QString programDir = ProgramDir();
+    if (QFileInfo(programDir).isWritable())
+        return programDir;
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    QDir().mkpath(data);
+    return WithTrailingSeparator(data);
+}
+
+} // namespace AppPaths

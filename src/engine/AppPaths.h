@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+// Folders the program works with. Every folder path ends with the native separator.
+namespace AppPaths {
+
+// The folder of the running program (set once at start-up from the executable).
+QString ProgramDir();
+// Overrides the program folder (start-up, tests).
+void SetProgramDir(const QString& dir);
+
+// The folder of the profile files: ProgramDir + "app".
+QString ProfileDir();
+
+// Where the program writes its own files (log.txt, RealMedia intermediates): the program
+// folder when it is writable, else the user's data folder.
+QString WritableDir();
+
+// A folder path with exactly one trailing native separator ("" stays "").
+QString WithTrailingSeparator(const QString& dir);
+
+} // namespace AppPaths

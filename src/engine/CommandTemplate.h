@@ -1,0 +1,39 @@
+#pragma once
+
+#include "engine/Job.h"
+
+#include <QDateTime>
+#include <QStringList>
+
+// An encoder command ready to run: the program and its arguments, never a shell string.
+struct CommandLine {
+    QStringList arguments; // the program first, then its arguments
+
+    bool IsEmpty() const { return arguments.isEmpty(); }
+    QString Program() const { return arguments.value(0); }
+    QStringList ProgramArguments() const { return arguments.mid(1); }
+    // The command as one line for logs; arguments with blanks or quotes are quoted.
+    QString Printable() const;
+};
+
+// One word of a template: its text and whether any part of it was written in quotes.
+struct TemplateWord {
+    QString text;
+    bool quoted = false;
+};
+
+// Splits a template into words: blanks separate them, double quotes group and are removed,
+// a backslash is an ordinary character (so Windows paths survive).
+QList<TemplateWord> SplitCommandTemplate(const QString& commandTemplate);
+
+// "%d-%02d-%02d %02d:%02d:%02d" of a local time, as "$TIMESTAMP" gives it.
+QString FormatTimestamp(const QDateTime& time);
+
+// Expands a profile's command template for a job. The template is split into words first,
+// then "$INPUT_FILE", "$START", "$LENGTH", "$TIMESTAMP", "$OUTPUT_DIR" and "$OUTPUT_FILE"
+// are replaced inside each word, so a value can never add or split an argument. Values are
+// inserted as they are and never scanned again for variables. Blanks at both ends of a word
+// written without quotes are dropped, and such a word left empty is dropped.
+CommandLine ExpandCommandTemplate(const QString& commandTemplate, const Job& job,
+                                  const QString& outputDir,
+                                  const QDateTime& now = QDateTime::currentDateTime());

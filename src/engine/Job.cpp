@@ -1,0 +1,55 @@
+#include "engine/Job.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+qsizetype FileNameStart(const QString& path) {
+    return std::max(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/')) + 1;
+}
+
+} // namespace
+
+Job Job::FromPath(const QString& path, double clipLength) {
+    Job job;
+    job.sourcePath = path;
+    job.baseName = BaseNameOf(path);
+    job.outputName = job.baseName;
+    job.endTime = clipLength;
+    job.isRealMedia = IsRealMediaPath(path) ? 1 : 0;
+    return job;
+}
+
+QString SourceFileNameOf(const QString& path) {
+    return path.mid(FileNameStart(path));
+}
+
+QString BaseNameOf(const QString& path) {
+    const QString fileName = SourceFileNameOf(path);
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    // A name that has no dot, or only a leading one, has no extension to strip:
+    // an empty base name would hide the output and make every such job collide.
+    if (dot <= 0)
+        return fileName;
+    return fileName.left(dot);
+}
+
+bool IsRealMediaPath(const QString& path) {
+    const qsizetype start = FileNameStart(path);
+    const qsizetype dot = path.lastIndexOf(u'.');
+    if (dot < start)
+        return false;
+    return path.indexOf(QStringLiteral("rm"), dot) >= 0;
+}
+
+QString FormatHms(double seconds) {
+    // Truncation toward zero, clamped so that absurd values cannot overflow.
+    constexpr double limit = double(std::numeric_limits<qint64>::max() / 2);
+    double t = std::trunc(seconds);
+    if (std::isnan(t))
+        t = 0;
+    t = std::clamp(t, -limit, limit);
+    const auto s = static_cast<qint64>(t);
+    return QString::asprintf("%02lld:%02lld:%02lld", s / 3600, (s % 3600) / 60, s % 60);
+}

@@ -1,0 +1,54 @@
+#include "engine/JobList.h"
+
+#include <QSet>
+
+qsizetype JobList::Append(const Job& job) {
+    jobs.append(job);
+    UpdateOutputNames(jobs.size() - 1);
+    return jobs.size() - 1;
+}
+
+void JobList::Set(qsizetype index, const Job& job) {
+    // The output name belongs to the list, whatever the caller's copy holds.
+    const QString outputName = jobs[index].outputName;
+    const bool renamed = jobs[index].baseName != job.baseName;
+    jobs[index] = job;
+    jobs[index].outputName = outputName;
+    if (renamed)
+        UpdateOutputNames(index);
+}
+
+void JobList::RemoveAt(qsizetype index) {
+    jobs.removeAt(index);
+    UpdateOutputNames(index);
+}
+
+void JobList::Clear() {
+    jobs.clear();
+}
+
+void JobList::ResetProgress() {
+    for (Job& job : jobs) {
+        job.finished = 0;
+        job.sizeKB = 0;
+        job.framesPerSecond = 0.0;
+        job.encodedTime = 0.0;
+    }
+}
+
+// A job whose base name an earlier job already uses gets " (2)", " (3)", ...: the same
+// file added twice with two trims must give two output files.
+void JobList::UpdateOutputNames(qsizetype from) {
+    QSet<QString> taken;
+    taken.reserve(jobs.size());
+    for (qsizetype i = 0; i < from && i < jobs.size(); ++i)
+        taken.insert(jobs[i].outputName);
+    for (qsizetype i = from; i < jobs.size(); ++i) {
+        Job& job = jobs[i];
+        QString name = job.baseName;
+        for (int n = 2; taken.contains(name); ++n)
+            name = QStringLiteral("%1 (%2)").arg(job.baseName).arg(n);
+        job.outputName = name;
+        taken.insert(name);
+    }
+}

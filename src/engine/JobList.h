@@ -1,0 +1,32 @@
+#pragma once
+
+#include "engine/Job.h"
+
+#include <QList>
+
+// The ordered list of jobs. Index i is row i of the job list view.
+class JobList {
+public:
+    qsizetype Count() const { return jobs.size(); }
+    bool IsValidIndex(qsizetype index) const { return index >= 0 && index < jobs.size(); }
+    const Job& At(qsizetype index) const { return jobs.at(index); }
+
+    // Appends a job and returns its index.
+    qsizetype Append(const Job& job);
+    // Writes a whole record back at index (the engine's copy-change-store cycle).
+    void Set(qsizetype index, const Job& job);
+    void RemoveAt(qsizetype index);
+    void Clear();
+
+    // Clears the figures of every job before a batch: finished, size, speed and encoded
+    // time. The phase and the RealMedia export fields stay as they are.
+    void ResetProgress();
+
+    auto begin() const { return jobs.cbegin(); }
+    auto end() const { return jobs.cend(); }
+
+private:
+    void UpdateOutputNames(qsizetype from);
+
+    QList<Job> jobs;
+};

@@ -1,0 +1,84 @@
+#include "profiles/Profile.h"
+
+#include <QDir>
+
+#include <limits>
+
+int ParseLeadingInt(const QString& text) {
+    qsizetype i = 0;
+    while (i < text.size() && (text.at(i) == u' ' || text.at(i) == u'\t'))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text.at(i) == u'+' || text.at(i) == u'-')) {
+        negative = text.at(i) == u'-';
+        ++i;
+    }
+    qint64 value = 0;
+    for (; i < text.size() && text.at(i) >= u'0' && text.at(i) <= u'9'; ++i) {
+        value = value * 10 + (text.at(i).unicode() - u'0');
+        if (value > std::numeric_limits<int>::max())
+            return negative ? std::numeric_limits<int>::min() : std::numeric_limits<int>::max();
+    }
+    return static_cast<int>(negative ? -value : value);
+}
+
+QStringList PassTemplates(const Profile& profile, OutputType type) {
+    const QStringList& values = profile.values;
+    const QList<int> positions = PassCount(type) == 1 ? QList<int>{1} : QList<int>{1, 2, 4};
+    QStringList templates;
+    for (const int position : positions) {
+        // A missing or blank template would run an undefined command line.
+        if (position >= values.size() || values.at(position).trimmed().isEmpty())
+            return {};
+        templates.append(values.at(position));
+    }
+    return templates;
+}
+
+ProfileResolution ResolveProfile(CProfileIniReader& reader, const QString& profileDir,
+                                 OutputType type, int listSelection) {
+    using Problem = ProfileResolution::Problem;
+    ProfileResolution result;
+    const QString fileName = ProfileFileName(type);
+    reader.SetFile(QDir(profileDir).filePath(fileName));
+
+    QStringList names;
+    const int count = reader.GetSectionNames(names);
+    if (count == 0) {
+        result.problem = Problem::NoProfiles;
+        result.message = QStringLiteral("The profile file %1 is missing or holds no profiles.")
+                             .arg(QDir::toNativeSeparators(reader.File()));
+        return result;
+    }
+    if (listSelection < 0) {
+        result.problem = Problem::NoProfileSelected;
+        result.message = QStringLiteral("No profile is selected. Please select a profile.");
+        return result;
+    }
+    const int position = listSelection + 1;
+    if (position >= count) {
+        result.problem = Problem::NoSuchProfile;
+        result.message =
+            QStringLiteral("The profile file %1 has no profile %2.").arg(fileName).arg(position);
+        return result;
+    }
+
+    Profile& profile = result.profile;
+    profile.position = position;
+    profile.sectionName = names.at(position);
+    profile.title = reader.GetValue(profile.sectionName, QStringLiteral("Title"));
+    reader.GetSection(profile.sectionName, profile.keys, profile.values);
+
+    result.passTemplates = PassTemplates(profile, type);
+    if (result.passTemplates.isEmpty()) {
+        const int needed = PassCount(type) == 1 ? 2 : 5;
+        result.problem = Problem::Malformed;
+        result.message =
+            QStringLiteral("The profile \"%1\" in %2 is malformed: it needs at least %3 lines "
+                           "(a title and the command lines), and none of them blank; it has %4.")
+                .arg(profile.title.isEmpty() ? profile.sectionName : profile.title, fileName)
+                .arg(needed)
+                .arg(profile.values.size());
+    }
+    return result;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "profiles/CProfileIniReader.h"
+#include "profiles/OutputType.h"
+
+#include <QString>
+#include <QStringList>
+
+// One profile section as the program sees it.
+struct Profile {
+    int position = 0; // 1-based: section position in the file (0 is the "Info" section)
+    QString sectionName;
+    QString title;
+    QStringList keys;
+    QStringList values; // value 0 is the title; 1, 2 and 4 are the pass templates
+};
+
+// A decimal integer as the "DefaultProfile" entry is read: optional leading blanks and sign,
+// then the leading digits; text without leading digits gives 0.
+int ParseLeadingInt(const QString& text);
+
+// The templates of the encoder passes of a profile for an output type: value 1 for every
+// type, and values 2 and 4 as well for 3GP2. Empty when the profile has too few values.
+QStringList PassTemplates(const Profile& profile, OutputType type);
+
+// The outcome of looking up the profile that a conversion uses.
+struct ProfileResolution {
+    enum class Problem {
+        None,
+        NoProfiles,        // the file is missing or holds no sections
+        NoProfileSelected, // nothing is selected in the profile list
+        NoSuchProfile,     // the selection is past the file's profiles
+        Malformed,         // fewer values than the passes need
+    };
+
+    Problem problem = Problem::None;
+    QString message; // for the user, when there is a problem
+    Profile profile;
+    QStringList passTemplates; // one per pass, in pass order
+
+    bool IsValid() const { return problem == Problem::None; }
+};
+
+// Resolves the profile at list selection (0-based; -1 for none) of an output type's profile
+// file in profileDir: the section at position selection + 1. Binds the reader to that file.
+ProfileResolution ResolveProfile(CProfileIniReader& reader, const QString& profileDir,
+                                 OutputType type, int listSelection);

@@ -1,0 +1,184 @@
+#include "engine/CommandTemplate.h"
+
+#include <QTest>
+
+namespace {
+
+const QDateTime fixedNow(QDate(2006, 3, 7), QTime(9, 5, 1));
+
+Job MakeJob(const QString& path, double begin, double end) {
+    Job job = Job::FromPath(path, end);
+    job.beginTime = begin;
+    return job;
+}
+
+} // namespace
+
+class TestCommandTemplate : public QObject {
+    Q_OBJECT
+private slots:
+    void split_data();
+    void split();
+    void expand_data();
+    void expand();
+    void realMediaInput_data();
+    void realMediaInput();
+    void oddFileNamesStayOneArgument_data();
+    void oddFileNamesStayOneArgument();
+    void printable_data();
+    void printable();
+};
+
+void TestCommandTemplate::split_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("words");
+
+    QTest::newRow("blanks separate")
+        << "ffmpeg  -i\tin.avi" << QStringList{"ffmpeg", "-i", "in.avi"};
+    QTest::newRow("quotes group and go") << "a \"b c\" d" << QStringList{"a", "b c", "d"};
+    QTest::newRow("quotes inside a word") << "x=\"1 2\"y" << QStringList{"x=1 2y"};
+    QTest::newRow("empty quotes") << "a \"\" b" << QStringList{"a", "", "b"};
+    QTest::newRow("backslash is literal") << "C:\\enc\\ffmpeg.exe \"D:\\out dir\\\""
+                                          << QStringList{"C:\\enc\\ffmpeg.exe", "D:\\out dir\\"};
+    QTest::newRow("open quote runs to the end") << "a \"b c" << QStringList{"a", "b c"};
+    QTest::newRow("nothing") << "   " << QStringList{};
+}
+
+void TestCommandTemplate::split() {
+    QFETCH(QString, text);
+    QFETCH(QStringList, words);
+    QStringList got;
+    for (const TemplateWord& word : SplitCommandTemplate(text))
+        got.append(word.text);
+    QCOMPARE(got, words);
+}
+
+void TestCommandTemplate::expand_data() {
+    QTest::addColumn<QString>("commandTemplate");
+    QTest::addColumn<double>("begin");
+    QTest::addColumn<double>("end");
+    QTest::addColumn<QStringList>("arguments");
+
+    QTest::newRow("no variables") << "enc -a 1 -b two" << 0.0 << 10.0
+                                  << QStringList{"enc", "-a", "1", "-b", "two"};
+    QTest::newRow("all six")
+        << "enc \"$INPUT_FILE\" $START $LENGTH \"$TIMESTAMP\" \"$OUTPUT_DIR$OUTPUT_FILE.3gp\""
+        << 0.0 << 95.9 << QStringList{"enc",      "/v/clip.final.avi",   "00:00:00",
+                                      "00:01:35", "2006-03-07 09:05:01", "/out/clip.final.3gp"};
+    QTest::newRow("begin truncated") << "enc -ss $START -t $LENGTH" << 3725.5 << 3800.0
+                                     << QStringList{"enc", "-ss", "01:02:05", "-t", "00:01:14"};
+    QTest::newRow("output file twice") << "enc $OUTPUT_FILE $OUTPUT_FILE" << 0.0 << 1.0
+                                       << QStringList{"enc", "clip.final", "clip.final"};
+    QTest::newRow("suffix after variable")
+        << "enc \"$OUTPUT_DIR$OUTPUT_FILE_temp_2.3g2\"" << 0.0 << 1.0
+        << QStringList{"enc", "/out/clip.final_temp_2.3g2"};
+    QTest::newRow("unknown and lower-case variables stay")
+        << "enc $FOO $start" << 0.0 << 1.0 << QStringList{"enc", "$FOO", "$start"};
+    QTest::newRow("timestamp unquoted splits at its blank")
+        << "enc creation_time=$TIMESTAMP" << 0.0 << 1.0
+        << QStringList{"enc", "creation_time=2006-03-07 09:05:01"};
+}
+
+void TestCommandTemplate::expand() {
+    QFETCH(QString, commandTemplate);
+    QFETCH(double, begin);
+    QFETCH(double, end);
+    QFETCH(QStringList, arguments);
+    const Job job = MakeJob("/v/clip.final.avi", begin, end);
+    const CommandLine command = ExpandCommandTemplate(commandTemplate, job, "/out/", fixedNow);
+    QCOMPARE(command.arguments, arguments);
+}
+
+void TestCommandTemplate::realMediaInput_data() {
+    QTest::addColumn<int>("phase");
+    QTest::addColumn<QString>("commandTemplate");
+    QTest::addColumn<QStringList>("arguments");
+
+    // After the export the first pass reads the exported range from its start; the unquoted
+    // "$START" loses the trailing blank that the encoder would reject.
+    QTest::newRow("first pass reads the export")
+        << int(JobPhase::FirstPass) << "enc -ss $START -i \"$INPUT_FILE\" -t $LENGTH"
+        << QStringList{"enc", "-ss", "00:00:00", "-i", "/p/Clip_23817.avi", "-t", "00:00:20"};
+    QTest::newRow("quoted start keeps the blank")
+        << int(JobPhase::FirstPass) << "enc \"$START\"" << QStringList{"enc", "00:00:00 "};
+    QTest::newRow("second pass reads the source")
+        << int(JobPhase::SecondPass) << "enc -ss $START -i \"$INPUT_FILE\""
+        << QStringList{"enc", "-ss", "00:01:05", "-i", "/v/Clip.rm"};
+    QTest::newRow("failed export reads the source")
+        << int(JobPhase::NotStarted) << "enc -ss $START -i \"$INPUT_FILE\""
+        << QStringList{"enc", "-ss", "00:01:05", "-i", "/v/Clip.rm"};
+}
+
+void TestCommandTemplate::realMediaInput() {
+    QFETCH(int, phase);
+    QFETCH(QString, commandTemplate);
+    QFETCH(QStringList, arguments);
+    Job job = MakeJob("/v/Clip.rm", 65.0, 85.0);
+    QCOMPARE(job.isRealMedia, 1);
+    job.exportPath = "/p/Clip_23817.avi";
+    job.phase = static_cast<JobPhase>(phase);
+    QCOMPARE(ExpandCommandTemplate(commandTemplate, job, "/out/", fixedNow).arguments, arguments);
+}
+
+void TestCommandTemplate::oddFileNamesStayOneArgument_data() {
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("outputDir");
+
+    QTest::newRow("blanks") << "/my videos/a clip.avi"
+                            << "/my out/";
+    QTest::newRow("double quotes") << "/v/say \"hi\" -y.avi"
+                                   << "/o/";
+    QTest::newRow("option-like name") << "/v/-i x.avi"
+                                      << "/o/";
+    QTest::newRow("variable names inside") << "/v/$START $OUTPUT_DIR$LENGTH.avi"
+                                           << "/o $TIMESTAMP/";
+    QTest::newRow("dollar") << "/v/$5 deal.mpg"
+                            << "/o/";
+    QTest::newRow("non-ASCII") << "/v/\u00e9t\u00e9 \u65e5\u672c\u8a9e.mov"
+                               << "/\u00fc/";
+    QTest::newRow("windows path") << "D:\\my videos\\clip.avi"
+                                  << "E:\\out\\";
+}
+
+void TestCommandTemplate::oddFileNamesStayOneArgument() {
+    QFETCH(QString, source);
+    QFETCH(QString, outputDir);
+    const Job job = MakeJob(source, 0.0, 10.0);
+    const CommandLine command = ExpandCommandTemplate(
+        "ffmpeg -y -ss $START -i \"$INPUT_FILE\" -t $LENGTH -f 3gp \"$OUTPUT_DIR$OUTPUT_FILE.3gp\"",
+        job, outputDir, fixedNow);
+    const QStringList expected{"ffmpeg",
+                               "-y",
+                               "-ss",
+                               "00:00:00",
+                               "-i",
+                               source,
+                               "-t",
+                               "00:00:10",
+                               "-f",
+                               "3gp",
+                               outputDir + job.baseName + ".3gp"};
+    QCOMPARE(command.arguments, expected);
+}
+
+void TestCommandTemplate::printable_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("line");
+
+    QTest::newRow("plain") << QStringList{"enc", "-i", "a.avi"} << "enc -i a.avi";
+    QTest::newRow("blanks quoted") << QStringList{"enc", "my clip.avi"} << "enc \"my clip.avi\"";
+    QTest::newRow("quotes escaped") << QStringList{"enc", "a\"b"} << "enc \"a\\\"b\"";
+    QTest::newRow("empty shown") << QStringList{"enc", ""} << "enc \"\"";
+}
+
+void TestCommandTemplate::printable() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, line);
+    CommandLine command;
+    command.arguments = arguments;
+    QCOMPARE(command.Printable(), line);
+    QCOMPARE(command.Program(), arguments.first());
+}
+
+QTEST_GUILESS_MAIN(TestCommandTemplate)
+#include "tst_command_template.moc"
