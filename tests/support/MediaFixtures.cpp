@@ -60,7 +60,7 @@ QString MediaFixtures::Make(const QString& extension, const QString& baseName) {
     if (!IsAudioOnly(extension)) {
         args << "-f"
              << "lavfi"
-             << "-i" << QStringLiteral("testsrc=size=160x120:rate=15:duration=%1").arg(seconds);
+             << "-i" << QStringLiteral("testsrc=size=160x120:rate=25:duration=%1").arg(seconds);
     }
     args << "-f"
          << "lavfi"

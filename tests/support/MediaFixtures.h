@@ -4,7 +4,7 @@
 #include <QStringList>
 
 // Makes small media files for tests with the real ffmpeg: clips of about two seconds,
-// 160x120 at 15 fps with a test pattern and a tone, in every input format the program
+// 160x120 at 25 fps with a test pattern and a tone, in every input format the program
 // accepts. Files are made once per folder and extension and reused.
 class MediaFixtures {
 public:
