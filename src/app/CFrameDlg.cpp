@@ -1,9 +1,52 @@
 #include "app/CFrameDlg.h"
 
-CFrameDlg::CFrameDlg(QWidget* parent) : QDialog(parent) {
+#include "app/CMorvaneDlg.h"
+#include "controls/Resources.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+
+namespace {
+constexpr QSize outerSize(692, 610);
+} // namespace
+
+CFrameDlg::CFrameDlg(QWidget* parent) : QDialog(parent), page(new CMorvaneDlg(this)) {
     setWindowTitle(QStringLiteral("Morvane"));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    // Top-left corner of the screen, 692 x 610 outside.
-    setGeometry(0, 0, 692, 610);
+    setWindowIcon(Resources::LoadIconResource(128));
+    setGeometry(0, 0, outerSize.width(), outerSize.height());
+    page->setGeometry(2, 2, 669, 628);
+    page->show();
+}
+
+void CFrameDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (placed)
+        return;
+    placed = true;
+    // The outer size includes the window manager's frame, known only once shown.
+    const QSize frame = frameGeometry().size() - size();
+    resize(outerSize - frame);
+    move(0, 0);
+}
+
+void CFrameDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F1) {
+        page->OpenCompiledHelp();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape)
+        return; // Escape does not close the program
+    QDialog::keyPressEvent(event);
+}
+
+void CFrameDlg::closeEvent(QCloseEvent* event) {
+    page->PrepareToClose();
+    QDialog::closeEvent(event);
+}
+
+void CFrameDlg::done(int result) {
+    page->PrepareToClose();
+    QDialog::done(result);
 }

@@ -2,9 +2,24 @@
 
 #include <QDialog>
 
-// The outer window: title, icon and outer size; it hosts the main page.
+class CMorvaneDlg;
+
+// The outer window: title, icon and outer size. It hosts the main page, opens the help on F1
+// and stops a running conversion when it is closed.
 class CFrameDlg : public QDialog {
     Q_OBJECT
 public:
     explicit CFrameDlg(QWidget* parent = nullptr);
+
+    CMorvaneDlg& Page() { return *page; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void done(int result) override;
+
+private:
+    CMorvaneDlg* page;
+    bool placed = false;
 };

@@ -1,4 +1,10 @@
+#include "cli/CliProgressPrinter.h"
+#include "cli/InterruptWatcher.h"
 #include "engine/AppPaths.h"
+#include "engine/ConversionEngine.h"
+#include "engine/JobList.h"
+#include "media/MediaExporter.h"
+#include "media/MediaProbe.h"
 #include "profiles/CProfileIniReader.h"
 #include "profiles/OutputType.h"
 #include "profiles/Profile.h"
@@ -6,9 +12,33 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTextStream>
 
+#include <cmath>
+#include <optional>
+
 namespace {
+
+enum ExitCode {
+    ExitOk = 0,
+    ExitFailed = 1,
+    ExitUsage = 2,
+    ExitStopped = 130,
+};
+
+QTextStream& Err() {
+    static QTextStream err(stderr);
+    return err;
+}
+
+int UsageError(const QString& message) {
+    Err() << "morvane-cli: " << message << "\nTry 'morvane-cli --help' for more information."
+          << Qt::endl;
+    return ExitUsage;
+}
 
 void ListProfiles(QTextStream& out) {
     CProfileIniReader reader;
@@ -31,6 +61,34 @@ void ListProfiles(QTextStream& out) {
     }
 }
 
+// The profile a type uses when none is named: the file's DefaultProfile, else the first.
+int DefaultProfileSelection(OutputType type) {
+    CProfileIniReader reader;
+    reader.SetFile(QDir(AppPaths::ProfileDir()).filePath(ProfileFileName(type)));
+    QStringList names;
+    const int count = reader.GetSectionNames(names);
+    const int position = ParseLeadingInt(
+        reader.GetValue(QStringLiteral("Info"), QStringLiteral("DefaultProfile")));
+    return position >= 1 && position < count ? position - 1 : 0;
+}
+
+// The output directory the window keeps, else the user's Videos folder.
+QString StoredOutputDir() {
+    const QSettings settings(QStringLiteral("Morvane"), QStringLiteral("Morvane"));
+    const QString stored = settings.value(QStringLiteral("destination")).toString();
+    if (!stored.trimmed().isEmpty())
+        return stored;
+    return QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+}
+
+std::optional<double> ParseSeconds(const QString& text) {
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value < 0.0)
+        return std::nullopt;
+    return value;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -40,25 +98,141 @@ int main(int argc, char* argv[]) {
     AppPaths::SetProgramDir(QCoreApplication::applicationDirPath());
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Converts video and audio files for mobile phones."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Converts video and audio files for mobile phones, with the profiles of the desktop "
+        "converter.\n\nExit codes: 0 every job finished, 1 a job failed or a file could not be "
+        "opened, 2 wrong usage, 130 stopped with Ctrl+C."));
     parser.addHelpOption();
+    const QCommandLineOption typeOption(
+        {QStringLiteral("t"), QStringLiteral("type")},
+        QStringLiteral("Output type: 0 3GP + AMR, 1 3GP + AAC, 2 3GP2 + AAC (default 0)."),
+        QStringLiteral("0|1|2"), QStringLiteral("0"));
+    const QCommandLineOption profileOption(
+        {QStringLiteral("p"), QStringLiteral("profile")},
+        QStringLiteral("Profile number, from 1 (default: the file's default profile)."),
+        QStringLiteral("N"));
+    const QCommandLineOption outputOption(
+        {QStringLiteral("o"), QStringLiteral("output-dir")},
+        QStringLiteral("Output directory (default: the stored output directory)."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption beginOption({QStringLiteral("b"), QStringLiteral("begin")},
+                                         QStringLiteral("Begin of every file's range in seconds."),
+                                         QStringLiteral("SEC"));
+    const QCommandLineOption endOption({QStringLiteral("e"), QStringLiteral("end")},
+                                       QStringLiteral("End of every file's range in seconds."),
+                                       QStringLiteral("SEC"));
     const QCommandLineOption listOption(
         QStringLiteral("list-profiles"),
-        QStringLiteral("Lists the output types and their profiles."));
-    parser.addOption(listOption);
-    if (!parser.parse(QCoreApplication::arguments())) {
-        QTextStream(stderr) << parser.errorText() << '\n';
-        return 2;
-    }
-    if (parser.isSet(QStringLiteral("help")))
-        parser.showHelp(0);
+        QStringLiteral("Lists the output types and their profiles (* marks the default)."));
+    parser.addOptions({typeOption, profileOption, outputOption, beginOption, endOption,
+                       listOption});
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Files to convert."),
+                                 QStringLiteral("FILE..."));
 
+    if (!parser.parse(QCoreApplication::arguments()))
+        return UsageError(parser.errorText());
+    if (parser.isSet(QStringLiteral("help"))) {
+        QTextStream(stdout) << parser.helpText();
+        return ExitOk;
+    }
     QTextStream out(stdout);
     if (parser.isSet(listOption)) {
         ListProfiles(out);
-        return 0;
+        return ExitOk;
     }
-    QTextStream(stderr) << parser.helpText();
-    return 2;
+
+    // Usage.
+    bool ok = false;
+    const int typeValue = parser.value(typeOption).trimmed().toInt(&ok);
+    if (!ok || !IsValidOutputType(typeValue))
+        return UsageError(QStringLiteral("the output type must be 0, 1 or 2."));
+    const auto type = static_cast<OutputType>(typeValue);
+    int selection = DefaultProfileSelection(type);
+    if (parser.isSet(profileOption)) {
+        const int number = parser.value(profileOption).trimmed().toInt(&ok);
+        if (!ok || number < 1)
+            return UsageError(QStringLiteral("the profile must be a number from 1."));
+        selection = number - 1;
+    }
+    std::optional<double> begin;
+    std::optional<double> end;
+    if (parser.isSet(beginOption) && !(begin = ParseSeconds(parser.value(beginOption))))
+        return UsageError(QStringLiteral("the begin must be a number of seconds, 0 or more."));
+    if (parser.isSet(endOption) && !(end = ParseSeconds(parser.value(endOption))))
+        return UsageError(QStringLiteral("the end must be a number of seconds, 0 or more."));
+    if (begin && end && *end <= *begin)
+        return UsageError(QStringLiteral("the end must come after the begin."));
+    const QStringList files = parser.positionalArguments();
+    if (files.isEmpty())
+        return UsageError(QStringLiteral("no file to convert."));
+
+    CProfileIniReader reader;
+    const ProfileResolution profile =
+        ResolveProfile(reader, AppPaths::ProfileDir(), type, selection);
+    if (profile.problem == ProfileResolution::Problem::NoSuchProfile)
+        return UsageError(profile.message);
+    if (!profile.IsValid()) {
+        Err() << "morvane-cli: " << profile.message << Qt::endl;
+        return ExitFailed;
+    }
+    const QString outputDir =
+        parser.isSet(outputOption) ? parser.value(outputOption) : StoredOutputDir();
+    if (const QString problem = ConversionEngine::CheckOutputDir(outputDir); !problem.isEmpty()) {
+        Err() << "morvane-cli: " << problem.trimmed() << Qt::endl;
+        return ExitFailed;
+    }
+
+    // Every file is opened first, as the window does when a file is added.
+    bool hadErrors = false;
+    JobList jobs;
+    for (const QString& file : files) {
+        const QString path = QFileInfo(file).absoluteFilePath();
+        const MediaInfo info = ProbeMedia(path);
+        if (!info.ok) {
+            Err() << "morvane-cli: cannot open " << file << ": " << info.error << Qt::endl;
+            hadErrors = true;
+            continue;
+        }
+        Job job = Job::FromPath(path, info.duration);
+        job.beginTime = begin.value_or(0.0);
+        job.endTime = end ? std::min(*end, info.duration) : info.duration;
+        if (job.endTime <= job.beginTime) {
+            Err() << "morvane-cli: " << file << " plays only " << info.duration
+                  << " seconds: the range is empty." << Qt::endl;
+            hadErrors = true;
+            continue;
+        }
+        jobs.Append(job);
+    }
+    if (jobs.Count() == 0)
+        return ExitFailed;
+
+    InterruptWatcher interrupt;
+    MediaExporter exporter;
+    CliProgressPrinter printer(jobs, out, &exporter);
+    ConversionEngine engine(printer);
+    QObject::connect(&interrupt, &InterruptWatcher::InterruptRequested, &engine,
+                     &ConversionEngine::CancelActiveJob);
+    if (interrupt.Interrupted())
+        return ExitStopped;
+
+    BatchSettings settings;
+    settings.outputType = type;
+    settings.profileSelection = selection;
+    settings.outputDir = outputDir;
+    const BatchResult result = engine.StartBatch(jobs, settings);
+    if (result.status == BatchResult::Status::Refused) {
+        Err() << "morvane-cli: " << result.message.trimmed() << Qt::endl;
+        return ExitFailed;
+    }
+    out << "Converting Finished" << Qt::endl;
+    if (result.status == BatchResult::Status::Canceled || interrupt.Interrupted())
+        return ExitStopped;
+    if (result.failedJobs > 0) {
+        Err() << "morvane-cli: " << result.failedJobs << " of " << jobs.Count()
+              << " jobs failed; see " << QDir::toNativeSeparators(AppPaths::WritableDir())
+              << "log.txt" << Qt::endl;
+        return ExitFailed;
+    }
+    return hadErrors ? ExitFailed : ExitOk;
 }

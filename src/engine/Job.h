@@ -9,6 +9,7 @@ enum class JobPhase : int {
     SecondPass = 2,
     ThirdPass = 3,
     Canceled = 9,
+    Failed = 10, // the passes ended without a cancel but left no output
 };
 
 // One conversion task: a source file, its trim and its progress. A value type:

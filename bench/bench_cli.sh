@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Benchmark of morvane-cli against a plain shell: a batch of clips converted by morvane-cli,
+# and the very same ffmpeg command lines run one after another by bash. Prints the wall-time
+# ratio (target: at most 1.02) and the CPU time morvane-cli itself used, apart from its
+# encoders (target: under 1% of ffmpeg's).
+#
+#   bench/bench_cli.sh [BUILD_DIR] [CLIPS] [SECONDS] [ROUNDS]
+# Defaults: ./build, 6 clips of 10 s (320x240, 25 fps, MPEG-4 + MP3), 3 rounds per type.
+set -euo pipefail
+
+build_dir=$(realpath "${1:-build}")
+clips=${2:-6}
+seconds=${3:-10}
+rounds=${4:-3}
+cli="$build_dir/program/morvane-cli"
+[ -x "$cli" ] || { echo "no $cli: build first" >&2; exit 1; }
+real_ffmpeg=$(command -v ffmpeg) || { echo "ffmpeg is not installed" >&2; exit 1; }
+ticks=$(getconf CLK_TCK)
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/clips" "$work/out" "$work/wrap" "$work/commands"
+
+echo "Making $clips clips of $seconds s ..."
+files=()
+for i in $(seq 1 "$clips"); do
+    f="$work/clips/clip $i.avi"
+    "$real_ffmpeg" -v error -nostdin -y -f lavfi -i "testsrc=size=320x240:rate=25:duration=$seconds" \
+        -f lavfi -i "sine=frequency=$((300 + i * 50)):duration=$seconds" \
+        -c:v mpeg4 -q:v 3 -c:a libmp3lame "$f"
+    files+=("$f")
+done
+
+# A stand-in ffmpeg on PATH records each command line morvane-cli runs (NUL-separated), then
+# runs the real one. The profiles name "ffmpeg" without a folder, so PATH decides.
+cat >"$work/wrap/ffmpeg" <<WRAP
+#!/usr/bin/env bash
+n=\$(ls "$work/commands" | wc -l)
+printf '%s\0' "\$@" >"$work/commands/\$(printf %04d \$n)"
+exec "$real_ffmpeg" "\$@"
+WRAP
+chmod +x "$work/wrap/ffmpeg"
+if [ -e "$build_dir/program/ffmpeg" ] || [ -e "$build_dir/program/app/ffmpeg" ]; then
+    echo "an ffmpeg beside the program would bypass the recording" >&2
+    exit 1
+fi
+
+# Runs morvane-cli and prints "wall_seconds cli_cpu_seconds"; the CPU time is the process's own
+# (utime + stime of /proc/PID/stat, its children not included), sampled until it exits.
+run_cli() {
+    local start end stat last=""
+    start=$(date +%s.%N)
+    "$cli" "$@" >/dev/null &
+    local pid=$!
+    # Builtins only (read, and a read with a time-out as the pause): a sampler that forks
+    # would take processor time from the encoder it measures.
+    local pause
+    exec {pause}<> <(:)
+    while kill -0 "$pid" 2>/dev/null; do
+        { read -r stat <"/proc/$pid/stat"; } 2>/dev/null && last=$stat
+        read -r -t 0.05 -u "$pause" || true
+    done
+    exec {pause}>&-
+    wait "$pid"
+    end=$(date +%s.%N)
+    local fields=(${last##*) })
+    # After the "(comm)" field: state is [0], utime [11], stime [12].
+    echo "$(calc "$end - $start") $(calc "(${fields[11]} + ${fields[12]}) / $ticks")"
+}
+
+# Runs the recorded command lines one after another; prints "wall_seconds cpu_seconds".
+run_shell() {
+    local start end
+    local before after
+    before=$(awk '{print $16 + $17}' "/proc/$BASHPID/stat")
+    start=$(date +%s.%N)
+    for cmd in "$work/commands"/*; do
+        mapfile -d '' args <"$cmd"
+        "$real_ffmpeg" "${args[@]}" </dev/null >/dev/null 2>&1
+    done
+    end=$(date +%s.%N)
+    after=$(awk '{print $16 + $17}' "/proc/$BASHPID/stat")
+    echo "$(calc "$end - $start") $(calc "($after - $before) / $ticks")"
+}
+
+calc() { awk "BEGIN { printf \"%.6f\", $1 }"; }
+median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+
+for type in 0 2; do
+    rm -f "$work/commands"/* "$work/out"/*
+    PATH="$work/wrap:$PATH" "$cli" -t "$type" -o "$work/out" "${files[@]}" >/dev/null
+    recorded=$(ls "$work/commands" | wc -l)
+    cli_walls=() shell_walls=() cli_cpus=() ffmpeg_cpus=()
+    for round in $(seq 1 "$rounds"); do
+        rm -f "$work/out"/*
+        read -r wall cpu < <(run_cli -t "$type" -o "$work/out" "${files[@]}")
+        cli_walls+=("$wall") cli_cpus+=("$cpu")
+        rm -f "$work/out"/*
+        read -r wall cpu < <(run_shell)
+        shell_walls+=("$wall") ffmpeg_cpus+=("$cpu")
+    done
+    cw=$(median "${cli_walls[@]}") sw=$(median "${shell_walls[@]}")
+    cc=$(median "${cli_cpus[@]}") fc=$(median "${ffmpeg_cpus[@]}")
+    printf 'type %d: %d clips, %d encoder runs, median of %d rounds\n' "$type" "$clips" \
+        "$recorded" "$rounds"
+    printf '  wall time   morvane-cli %.2f s, shell %.2f s, ratio %.3f (target <= 1.02)\n' \
+        "$cw" "$sw" "$(calc "$cw / $sw")"
+    printf '  CPU time    morvane-cli itself %.3f s, ffmpeg %.2f s, share %.2f%% (target < 1%%)\n' \
+        "$cc" "$fc" "$(calc "100 * $cc / $fc")"
+done

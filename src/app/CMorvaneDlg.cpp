@@ -1,0 +1,673 @@
+#include "app/CMorvaneDlg.h"
+
+#include "app/PowerControl.h"
+#include "app/UserPrompts.h"
+#include "controls/CCellListCtrl.h"
+#include "controls/ListMessages.h"
+#include "controls/Resources.h"
+#include "engine/AppPaths.h"
+#include "engine/JobCellText.h"
+#include "engine/StoredSettings.h"
+#include "preview/CRangeSlider.h"
+#include "preview/CVideoEdit.h"
+#include "preview/RangeChangedEvent.h"
+#include "profiles/OutputType.h"
+#include "profiles/Profile.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+
+namespace {
+
+enum MessageIcon : int { IconInformation = 0, IconWarning = 1, IconError = 2 };
+
+// The colours of the job list's rows: even rows, odd rows.
+struct RowColours {
+    QColor text, background, selectedText, selectedUnfocused, selectedFocused, hotText;
+};
+const RowColours rowColours[2] = {
+    {QColor(10, 5, 20), QColor(180, 180, 255), QColor(240, 200, 128), QColor(20, 20, 120),
+     QColor(30, 50, 96), QColor(170, 10, 150)},
+    {QColor(40, 10, 40), QColor(220, 220, 255), QColor(240, 250, 128), QColor(20, 60, 120),
+     QColor(30, 50, 96), QColor(170, 10, 150)},
+};
+
+const QString finishedText =
+    QStringLiteral("           \t          Converting Finished         \t            ");
+
+} // namespace
+
+const QString CMorvaneDlg::FileFilter = QStringLiteral(
+    "Support Video Files|*.wav;*.wma;*.mp3;*.rm;*rmvb;*.avi;*.mpg;*.mpeg;*.vob;*.wmv;*.wma;*.asf;"
+    "*.mov;*.qt;|AVI Files (*.avi)|*.avi|WAV Files (*.wav)|*.wav|Mpeg files (*.mp3,*.mpg, "
+    "*.mpeg,*.vob)|*.mp3;*.mpg;*.mpeg;*.vob|RealMedia Files (*.rm,*.rmvb)|*.rm;*.rmvb|Windows "
+    "Media files (*.wmv, *.wma, *.asf)|*.wmv;*.wma;*.asf|Quick Time Files (*.mov, *.qt)|*.mov; "
+    "*.qt|");
+
+QString CMorvaneDlg::QtFileFilter() {
+    // Qt reads a filter's patterns from the parentheses at the end of its description,
+    // separated by blanks: put the patterns of each pair there.
+    const QStringList parts = FileFilter.split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts.at(i).trimmed();
+        QStringList patterns;
+        for (const QString& pattern : parts.at(i + 1).split(u';', Qt::SkipEmptyParts)) {
+            const QString trimmed = pattern.trimmed();
+            if (!trimmed.isEmpty() && !patterns.contains(trimmed))
+                patterns.append(trimmed);
+        }
+        const qsizetype open = description.lastIndexOf(u'(');
+        if (description.endsWith(u')') && open > 0)
+            description = description.left(open).trimmed();
+        filters.append(QStringLiteral("%1 (%2)").arg(description, patterns.join(u' ')));
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+CMorvaneDlg::CMorvaneDlg(QWidget* parent)
+    : QWidget(parent), engine(*this), ownPrompts(std::make_unique<UserPrompts>()),
+      ownPower(std::make_unique<LogindPowerControl>()), prompts(ownPrompts.get()),
+      power(ownPower.get()) {
+    CreateControls();
+    ConnectHandlers();
+    OnInitDialog();
+}
+
+CMorvaneDlg::~CMorvaneDlg() {
+    SaveFileNumber();
+    if (converting)
+        OnStopConverting();
+}
+
+void CMorvaneDlg::SetUserPrompts(UserPrompts* newPrompts) {
+    prompts = newPrompts != nullptr ? newPrompts : ownPrompts.get();
+}
+
+void CMorvaneDlg::SetPowerControl(PowerControl* newPower) {
+    power = newPower != nullptr ? newPower : ownPower.get();
+}
+
+void CMorvaneDlg::CreateControls() {
+    auto makeButton = [this](const QString& text, const QString& name) {
+        auto* button = new QPushButton(text, this);
+        button->setObjectName(name);
+        button->setAutoDefault(false);
+        return button;
+    };
+    for (int i = 0; i < 4; ++i) {
+        links[i] = new QLabel(this);
+        links[i]->setObjectName(QStringLiteral("link%1").arg(i + 1));
+    }
+    settingsFrame = new QGroupBox(QStringLiteral("Output Setting"), this);
+    lowerFrame = new QGroupBox(this);
+    description = new QLabel(this);
+    description->setFrameShape(QFrame::Box);
+    description->setWordWrap(true);
+    description->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    outputType = new QComboBox(this);
+    for (int t = 0; t < OutputTypeCount; ++t)
+        outputType->addItem(OutputTypeTitle(static_cast<OutputType>(t)));
+    profiles = new QListWidget(this);
+    profiles->setSelectionMode(QAbstractItemView::SingleSelection);
+    shutdownBox = new QCheckBox(
+        QStringLiteral("Automatically Shut Down the computer when converting finished"), this);
+    videoFrame = new QLabel(this);
+    videoFrame->setScaledContents(true);
+    stopPreviewButton = makeButton(QString(), QStringLiteral("stopPreview"));
+    previewButton = makeButton(QString(), QStringLiteral("preview"));
+    stopButton = makeButton(QStringLiteral("Stop"), QStringLiteral("stop"));
+    startButton = makeButton(QStringLiteral("Start"), QStringLiteral("start"));
+    jobList = new CCellListCtrl(this);
+    directoryLabel = new QLabel(QStringLiteral("Output Directory:"), this);
+    outputTypeLabel = new QLabel(QStringLiteral("Select Output Type:"), this);
+    profileLabel = new QLabel(QStringLiteral("Select Profile:"), this);
+    outputDirEdit = new QLineEdit(this);
+    removeButton = makeButton(QStringLiteral("-"), QStringLiteral("remove"));
+    helpButton = makeButton(QStringLiteral("Help"), QStringLiteral("help"));
+    browseButton = makeButton(QStringLiteral("Browse"), QStringLiteral("browse"));
+    removeAllButton = makeButton(QStringLiteral("x"), QStringLiteral("removeAll"));
+    addButton = makeButton(QStringLiteral("+"), QStringLiteral("add"));
+    trimSlider = new CRangeSlider(this);
+    videoEdit = new CVideoEdit(this);
+
+    // Group boxes sit behind the controls they frame.
+    settingsFrame->lower();
+    lowerFrame->lower();
+}
+
+void CMorvaneDlg::ConnectHandlers() {
+    connect(addButton, &QPushButton::clicked, this, &CMorvaneDlg::AddFile);
+    connect(removeButton, &QPushButton::clicked, this, &CMorvaneDlg::RemoveSelected);
+    connect(removeAllButton, &QPushButton::clicked, this, &CMorvaneDlg::RemoveAll);
+    connect(jobList, &CCellListCtrl::Clicked, this, &CMorvaneDlg::OnListClick);
+    connect(jobList, &CCellListCtrl::RightClicked, this, &CMorvaneDlg::OnListClick);
+    connect(jobList, &CCellListCtrl::DoubleClicked, this, &CMorvaneDlg::OnListClick);
+    connect(jobList, &CCellListCtrl::RightDoubleClicked, this, &CMorvaneDlg::OnListClick);
+    connect(startButton, &QPushButton::clicked, this, &CMorvaneDlg::OnStartConverting);
+    connect(stopButton, &QPushButton::clicked, this, &CMorvaneDlg::OnStopConverting);
+    connect(outputType, &QComboBox::activated, this, &CMorvaneDlg::OnOutputTypeChanged);
+    connect(browseButton, &QPushButton::clicked, this, &CMorvaneDlg::OnBrowse);
+    connect(helpButton, &QPushButton::clicked, this, &CMorvaneDlg::OpenHtmlHelp);
+
+    // Enter and Escape never reach the page's controls; the job list's keys move the current
+    // job; files dropped on the list are added.
+    jobList->installEventFilter(this);
+    jobList->viewport()->installEventFilter(this);
+    jobList->viewport()->setAcceptDrops(true);
+}
+
+void CMorvaneDlg::OnInitDialog() {
+    jobList->InsertColumn(0, JobColumnTitle(JobColumn::Source), Qt::AlignLeft, 120);
+    jobList->InsertColumn(1, JobColumnTitle(JobColumn::BeginTime), Qt::AlignHCenter, 70);
+    jobList->InsertColumn(2, JobColumnTitle(JobColumn::EndTime), Qt::AlignHCenter, 70);
+    jobList->InsertColumn(3, JobColumnTitle(JobColumn::Output), Qt::AlignLeft, 100);
+    jobList->InsertColumn(4, JobColumnTitle(JobColumn::Progress), Qt::AlignLeft, 250);
+    jobList->SetFullRowSelect(true);
+
+    outputDirEdit->setEnabled(false);
+    ResetTrimSlider();
+    stopButton->hide();
+    videoEdit->hide();
+    outputType->setCurrentIndex(0);
+    FillProfiles(0);
+    PlaceControls();
+    LoadOutputDir();
+    background = Resources::LoadBitmapResource(185);
+}
+
+void CMorvaneDlg::PlaceControls() {
+    struct Placement {
+        QWidget* widget;
+        int x, y, width, height;
+    };
+    const Placement placements[] = {
+        {videoFrame, 13, 17, 263, 198},      {videoEdit, 13, 17, 263, 198},
+        {previewButton, 13, 232, 18, 18},    {stopPreviewButton, 31, 232, 18, 18},
+        {trimSlider, 52, 233, 224, 20},      {settingsFrame, 286, 12, 368, 240},
+        {outputTypeLabel, 300, 30, 100, 18}, {outputType, 410, 28, 231, 18},
+        {description, 300, 53, 342, 60},     {profileLabel, 300, 115, 80, 18},
+        {profiles, 300, 130, 342, 95},       {shutdownBox, 300, 231, 342, 18},
+        {lowerFrame, 13, 258, 640, 200},     {directoryLabel, 23, 269, 95, 18},
+        {outputDirEdit, 127, 269, 435, 18},  {browseButton, 567, 269, 65, 18},
+        {jobList, 23, 294, 587, 156},        {links[0], 18, 465, 300, 15},
+        {links[2], 18, 485, 320, 15},        {links[1], 18, 505, 320, 15},
+        {links[3], 18, 525, 320, 15},        {addButton, 621, 313, 22, 22},
+        {removeButton, 621, 353, 22, 22},    {removeAllButton, 621, 393, 22, 22},
+        {helpButton, 505, 495, 75, 32},      {startButton, 580, 470, 70, 70},
+        {stopButton, 580, 470, 70, 70},
+    };
+    for (const Placement& p : placements)
+        p.widget->setGeometry(p.x, p.y, p.width, p.height);
+}
+
+QWidget* CMorvaneDlg::Control(ControlId id) const {
+    switch (id) {
+    case IdcJobList:
+        return jobList;
+    case IdcAdd:
+        return addButton;
+    case IdcRemove:
+        return removeButton;
+    case IdcRemoveAll:
+        return removeAllButton;
+    case IdcHelp:
+        return helpButton;
+    case IdcOutputDir:
+        return outputDirEdit;
+    case IdcBrowse:
+        return browseButton;
+    case IdcDirectoryLabel:
+        return directoryLabel;
+    case IdcTrimSlider:
+        return trimSlider;
+    case IdcStart:
+        return startButton;
+    case IdcStop:
+        return stopButton;
+    case IdcSettingsFrame:
+        return settingsFrame;
+    case IdcMediaControl:
+        return videoEdit;
+    case IdcPreview:
+        return previewButton;
+    case IdcStopPreview:
+        return stopPreviewButton;
+    case IdcVideoFrame:
+        return videoFrame;
+    case IdcShutdown:
+        return shutdownBox;
+    case IdcOutputType:
+        return outputType;
+    case IdcProfiles:
+        return profiles;
+    case IdcDescription:
+        return description;
+    case IdcOutputTypeLabel:
+        return outputTypeLabel;
+    case IdcProfileLabel:
+        return profileLabel;
+    case IdcLowerFrame:
+        return lowerFrame;
+    case IdcLink1:
+        return links[0];
+    case IdcLink2:
+        return links[1];
+    case IdcLink3:
+        return links[2];
+    case IdcLink4:
+        return links[3];
+    }
+    return nullptr;
+}
+
+void CMorvaneDlg::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    if (background.isNull())
+        painter.fillRect(rect(), palette().window());
+    else
+        painter.drawPixmap(rect(), background);
+}
+
+// ---- Output type and profiles ---------------------------------------------------------------
+
+void CMorvaneDlg::FillProfiles(int type) {
+    if (!IsValidOutputType(type))
+        return;
+    profileReader.SetFile(
+        QDir(AppPaths::ProfileDir()).filePath(ProfileFileName(static_cast<OutputType>(type))));
+    const QString info = QStringLiteral("Info");
+    if (!profileReader.HasKeys(info))
+        return; // a missing file leaves the previous type's description and profiles
+    description->setText(profileReader.GetValue(info, QStringLiteral("Description")));
+    const int defaultProfile =
+        ParseLeadingInt(profileReader.GetValue(info, QStringLiteral("DefaultProfile")));
+    profiles->clear();
+    QStringList names;
+    profileReader.GetSectionNames(names);
+    for (qsizetype i = 1; i < names.size(); ++i)
+        profiles->addItem(profileReader.GetValue(names.at(i), QStringLiteral("Title")));
+    const int row = defaultProfile - 1;
+    if (row >= 0 && row < profiles->count())
+        profiles->setCurrentRow(row);
+    else
+        profiles->setCurrentRow(-1);
+}
+
+void CMorvaneDlg::OnOutputTypeChanged() {
+    FillProfiles(outputType->currentIndex());
+    jobList->InvalidateCells(0, int(jobs.Count()) - 1, int(JobColumn::Output), false);
+}
+
+void CMorvaneDlg::EnableSettingsControls(bool enable) {
+    outputType->setEnabled(enable);
+    profiles->setEnabled(enable);
+    shutdownBox->setEnabled(enable);
+}
+
+// ---- Settings -------------------------------------------------------------------------------
+
+void CMorvaneDlg::LoadOutputDir() {
+    outputDir = StoredSettings::LoadOutputDir();
+    outputDirEdit->setText(outputDir);
+}
+
+void CMorvaneDlg::OnBrowse() {
+    if (converting)
+        return;
+    const QString folder = prompts->BrowseForFolder(this, outputDir);
+    if (!folder.isEmpty()) {
+        outputDirEdit->setText(QDir::toNativeSeparators(folder));
+        outputDir = AppPaths::WithTrailingSeparator(folder);
+    }
+    StoredSettings::StoreOutputDir(outputDir);
+}
+
+void CMorvaneDlg::SaveFileNumber() {
+    StoredSettings::StoreFileNumber(fileNumber);
+}
+
+// ---- Help and shutdown ----------------------------------------------------------------------
+
+void CMorvaneDlg::OpenHtmlHelp() {
+    prompts->OpenDocument(AppPaths::ProgramDir() + QStringLiteral("help/help.html"));
+}
+
+void CMorvaneDlg::OpenCompiledHelp() {
+    // There is no compiled help on this platform unless one is installed beside the program.
+    const QString compiled = AppPaths::ProgramDir() + QStringLiteral("//Help.chm");
+    if (QFileInfo::exists(compiled))
+        prompts->OpenDocument(compiled);
+    else
+        OpenHtmlHelp();
+}
+
+void CMorvaneDlg::ShutDownComputer() {
+    QString reason;
+    if (!power->RequestPowerOff(&reason))
+        ShowMessage(QStringLiteral("Your computer cannot shutdown"), QStringLiteral("Warning"),
+                    IconError);
+}
+
+void CMorvaneDlg::ShowMessage(const QString& text, const QString& caption, int icon) {
+    prompts->MessageBox(this, text, caption, static_cast<UserPrompts::Icon>(icon));
+}
+
+// ---- Job list -------------------------------------------------------------------------------
+
+int CMorvaneDlg::SelectionMark() const {
+    return jobList->GetSelectionMark();
+}
+
+void CMorvaneDlg::customEvent(QEvent* event) {
+    if (event->type() == ListGetCellInfoEvent::EventType) {
+        OnGetCellInfo(static_cast<ListGetCellInfoEvent*>(event)->Info());
+    } else if (event->type() == RangeChangedEventType) {
+        const auto* changed = static_cast<RangeChangedEvent*>(event);
+        OnRangeChanged(changed->WParam(), changed->LParam());
+    }
+}
+
+void CMorvaneDlg::OnGetCellInfo(CellInfo& cell) {
+    const RowColours& colours = rowColours[cell.row % 2];
+    cell.textColour = colours.text;
+    cell.backgroundColour = colours.background;
+    cell.selectedTextColour = colours.selectedText;
+    cell.selectedBackgroundUnfocused = colours.selectedUnfocused;
+    cell.selectedBackgroundFocused = colours.selectedFocused;
+    cell.hotTextColour = colours.hotText;
+    if (!jobs.IsValidIndex(cell.row) || cell.column < 0 || cell.column >= JobColumnCount)
+        return;
+    const Job& job = jobs.At(cell.row);
+    const auto column = static_cast<JobColumn>(cell.column);
+    if (column != JobColumn::Progress) {
+        cell.text = JobCellText(job, column, outputType->currentIndex());
+        return;
+    }
+    const ProgressCell progress = JobProgressCell(job);
+    cell.text = progress.text;
+    if (progress.hasBar) {
+        cell.progressRange = progress.range;
+        cell.progressPosition = progress.position;
+        cell.progressBarColour = QColor(progress.barRed, progress.barGreen, progress.barBlue);
+    }
+}
+
+void CMorvaneDlg::RefreshList() {
+    jobList->SetItemCount(int(jobs.Count()));
+    const int mark = SelectionMark();
+    jobList->RedrawItems(mark, mark);
+}
+
+void CMorvaneDlg::SelectRow(int index) {
+    jobList->SetSelectionMark(index);
+    jobList->SetItemSelected(index);
+    jobList->setFocus();
+    jobList->EnsureVisible(index, true);
+}
+
+void CMorvaneDlg::ResetTrimSlider() {
+    rangeGuard = true;
+    trimSlider->SetLimits(0.0, 120.0);
+    trimSlider->SetSelection(0.0, 120.0);
+    rangeGuard = false;
+}
+
+void CMorvaneDlg::LoadJob(int index) {
+    if (!jobs.IsValidIndex(index))
+        return;
+    const Job job = jobs.At(index);
+    double length = videoEdit->GetClipLength(job.sourcePath);
+    if (length < 0)
+        length = job.endTime; // the file has gone: keep the trim the job has
+    rangeGuard = true;
+    trimSlider->SetLimits(0.0, length);
+    trimSlider->SetSelection(job.beginTime, job.endTime);
+    rangeGuard = false;
+    SelectRow(currentJob);
+}
+
+void CMorvaneDlg::AddFile() {
+    if (converting)
+        return;
+    const QString path = prompts->OpenFile(this, QtFileFilter());
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!AddPath(path, &error))
+        ShowMessage(error, QStringLiteral("Error"), IconError);
+}
+
+bool CMorvaneDlg::AddPath(const QString& path, QString* error) {
+    if (converting)
+        return false;
+    QString reason;
+    const double length = videoEdit->GetClipLength(path, &reason);
+    if (length < 0) {
+        if (error != nullptr)
+            *error = QStringLiteral("%1 cannot be added.\n%2")
+                         .arg(QDir::toNativeSeparators(path), reason);
+        return false;
+    }
+    videoEdit->show();
+    videoFrame->hide();
+    jobs.Append(Job::FromPath(QDir::toNativeSeparators(path), length));
+    ResetTrimSlider();
+    RefreshList();
+    currentJob = int(jobs.Count()) - 1;
+    rangeGuard = true;
+    trimSlider->SetLimits(0.0, length);
+    trimSlider->SetSelection(0.0, length);
+    rangeGuard = false;
+    SelectRow(currentJob);
+    return true;
+}
+
+void CMorvaneDlg::AddDroppedFiles(const QList<QUrl>& urls) {
+    QStringList problems;
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile())
+            continue;
+        QString error;
+        if (!AddPath(url.toLocalFile(), &error))
+            problems.append(error);
+    }
+    if (!problems.isEmpty())
+        ShowMessage(problems.join(QStringLiteral("\n\n")), QStringLiteral("Error"), IconError);
+}
+
+void CMorvaneDlg::RemoveSelected() {
+    if (converting)
+        return;
+    const int mark = SelectionMark();
+    if (!jobs.IsValidIndex(mark))
+        return;
+    jobs.RemoveAt(mark);
+    RefreshList();
+    if (jobs.Count() == 0) {
+        currentJob = -1;
+        videoEdit->CloseClip();
+        ResetTrimSlider();
+        return;
+    }
+    currentJob = std::min(mark, int(jobs.Count()) - 1);
+    LoadJob(currentJob);
+}
+
+void CMorvaneDlg::RemoveAll() {
+    if (converting)
+        return;
+    jobs.Clear();
+    jobList->DeleteAllItems();
+    currentJob = -1;
+    videoEdit->CloseClip();
+    ResetTrimSlider();
+}
+
+void CMorvaneDlg::OnListClick() {
+    if (converting)
+        return;
+    const int mark = SelectionMark();
+    if (mark != currentJob && jobs.IsValidIndex(mark)) {
+        currentJob = mark;
+        LoadJob(mark);
+    } else if (currentJob >= 0) {
+        SelectRow(currentJob);
+    }
+}
+
+bool CMorvaneDlg::HandleListKey(int key) {
+    const int mark = SelectionMark();
+    const int count = int(jobs.Count());
+    int target = -1;
+    switch (key) {
+    case Qt::Key_PageUp:
+        if (mark > 0)
+            target = std::max(mark - 3, 0);
+        break;
+    case Qt::Key_PageDown:
+        if (mark < count - 1)
+            target = std::min(mark + 3, count - 1);
+        break;
+    case Qt::Key_End:
+        if (count >= 1)
+            target = count - 1;
+        break;
+    case Qt::Key_Home:
+        if (count >= 1)
+            target = 0;
+        break;
+    case Qt::Key_Up:
+        if (mark > 0)
+            target = mark - 1;
+        break;
+    case Qt::Key_Down:
+        if (mark < jobList->GetItemCount() - 1)
+            target = mark + 1;
+        break;
+    default:
+        return false;
+    }
+    if (target >= 0) {
+        currentJob = target;
+        LoadJob(target);
+    }
+    SelectRow(currentJob);
+    return true;
+}
+
+bool CMorvaneDlg::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::KeyPress || type == QEvent::KeyRelease ||
+        type == QEvent::ShortcutOverride) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)
+            return true; // never closes the window or presses a button
+        if (watched == jobList && type == QEvent::KeyPress)
+            return converting || HandleListKey(key);
+    }
+    if (watched == jobList->viewport()) {
+        if (type == QEvent::DragEnter || type == QEvent::DragMove) {
+            auto* drag = static_cast<QDropEvent*>(event);
+            if (!converting && drag->mimeData()->hasUrls()) {
+                drag->acceptProposedAction();
+                return true;
+            }
+        } else if (type == QEvent::Drop) {
+            auto* drop = static_cast<QDropEvent*>(event);
+            if (!converting && drop->mimeData()->hasUrls()) {
+                drop->acceptProposedAction();
+                AddDroppedFiles(drop->mimeData()->urls());
+            }
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- Trim -----------------------------------------------------------------------------------
+
+void CMorvaneDlg::OnRangeChanged(int /*part*/, int /*dragEnded*/) {
+    if (converting)
+        return;
+    const int mark = SelectionMark();
+    if (!jobs.IsValidIndex(mark) || rangeGuard)
+        return;
+    const auto [left, right] = trimSlider->GetSelection();
+    Job job = jobs.At(mark);
+    job.beginTime = left;
+    job.endTime = right;
+    jobs.Set(mark, job);
+    const int first = std::min(currentJob, mark);
+    const int last = std::max(currentJob, mark);
+    jobList->InvalidateCells(first, last, int(JobColumn::BeginTime), false);
+    jobList->InvalidateCells(first, last, int(JobColumn::EndTime), false);
+}
+
+// ---- Batch ----------------------------------------------------------------------------------
+
+void CMorvaneDlg::OnStartConverting() {
+    if (converting || jobs.Count() < 1)
+        return;
+    videoEdit->StopExport();
+    if (outputDirEdit->text().isEmpty()) {
+        ShowMessage(QStringLiteral("  Please set the output directory firstly   "),
+                    QStringLiteral("Error"), IconError);
+        return;
+    }
+    BatchSettings settings;
+    settings.outputType = static_cast<OutputType>(std::max(outputType->currentIndex(), 0));
+    settings.profileSelection = profiles->currentRow();
+    if (profiles->currentItem() == nullptr || !profiles->currentItem()->isSelected())
+        settings.profileSelection = -1;
+    settings.outputDir = outputDir;
+
+    const BatchResult result = engine.StartBatch(jobs, settings);
+    if (result.status == BatchResult::Status::Refused) {
+        ShowMessage(result.message, QStringLiteral("Error"), IconError);
+        return;
+    }
+    if (!result.Ran() || closing)
+        return;
+    if (result.status == BatchResult::Status::Completed && shutdownBox->isChecked()) {
+        ShutDownComputer();
+        return;
+    }
+    ShowMessage(finishedText, QStringLiteral("Information"), IconInformation);
+}
+
+void CMorvaneDlg::OnStopConverting() {
+    engine.CancelActiveJob();
+}
+
+void CMorvaneDlg::PrepareToClose() {
+    closing = true;
+    if (converting)
+        OnStopConverting();
+}
+
+void CMorvaneDlg::RepaintProgressCell(int row) {
+    jobList->InvalidateCells(row, row, int(JobColumn::Progress), false);
+}
+
+MediaExporter* CMorvaneDlg::Exporter() {
+    return &videoEdit->Exporter();
+}
+
+void CMorvaneDlg::ConvertingChanged(bool nowConverting) {
+    converting = nowConverting;
+    EnableSettingsControls(!nowConverting);
+    startButton->setVisible(!nowConverting);
+    stopButton->setVisible(nowConverting);
+}

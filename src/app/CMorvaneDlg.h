@@ -1,0 +1,176 @@
+#pragma once
+
+#include "engine/ConversionEngine.h"
+#include "engine/ConversionHost.h"
+#include "engine/JobList.h"
+#include "profiles/CProfileIniReader.h"
+
+#include <QPixmap>
+#include <QWidget>
+
+#include <memory>
+
+class CCellListCtrl;
+class CRangeSlider;
+class CVideoEdit;
+class CellInfo;
+class PowerControl;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class UserPrompts;
+
+// The main page: the job list, the preview and trim controls, the output settings and the
+// Start/Stop buttons. It owns the job list and the page-wide state; every handler that would
+// change the list, its selection, the output directory or the trim does nothing while a
+// conversion runs.
+class CMorvaneDlg : public QWidget, public ConversionHost {
+    Q_OBJECT
+public:
+    // The controls of the page, by their ids.
+    enum ControlId : int {
+        IdcJobList = 1011,
+        IdcAdd = 1012,
+        IdcRemove = 1013,
+        IdcRemoveAll = 1014,
+        IdcHelp = 1016,
+        IdcOutputDir = 1021,
+        IdcBrowse = 1022,
+        IdcDirectoryLabel = 1034,
+        IdcTrimSlider = 1047,
+        IdcStart = 1048,
+        IdcStop = 1049,
+        IdcSettingsFrame = 1052,
+        IdcMediaControl = 1053,
+        IdcPreview = 1054,
+        IdcStopPreview = 1055,
+        IdcVideoFrame = 1058,
+        IdcShutdown = 1059,
+        IdcOutputType = 1061,
+        IdcProfiles = 1065,
+        IdcDescription = 1066,
+        IdcOutputTypeLabel = 1067,
+        IdcProfileLabel = 1068,
+        IdcLowerFrame = 1069,
+        IdcLink1 = 1070,
+        IdcLink2 = 1071,
+        IdcLink3 = 1072,
+        IdcLink4 = 1073,
+    };
+
+    // The file dialog's filter: description and patterns, as the user sees them.
+    static const QString FileFilter;
+    // The file dialog's filter in Qt's syntax ("Description (*.a *.b);;...").
+    static QString QtFileFilter();
+
+    explicit CMorvaneDlg(QWidget* parent = nullptr);
+    ~CMorvaneDlg() override;
+
+    // Replaces the dialogs and message boxes (tests answer them) and the power-off request.
+    void SetUserPrompts(UserPrompts* prompts);
+    void SetPowerControl(PowerControl* power);
+
+    // The page's widgets by id (tests drive the page through them).
+    QWidget* Control(ControlId id) const;
+    const JobList& Jobs() const { return jobs; }
+    int CurrentJob() const { return currentJob; }
+    bool IsConverting() const { return converting; }
+    QString OutputDir() const { return outputDir; }
+    ConversionEngine& Engine() { return engine; }
+
+    // Handlers, connected to the controls in the constructor.
+    void AddFile();
+    // Adds one file as a job; false, with the reason, when it cannot be opened.
+    bool AddPath(const QString& path, QString* error);
+    void RemoveSelected();
+    void RemoveAll();
+    void OnListClick();
+    void OnStartConverting();
+    void OnStopConverting();
+    void OnBrowse();
+    void OpenHtmlHelp();
+    void OpenCompiledHelp();
+    void OnOutputTypeChanged();
+    void FillProfiles(int outputType);
+    void EnableSettingsControls(bool enable);
+    void ShutDownComputer();
+
+    void LoadJob(int index);
+    void SelectRow(int index);
+    void RefreshList();
+    void ResetTrimSlider();
+
+    // The window is closing: a running conversion is stopped and nothing more is shown.
+    void PrepareToClose();
+
+    // ConversionHost
+    void RepaintProgressCell(int row) override;
+    MediaExporter* Exporter() override;
+    void ConvertingChanged(bool converting) override;
+
+protected:
+    void customEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void OnInitDialog();
+    void CreateControls();
+    void PlaceControls();
+    void ConnectHandlers();
+    void OnGetCellInfo(CellInfo& cell);
+    void OnRangeChanged(int part, int dragEnded);
+    void LoadOutputDir();
+    void SaveFileNumber();
+    bool HandleListKey(int key);
+    void AddDroppedFiles(const QList<QUrl>& urls);
+    int SelectionMark() const;
+    void ShowMessage(const QString& text, const QString& caption, int icon);
+
+    // Page state.
+    JobList jobs;
+    int currentJob = -1;
+    bool converting = false;
+    bool rangeGuard = false;
+    bool closing = false;
+    int fileNumber = 0;
+    QString outputDir; // always with a trailing separator once set
+    QPixmap background;
+
+    CProfileIniReader profileReader;
+    ConversionEngine engine;
+    std::unique_ptr<UserPrompts> ownPrompts;
+    std::unique_ptr<PowerControl> ownPower;
+    UserPrompts* prompts;
+    PowerControl* power;
+
+    // Controls.
+    QLabel* links[4] = {};
+    QLabel* description = nullptr;
+    QComboBox* outputType = nullptr;
+    QListWidget* profiles = nullptr;
+    QCheckBox* shutdownBox = nullptr;
+    QLabel* videoFrame = nullptr;
+    QPushButton* stopPreviewButton = nullptr;
+    QPushButton* previewButton = nullptr;
+    QGroupBox* settingsFrame = nullptr;
+    QGroupBox* lowerFrame = nullptr;
+    QPushButton* stopButton = nullptr;
+    QPushButton* startButton = nullptr;
+    CCellListCtrl* jobList = nullptr;
+    QLabel* directoryLabel = nullptr;
+    QLabel* outputTypeLabel = nullptr;
+    QLabel* profileLabel = nullptr;
+    QLineEdit* outputDirEdit = nullptr;
+    QPushButton* removeButton = nullptr;
+    QPushButton* helpButton = nullptr;
+    QPushButton* browseButton = nullptr;
+    QPushButton* removeAllButton = nullptr;
+    QPushButton* addButton = nullptr;
+    CRangeSlider* trimSlider = nullptr;
+    CVideoEdit* videoEdit = nullptr;
+};

@@ -1,0 +1,55 @@
+#include "cli/InterruptWatcher.h"
+
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// The handler may only write to a descriptor; the event loop reads the other end.
+int signalSockets[2] = {-1, -1};
+volatile std::sig_atomic_t interrupted = 0;
+
+void OnSignal(int) {
+    interrupted = 1;
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalSockets[0], &byte, 1);
+}
+
+} // namespace
+
+InterruptWatcher::InterruptWatcher(QObject* parent) : QObject(parent) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalSockets) != 0)
+        return;
+    notifier = new QSocketNotifier(signalSockets[1], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &InterruptWatcher::OnReadable);
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+InterruptWatcher::~InterruptWatcher() {
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    delete notifier;
+    for (int& fd : signalSockets) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+}
+
+bool InterruptWatcher::Interrupted() const {
+    return interrupted != 0;
+}
+
+void InterruptWatcher::OnReadable() {
+    char buffer[16];
+    [[maybe_unused]] const auto read = ::read(signalSockets[1], buffer, sizeof buffer);
+    emit InterruptRequested();
+}

@@ -1,0 +1,103 @@
+#include "engine/JobCellText.h"
+
+#include "profiles/OutputType.h"
+
+#include <cmath>
+
+namespace {
+
+ProgressCell Bar(const QString& text, int position) {
+    ProgressCell cell;
+    cell.text = text;
+    cell.hasBar = true;
+    cell.range = 100;
+    cell.position = position;
+    cell.barRed = ProgressBarRed;
+    cell.barGreen = ProgressBarGreen;
+    cell.barBlue = ProgressBarBlue;
+    return cell;
+}
+
+int TruncatedPercent(double value) {
+    if (!std::isfinite(value))
+        return 0;
+    return static_cast<int>(std::clamp(std::trunc(value), -1.0e9, 1.0e9));
+}
+
+} // namespace
+
+QString JobColumnTitle(JobColumn column) {
+    switch (column) {
+    case JobColumn::Source:
+        return QStringLiteral("Source");
+    case JobColumn::BeginTime:
+        return QStringLiteral("Begin Time");
+    case JobColumn::EndTime:
+        return QStringLiteral("End Time");
+    case JobColumn::Output:
+        return QStringLiteral("Output");
+    case JobColumn::Progress:
+        return QStringLiteral("Progress");
+    }
+    return {};
+}
+
+int EncodedPercent(const Job& job) {
+    if (!(job.endTime > job.beginTime))
+        return 0;
+    const int percent =
+        TruncatedPercent(job.encodedTime * 100.0 / (job.endTime - job.beginTime) + 0.5);
+    return percent >= 99 ? 100 : percent;
+}
+
+ProgressCell JobProgressCell(const Job& job) {
+    if (job.finished == 1)
+        return Bar(QStringLiteral(" Finished "), 100);
+    if (job.isRealMedia == 1 && job.phase == JobPhase::NotStarted) {
+        return Bar(QString::asprintf("Buffering  %.2f%%", job.exportPercent),
+                   TruncatedPercent(job.exportPercent));
+    }
+    switch (job.phase) {
+    case JobPhase::FirstPass: {
+        if (!(job.encodedTime > 0) || job.sizeKB <= 0)
+            return {};
+        const int percent = EncodedPercent(job);
+        const QString hms = FormatHms(job.encodedTime);
+        return Bar(QString::asprintf("%s    %.02fMB    %.02fFrames/s      %%%d ",
+                                     hms.toLatin1().constData(), job.sizeKB / 1024.0,
+                                     job.framesPerSecond, percent),
+                   percent);
+    }
+    case JobPhase::SecondPass:
+        return {QStringLiteral("Exporting")};
+    case JobPhase::ThirdPass:
+        return {QStringLiteral("Changeing")};
+    case JobPhase::Canceled:
+        return {QStringLiteral("Canceled")};
+    case JobPhase::Failed:
+        return {QStringLiteral("Failed")};
+    case JobPhase::NotStarted:
+        break;
+    }
+    return {};
+}
+
+QString JobCellText(const Job& job, JobColumn column, int outputType) {
+    switch (column) {
+    case JobColumn::Source:
+        return SourceFileNameOf(job.sourcePath);
+    case JobColumn::BeginTime:
+        return FormatHms(job.beginTime);
+    case JobColumn::EndTime:
+        return FormatHms(job.endTime);
+    case JobColumn::Output: {
+        if (!IsValidOutputType(outputType))
+            return {};
+        const QString name = job.outputName.isEmpty() ? job.baseName : job.outputName;
+        return name + OutputExtension(static_cast<OutputType>(outputType));
+    }
+    case JobColumn::Progress:
+        return JobProgressCell(job).text;
+    }
+    return {};
+}

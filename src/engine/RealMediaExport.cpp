@@ -1,0 +1,48 @@
+#include "engine/RealMediaExport.h"
+
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+
+// The position of the preferred match if any, else of the fallback match, else -1.
+int ChooseCodec(const QStringList& names, const QString& preferred, const QString& fallback) {
+    int preferredMatch = -1;
+    int fallbackMatch = -1;
+    for (int i = 0; i < names.size(); ++i) {
+        if (names.at(i).contains(preferred, Qt::CaseSensitive))
+            preferredMatch = i;
+        if (names.at(i).contains(fallback, Qt::CaseSensitive))
+            fallbackMatch = i;
+    }
+    return preferredMatch >= 0 ? preferredMatch : fallbackMatch;
+}
+
+} // namespace
+
+ExportCodecChoice ChooseExportCodecs(const QStringList& videoCodecs,
+                                     const QStringList& audioCodecs) {
+    ExportCodecChoice choice;
+    choice.videoIndex = ChooseCodec(videoCodecs, QStringLiteral("Microsoft MPEG-4 Video Codec V3"),
+                                    QStringLiteral("DivX"));
+    choice.audioIndex =
+        ChooseCodec(audioCodecs, QStringLiteral("MPEG Layer-3"), QStringLiteral("PCM"));
+    return choice;
+}
+
+int ExportOutputFormat(const ExportCodecChoice& choice) {
+    return choice.IsAvi() ? 8 : 6;
+}
+
+QString ExportFileName(const QString& dir, const QString& baseName, bool avi, int number) {
+    return dir + QStringLiteral("%1_%2.%3").arg(baseName).arg(number).arg(avi ? "avi" : "mpg");
+}
+
+int RandomInRange(int low, int high) {
+    if (high < low)
+        return low;
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    // The generator's values are taken in the range 0 .. 32767 on every platform.
+    const qint64 r = std::rand() & 0x7FFF;
+    return static_cast<int>(low + r * (qint64(high) - low + 1) / 32767);
+}

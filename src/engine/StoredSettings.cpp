@@ -1,0 +1,50 @@
+#include "engine/StoredSettings.h"
+
+#include "engine/AppPaths.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace {
+
+// "Default" addresses a subkey's default value in the registry; elsewhere it is a plain key.
+const QString destinationKey = QStringLiteral("destination/Default");
+const QString fileNumberKey = QStringLiteral("fileno/Default");
+
+QSettings Store() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Morvane"),
+                     QStringLiteral("Morvane"));
+}
+
+} // namespace
+
+namespace StoredSettings {
+
+QString DefaultOutputDir() {
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    if (dir.isEmpty())
+        dir = QDir::homePath();
+    return AppPaths::WithTrailingSeparator(dir);
+}
+
+QString LoadOutputDir() {
+    const QString stored = Store().value(destinationKey).toString();
+    if (stored.trimmed().isEmpty())
+        return DefaultOutputDir();
+    return AppPaths::WithTrailingSeparator(stored);
+}
+
+void StoreOutputDir(const QString& dir) {
+    if (dir.isEmpty())
+        return;
+    QSettings store = Store();
+    store.setValue(destinationKey, dir);
+}
+
+void StoreFileNumber(int number) {
+    QSettings store = Store();
+    store.setValue(fileNumberKey, QString::number(number));
+}
+
+} // namespace StoredSettings

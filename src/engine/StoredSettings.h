@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// The values the program keeps between runs (the registry on Windows, a config file elsewhere),
+// under Morvane/Morvane, each as the default value of its own subkey.
+namespace StoredSettings {
+
+// The stored output folder with its trailing separator, or the user's Videos folder when
+// nothing usable is stored.
+QString LoadOutputDir();
+// Stores the output folder; an empty one is not stored.
+void StoreOutputDir(const QString& dir);
+// Stores the page's file number ("fileno").
+void StoreFileNumber(int number);
+// The folder used when nothing is stored: the user's Videos folder (home when there is none).
+QString DefaultOutputDir();
+
+} // namespace StoredSettings

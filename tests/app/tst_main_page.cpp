@@ -1,0 +1,614 @@
+#include "MediaFixtures.h"
+#include "TestPaths.h"
+#include "app/CFrameDlg.h"
+#include "app/CMorvaneDlg.h"
+#include "app/PowerControl.h"
+#include "app/UserPrompts.h"
+#include "controls/CCellListCtrl.h"
+#include "controls/ListMessages.h"
+#include "engine/AppPaths.h"
+#include "engine/StoredSettings.h"
+#include "preview/CRangeSlider.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+namespace {
+
+// Answers the page's dialogs and records its message boxes.
+class ScriptedPrompts : public UserPrompts {
+public:
+    QStringList files;   // answers of the file dialog, in order ("" cancels)
+    QStringList folders; // answers of the folder dialog
+    struct Box {
+        QString text, caption;
+        Icon icon;
+    };
+    QList<Box> boxes;
+    QStringList documents;
+    std::function<void()> onBox; // runs inside MessageBox (e.g. checks while it is shown)
+
+    QString OpenFile(QWidget*, const QString&) override {
+        return files.isEmpty() ? QString() : files.takeFirst();
+    }
+    QString BrowseForFolder(QWidget*, const QString&) override {
+        return folders.isEmpty() ? QString() : folders.takeFirst();
+    }
+    void OpenDocument(const QString& path) override { documents.append(path); }
+    void MessageBox(QWidget*, const QString& text, const QString& caption, Icon icon) override {
+        boxes.append({text, caption, icon});
+        if (onBox)
+            onBox();
+    }
+};
+
+class FakePower : public PowerControl {
+public:
+    bool allow = true;
+    int requests = 0;
+    bool RequestPowerOff(QString* reason) override {
+        ++requests;
+        if (!allow && reason != nullptr)
+            *reason = "not permitted";
+        return allow;
+    }
+};
+
+const QString finishedText =
+    QStringLiteral("           \t          Converting Finished         \t            ");
+
+} // namespace
+
+class TestMainPage : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void startState();
+    void profileDefaultsPerType_data();
+    void profileDefaultsPerType();
+    void outputColumnFollowsType();
+    void unreadableFileIsRefused();
+    void removeSelectsTheRightRow_data();
+    void removeSelectsTheRightRow();
+    void listKeys_data();
+    void listKeys();
+    void enterAndEscapeAreSwallowed();
+    void settingsFirstRunBrowseCancel();
+    void startRefusals_data();
+    void startRefusals();
+    void batchOfTwoFinishes();
+    void refusalsWhileConverting();
+    void stopInSecondPassOf3gp2();
+    void closingDuringPassCancels();
+    void shutdownPaths_data();
+    void shutdownPaths();
+    void helpOpensPages();
+
+private:
+    QString Fixture(const QString& extension, const QString& name = "clip");
+    void AddFiles(const QStringList& paths);
+    QString CellText(int row, int column);
+    void UseProfileDir(const QString& programDir);
+    QString WriteFakeProfiles(const QString& firstPass, const QString& secondPass);
+
+    QTemporaryDir temp;
+    QString fixtureDir;
+    std::unique_ptr<CFrameDlg> frame;
+    CMorvaneDlg* page = nullptr;
+    ScriptedPrompts prompts;
+    FakePower power;
+    QString outDir;
+};
+
+void TestMainPage::initTestCase() {
+    QVERIFY(temp.isValid());
+    fixtureDir = temp.filePath("fixtures");
+    QDir().mkpath(fixtureDir);
+}
+
+void TestMainPage::init() {
+    // A fresh settings store and output folder for every test.
+    static int round = 0;
+    const QString config = temp.filePath(QStringLiteral("config%1").arg(++round));
+    QDir().mkpath(config);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config);
+    outDir = temp.filePath(QStringLiteral("out%1").arg(round));
+    QDir().mkpath(outDir);
+    AppPaths::SetProgramDir(TestPaths::ProgramDir());
+
+    prompts = ScriptedPrompts();
+    power = FakePower();
+    frame = std::make_unique<CFrameDlg>();
+    page = &frame->Page();
+    page->SetUserPrompts(&prompts);
+    page->SetPowerControl(&power);
+    frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+}
+
+void TestMainPage::cleanup() {
+    frame.reset();
+    page = nullptr;
+}
+
+QString TestMainPage::Fixture(const QString& extension, const QString& name) {
+    MediaFixtures fixtures(fixtureDir);
+    const QString path = fixtures.Make(extension, name);
+    if (path.isEmpty())
+        qWarning() << fixtures.LastError();
+    return path;
+}
+
+void TestMainPage::AddFiles(const QStringList& paths) {
+    for (const QString& path : paths) {
+        prompts.files.append(path);
+        QTest::mouseClick(page->Control(CMorvaneDlg::IdcAdd), Qt::LeftButton);
+    }
+}
+
+QString TestMainPage::CellText(int row, int column) {
+    auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
+    return list->GetCellInfo(row, column).text;
+}
+
+void TestMainPage::UseProfileDir(const QString& programDir) {
+    AppPaths::SetProgramDir(programDir);
+    auto* combo = static_cast<QComboBox*>(page->Control(CMorvaneDlg::IdcOutputType));
+    page->FillProfiles(combo->currentIndex());
+}
+
+// A program folder whose profiles run the fake encoder: the first pass writes its output,
+// the second pass (3GP2) hangs until it is stopped.
+QString TestMainPage::WriteFakeProfiles(const QString& firstPass, const QString& secondPass) {
+    const QString programDir = temp.filePath("fakeprogram");
+    QDir().mkpath(programDir + "/app");
+    const QString encoder = QStringLiteral(FAKE_ENCODER);
+    const QByteArray info = "[Info]\nDescription=Fake\nDefaultProfile=1\n";
+    auto write = [&](const QString& name, const QByteArray& body) {
+        QFile file(programDir + "/app/" + name);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(info + body);
+    };
+    const QByteArray one =
+        QStringLiteral("[P]\nTitle=Fake\nCmd=\"%1\" %2\n").arg(encoder, firstPass).toUtf8();
+    write("3GP_AMR_Profile.ini", one);
+    write("3GP_AAC_Profile.ini", one);
+    write("3GP2_AAC_Profile.ini",
+          QStringLiteral("[P]\nTitle=Fake\nA=\"%1\" %2\nB=\"%1\" %3\nNote=n\n"
+                         "C=\"%1\" write=\"$OUTPUT_DIR$OUTPUT_FILE.3g2:2048\"\n")
+              .arg(encoder, firstPass, secondPass)
+              .toUtf8());
+    return programDir;
+}
+
+void TestMainPage::startState() {
+    QVERIFY(page->Control(CMorvaneDlg::IdcStart)->isVisible());
+    QVERIFY(!page->Control(CMorvaneDlg::IdcStop)->isVisible());
+    QVERIFY(!page->Control(CMorvaneDlg::IdcMediaControl)->isVisible());
+    QVERIFY(page->Control(CMorvaneDlg::IdcVideoFrame)->isVisible());
+    QVERIFY(!page->Control(CMorvaneDlg::IdcOutputDir)->isEnabled());
+    auto* combo = static_cast<QComboBox*>(page->Control(CMorvaneDlg::IdcOutputType));
+    QCOMPARE(combo->currentIndex(), 0);
+    QCOMPARE(combo->itemText(0), QString("Cell Phone 3GP  files (3GP + AMR)"));
+    QCOMPARE(combo->itemText(2), QString("Cell Phone 3GP2 files (3GP2 + AAC)"));
+    auto* list = static_cast<QListWidget*>(page->Control(CMorvaneDlg::IdcProfiles));
+    QVERIFY(list->count() >= 3);
+    QVERIFY(list->currentRow() >= 0);
+    QCOMPARE(frame->windowTitle(), QString("Morvane"));
+    QCOMPARE(frame->frameGeometry().topLeft(), QPoint(0, 0));
+    QCOMPARE(page->geometry(), QRect(2, 2, 669, 628));
+    QCOMPARE(page->Control(CMorvaneDlg::IdcJobList)->geometry(), QRect(23, 294, 587, 156));
+    QCOMPARE(page->CurrentJob(), -1);
+}
+
+void TestMainPage::profileDefaultsPerType_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("titles");
+    QTest::addColumn<int>("selected");
+
+    QTest::newRow("default 1 of two") << QByteArray("[Info]\nDescription=D\nDefaultProfile=1\n"
+                                                    "[A]\nTitle=First\n[B]\nTitle=Second\n")
+                                      << QStringList{"First", "Second"} << 0;
+    QTest::newRow("default past the end") << QByteArray("[Info]\nDescription=D\nDefaultProfile=3\n"
+                                                        "[P1]\nTitle=Only\n")
+                                          << QStringList{"Only"} << -1;
+    QTest::newRow("no default") << QByteArray("[Info]\nDescription=D\n[P1]\nTitle=Only\n[P2]\n")
+                                << QStringList{"Only", ""} << -1;
+}
+
+void TestMainPage::profileDefaultsPerType() {
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, titles);
+    QFETCH(int, selected);
+
+    const QString programDir = temp.filePath("profiles-" + QString(QTest::currentDataTag()));
+    QDir().mkpath(programDir + "/app");
+    QFile file(programDir + "/app/3GP2_AAC_Profile.ini");
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    file.close();
+    AppPaths::SetProgramDir(programDir);
+
+    auto* combo = static_cast<QComboBox*>(page->Control(CMorvaneDlg::IdcOutputType));
+    auto* list = static_cast<QListWidget*>(page->Control(CMorvaneDlg::IdcProfiles));
+    auto* description = static_cast<QLabel*>(page->Control(CMorvaneDlg::IdcDescription));
+    const int before = list->count();
+    // Type 1 has no file in this folder: the list and the description stay as they were.
+    combo->setCurrentIndex(1);
+    page->OnOutputTypeChanged();
+    QCOMPARE(list->count(), before);
+    combo->setCurrentIndex(2);
+    page->OnOutputTypeChanged();
+    QCOMPARE(description->text(), QString("D"));
+    QStringList shown;
+    for (int i = 0; i < list->count(); ++i)
+        shown.append(list->item(i)->text());
+    QCOMPARE(shown, titles);
+    QCOMPARE(list->currentRow(), selected);
+}
+
+void TestMainPage::outputColumnFollowsType() {
+    const QString clip = Fixture("avi");
+    AddFiles({clip, clip, Fixture("wav", "song")});
+    QCOMPARE(page->Jobs().Count(), 3);
+    QCOMPARE(CellText(0, 3), QString("clip.3gp"));
+    QCOMPARE(CellText(1, 3), QString("clip (2).3gp"));
+    QCOMPARE(CellText(2, 3), QString("song.3gp"));
+    auto* combo = static_cast<QComboBox*>(page->Control(CMorvaneDlg::IdcOutputType));
+    combo->setCurrentIndex(2);
+    page->OnOutputTypeChanged();
+    QCOMPARE(CellText(0, 3), QString("clip.3g2"));
+    QCOMPARE(CellText(2, 3), QString("song.3g2"));
+    QCOMPARE(CellText(0, 0), QString("clip.avi"));
+    QCOMPARE(CellText(0, 1), QString("00:00:00"));
+    QCOMPARE(CellText(0, 2), QString("00:00:02"));
+    QVERIFY(page->Control(CMorvaneDlg::IdcMediaControl)->isVisible());
+    QVERIFY(!page->Control(CMorvaneDlg::IdcVideoFrame)->isVisible());
+}
+
+void TestMainPage::unreadableFileIsRefused() {
+    const QString bogus = temp.filePath("not media.avi");
+    QFile file(bogus);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("plain text, not a video");
+    file.close();
+    AddFiles({bogus});
+    QCOMPARE(page->Jobs().Count(), 0);
+    QCOMPARE(prompts.boxes.size(), 1);
+    QCOMPARE(prompts.boxes.first().caption, QString("Error"));
+    QVERIFY(prompts.boxes.first().text.contains("not media.avi"));
+    QVERIFY(!page->Control(CMorvaneDlg::IdcMediaControl)->isVisible());
+}
+
+void TestMainPage::removeSelectsTheRightRow_data() {
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("selected");
+    QTest::addColumn<int>("expectedCurrent");
+
+    QTest::newRow("last of three") << 3 << 2 << 1;
+    QTest::newRow("first of three") << 3 << 0 << 0;
+    QTest::newRow("only row") << 1 << 0 << -1;
+}
+
+void TestMainPage::removeSelectsTheRightRow() {
+    QFETCH(int, count);
+    QFETCH(int, selected);
+    QFETCH(int, expectedCurrent);
+    QStringList clips;
+    for (int i = 0; i < count; ++i)
+        clips.append(Fixture("avi", QStringLiteral("c%1").arg(i)));
+    AddFiles(clips);
+    auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
+    page->SelectRow(selected);
+    QTest::mouseClick(page->Control(CMorvaneDlg::IdcRemove), Qt::LeftButton);
+    QCOMPARE(page->Jobs().Count(), count - 1);
+    QCOMPARE(page->CurrentJob(), expectedCurrent);
+    QCOMPARE(list->GetItemCount(), count - 1);
+    auto* slider = static_cast<CRangeSlider*>(page->Control(CMorvaneDlg::IdcTrimSlider));
+    if (expectedCurrent < 0) {
+        QCOMPARE(slider->GetLimits(), std::make_pair(0.0, 120.0));
+        QCOMPARE(slider->GetSelection(), std::make_pair(0.0, 120.0));
+    } else {
+        QCOMPARE(list->GetSelectionMark(), expectedCurrent);
+        QVERIFY(slider->GetLimits().second < 3.0);
+    }
+}
+
+void TestMainPage::listKeys_data() {
+    QTest::addColumn<int>("start");
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<QList<int>>("rows");
+
+    QTest::newRow("page down") << 0
+                               << QList<int>{Qt::Key_PageDown, Qt::Key_PageDown, Qt::Key_PageDown}
+                               << QList<int>{3, 4, 4};
+    QTest::newRow("page up") << 4 << QList<int>{Qt::Key_PageUp, Qt::Key_PageUp} << QList<int>{1, 0};
+    QTest::newRow("home and end") << 2 << QList<int>{Qt::Key_End, Qt::Key_Home} << QList<int>{4, 0};
+    QTest::newRow("up and down stop at the ends")
+        << 0 << QList<int>{Qt::Key_Up, Qt::Key_Down, Qt::Key_Down} << QList<int>{0, 1, 2};
+    QTest::newRow("down at the end") << 4 << QList<int>{Qt::Key_Down} << QList<int>{4};
+}
+
+void TestMainPage::listKeys() {
+    QFETCH(int, start);
+    QFETCH(QList<int>, keys);
+    QFETCH(QList<int>, rows);
+    const QString clip = Fixture("avi");
+    AddFiles({clip, clip, clip, clip, clip});
+    page->SelectRow(start);
+    page->OnListClick();
+    QCOMPARE(page->CurrentJob(), start);
+    auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
+    for (int i = 0; i < keys.size(); ++i) {
+        QTest::keyClick(list, Qt::Key(keys.at(i)));
+        QCOMPARE(page->CurrentJob(), rows.at(i));
+        QCOMPARE(list->GetSelectionMark(), rows.at(i));
+    }
+}
+
+void TestMainPage::enterAndEscapeAreSwallowed() {
+    AddFiles({Fixture("avi")});
+    int starts = 0;
+    connect(static_cast<QPushButton*>(page->Control(CMorvaneDlg::IdcStart)), &QPushButton::clicked,
+            this, [&] { ++starts; });
+    const QList<QWidget*> targets{page->Control(CMorvaneDlg::IdcJobList),
+                                  page->Control(CMorvaneDlg::IdcStart),
+                                  page->Control(CMorvaneDlg::IdcProfiles), frame.get()};
+    for (QWidget* target : targets) {
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key_Return);
+        QTest::keyClick(target, Qt::Key_Enter);
+        QTest::keyClick(target, Qt::Key_Escape);
+    }
+    QVERIFY(frame->isVisible());
+    QCOMPARE(starts, 0);
+    QCOMPARE(page->Jobs().Count(), 1);
+    QVERIFY(prompts.boxes.isEmpty());
+}
+
+void TestMainPage::settingsFirstRunBrowseCancel() {
+    auto* edit = static_cast<QLineEdit*>(page->Control(CMorvaneDlg::IdcOutputDir));
+    // First run: the Videos folder, and nothing is stored until Browse is used.
+    QCOMPARE(edit->text(), StoredSettings::DefaultOutputDir());
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "Morvane", "Morvane");
+    QVERIFY(!settings.contains("destination/Default"));
+
+    // Browse: the edit shows the folder as chosen, the stored value has the separator.
+    prompts.folders.append(outDir);
+    QTest::mouseClick(page->Control(CMorvaneDlg::IdcBrowse), Qt::LeftButton);
+    QCOMPARE(edit->text(), QDir::toNativeSeparators(outDir));
+    QCOMPARE(page->OutputDir(), outDir + QDir::separator());
+    settings.sync();
+    QCOMPARE(settings.value("destination/Default").toString(), outDir + QDir::separator());
+
+    // Cancel keeps the folder and stores it again.
+    settings.remove("destination/Default");
+    settings.sync();
+    QTest::mouseClick(page->Control(CMorvaneDlg::IdcBrowse), Qt::LeftButton);
+    QCOMPARE(page->OutputDir(), outDir + QDir::separator());
+    settings.sync();
+    QCOMPARE(settings.value("destination/Default").toString(), outDir + QDir::separator());
+
+    // The next start shows the stored folder with its separator; the page stores "fileno".
+    frame.reset();
+    settings.sync();
+    QVERIFY(settings.contains("fileno/Default"));
+    CFrameDlg again;
+    QCOMPARE(static_cast<QLineEdit*>(again.Page().Control(CMorvaneDlg::IdcOutputDir))->text(),
+             outDir + QDir::separator());
+}
+
+void TestMainPage::startRefusals_data() {
+    QTest::addColumn<bool>("withJob");
+    QTest::addColumn<bool>("clearDir");
+    QTest::addColumn<bool>("clearProfile");
+    QTest::addColumn<QString>("boxText");
+
+    QTest::newRow("empty list does nothing") << false << false << false << "";
+    QTest::newRow("empty directory")
+        << true << true << false << "  Please set the output directory firstly   ";
+    QTest::newRow("no profile selected") << true << false << true << "profile";
+}
+
+void TestMainPage::startRefusals() {
+    QFETCH(bool, withJob);
+    QFETCH(bool, clearDir);
+    QFETCH(bool, clearProfile);
+    QFETCH(QString, boxText);
+    if (withJob)
+        AddFiles({Fixture("avi")});
+    prompts.folders.append(outDir);
+    page->OnBrowse();
+    if (clearDir)
+        static_cast<QLineEdit*>(page->Control(CMorvaneDlg::IdcOutputDir))->clear();
+    if (clearProfile)
+        static_cast<QListWidget*>(page->Control(CMorvaneDlg::IdcProfiles))->setCurrentRow(-1);
+    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
+    if (boxText.isEmpty()) {
+        QVERIFY(prompts.boxes.isEmpty());
+    } else {
+        QCOMPARE(prompts.boxes.size(), 1);
+        QCOMPARE(prompts.boxes.first().caption, QString("Error"));
+        QVERIFY2(prompts.boxes.first().text.contains(boxText),
+                 qPrintable(prompts.boxes.first().text));
+    }
+    QVERIFY(QDir(outDir).isEmpty());
+    QVERIFY(!page->IsConverting());
+    QVERIFY(page->Control(CMorvaneDlg::IdcStart)->isVisible());
+}
+
+void TestMainPage::batchOfTwoFinishes() {
+    AddFiles({Fixture("avi"), Fixture("mp3", "song")});
+    prompts.folders.append(outDir);
+    page->OnBrowse();
+    bool sawConverting = false;
+    prompts.onBox = [&] {
+        // The box comes after the page is idle again.
+        QVERIFY(!page->IsConverting());
+        QVERIFY(page->Control(CMorvaneDlg::IdcStart)->isVisible());
+    };
+    QTimer probe;
+    connect(&probe, &QTimer::timeout, this, [&] {
+        if (page->IsConverting()) {
+            sawConverting = true;
+            QVERIFY(page->Control(CMorvaneDlg::IdcStop)->isVisible());
+            QVERIFY(!page->Control(CMorvaneDlg::IdcOutputType)->isEnabled());
+            QVERIFY(!page->Control(CMorvaneDlg::IdcProfiles)->isEnabled());
+            QVERIFY(!page->Control(CMorvaneDlg::IdcShutdown)->isEnabled());
+        }
+    });
+    probe.start(5);
+    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
+    probe.stop();
+    QVERIFY(sawConverting);
+    QCOMPARE(prompts.boxes.size(), 1);
+    QCOMPARE(prompts.boxes.first().caption, QString("Information"));
+    QCOMPARE(prompts.boxes.first().text, finishedText);
+    QCOMPARE(CellText(0, 4), QString(" Finished "));
+    QCOMPARE(CellText(1, 4), QString(" Finished "));
+    QVERIFY(QFileInfo(outDir + "/clip.3gp").size() > 0);
+    QVERIFY(QFileInfo(outDir + "/song.3gp").size() > 0);
+    QVERIFY(page->Control(CMorvaneDlg::IdcOutputType)->isEnabled());
+    QCOMPARE(power.requests, 0);
+}
+
+void TestMainPage::refusalsWhileConverting() {
+    UseProfileDir(WriteFakeProfiles("until-q=\"$OUTPUT_DIR$OUTPUT_FILE.3gp\"", "hang"));
+    const QString clip = Fixture("avi");
+    AddFiles({clip, clip});
+    prompts.folders.append(outDir);
+    page->OnBrowse();
+    page->SelectRow(0);
+    page->OnListClick();
+    auto* slider = static_cast<CRangeSlider*>(page->Control(CMorvaneDlg::IdcTrimSlider));
+    bool checked = false;
+    QTimer::singleShot(300, this, [&] {
+        QVERIFY(page->IsConverting());
+        prompts.files.append(clip);
+        prompts.folders.append(temp.path());
+        for (auto id : {CMorvaneDlg::IdcAdd, CMorvaneDlg::IdcRemove, CMorvaneDlg::IdcRemoveAll,
+                        CMorvaneDlg::IdcBrowse})
+            QTest::mouseClick(page->Control(id), Qt::LeftButton);
+        auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
+        QTest::keyClick(list, Qt::Key_Down);
+        page->SelectRow(1);
+        page->OnListClick();
+        slider->SetSelection(0.5, 1.0); // reports a change, which the page ignores
+        QCOMPARE(page->Jobs().Count(), 2);
+        QCOMPARE(page->CurrentJob(), 0);
+        QCOMPARE(page->Jobs().At(1).beginTime, 0.0);
+        QCOMPARE(page->OutputDir(), outDir + QDir::separator());
+        QCOMPARE(prompts.files.size(), 1); // the file dialog was never shown
+        QVERIFY(prompts.boxes.isEmpty());
+        page->OpenHtmlHelp(); // Help still works
+        QCOMPARE(prompts.documents.size(), 1);
+        checked = true;
+        QTest::mouseClick(page->Control(CMorvaneDlg::IdcStop), Qt::LeftButton);
+    });
+    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
+    QVERIFY(checked);
+    QCOMPARE(CellText(0, 4), QString("Canceled"));
+    QCOMPARE(prompts.boxes.size(), 1);
+    QCOMPARE(prompts.boxes.first().text, finishedText);
+}
+
+void TestMainPage::stopInSecondPassOf3gp2() {
+    UseProfileDir(WriteFakeProfiles("status=3 write=\"$OUTPUT_DIR$OUTPUT_FILE_temp.3gp:4096\"",
+                                    "write=\"$OUTPUT_DIR$OUTPUT_FILE_temp_2.3g2:4096\" hang"));
+    auto* combo = static_cast<QComboBox*>(page->Control(CMorvaneDlg::IdcOutputType));
+    combo->setCurrentIndex(2);
+    page->OnOutputTypeChanged();
+    AddFiles({Fixture("avi"), Fixture("avi", "later")});
+    prompts.folders.append(outDir);
+    page->OnBrowse();
+    static_cast<QCheckBox*>(page->Control(CMorvaneDlg::IdcShutdown))->setChecked(true);
+
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (page->Jobs().At(0).phase == JobPhase::SecondPass &&
+            QFileInfo::exists(outDir + "/clip_temp_2.3g2")) {
+            poll.stop();
+            QCOMPARE(CellText(0, 4), QString("Exporting"));
+            QTest::mouseClick(page->Control(CMorvaneDlg::IdcStop), Qt::LeftButton);
+        }
+    });
+    poll.start(10);
+    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
+    QCOMPARE(page->Jobs().At(0).phase, JobPhase::Canceled);
+    QCOMPARE(CellText(0, 4), QString("Canceled"));
+    QCOMPARE(page->Jobs().At(1).phase, JobPhase::NotStarted);
+    QCOMPARE(CellText(1, 4), QString());
+    QVERIFY(QDir(outDir).isEmpty());
+    QCOMPARE(power.requests, 0);
+    QCOMPARE(prompts.boxes.size(), 1);
+    QCOMPARE(prompts.boxes.first().text, finishedText);
+}
+
+void TestMainPage::closingDuringPassCancels() {
+    UseProfileDir(WriteFakeProfiles("until-q=\"$OUTPUT_DIR$OUTPUT_FILE.3gp\"", "hang"));
+    AddFiles({Fixture("avi")});
+    prompts.folders.append(outDir);
+    page->OnBrowse();
+    QTimer::singleShot(300, this, [&] {
+        QVERIFY(page->IsConverting());
+        frame->close();
+    });
+    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
+    QVERIFY(!page->IsConverting());
+    QCOMPARE(page->Jobs().At(0).phase, JobPhase::Canceled);
+    QVERIFY(!QFileInfo::exists(outDir + "/clip.3gp"));
+    QVERIFY(prompts.boxes.isEmpty()); // nothing is shown on the way out
+}
+
+void TestMainPage::shutdownPaths_data() {
+    QTest::addColumn<bool>("allow");
+    QTest::addColumn<int>("boxes");
+    QTest::newRow("powers off without a box") << true << 0;
+    QTest::newRow("refused: warning") << false << 1;
+}
+
+void TestMainPage::shutdownPaths() {
+    QFETCH(bool, allow);
+    QFETCH(int, boxes);
+    power.allow = allow;
+    AddFiles({Fixture("wav", "tone")});
+    prompts.folders.append(outDir);
+    page->OnBrowse();
+    static_cast<QCheckBox*>(page->Control(CMorvaneDlg::IdcShutdown))->setChecked(true);
+    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
+    QCOMPARE(power.requests, 1);
+    QCOMPARE(prompts.boxes.size(), boxes);
+    if (boxes == 1) {
+        QCOMPARE(prompts.boxes.first().text, QString("Your computer cannot shutdown"));
+        QCOMPARE(prompts.boxes.first().caption, QString("Warning"));
+    }
+    QCOMPARE(CellText(0, 4), QString(" Finished "));
+}
+
+void TestMainPage::helpOpensPages() {
+    QTest::mouseClick(page->Control(CMorvaneDlg::IdcHelp), Qt::LeftButton);
+    QTest::keyClick(frame.get(), Qt::Key_F1);
+    QCOMPARE(prompts.documents.size(), 2);
+    QCOMPARE(prompts.documents.at(0), AppPaths::ProgramDir() + "help/help.html");
+    // Without a compiled help file beside the program, F1 opens the HTML help too.
+    QCOMPARE(prompts.documents.at(1), AppPaths::ProgramDir() + "help/help.html");
+}
+
+QTEST_MAIN(TestMainPage)
+#include "tst_main_page.moc"

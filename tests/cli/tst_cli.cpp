@@ -1,0 +1,258 @@
+#include "CliTestSupport.h"
+#include "MediaFixtures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+// morvane-cli's options, messages and exit codes, its Stop, and the files it leaves.
+class TestCli : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void usageErrors_data();
+    void usageErrors();
+    void helpAndProfileList();
+    void unreadableFilesAreRefused_data();
+    void unreadableFilesAreRefused();
+    void oddFileNamesConvert_data();
+    void oddFileNamesConvert();
+    void sameFileTwiceGivesTwoFiles();
+    void defaultOutputDirectory_data();
+    void defaultOutputDirectory();
+    void missingOutputDirectory();
+    void stopLeavesNoPartialFile_data();
+    void stopLeavesNoPartialFile();
+
+private:
+    QString Out() const { return outDir->path(); }
+    QStringList OutFiles() const { return QDir(Out()).entryList(QDir::Files | QDir::Hidden); }
+
+    QTemporaryDir fixtureDir;
+    MediaFixtures* fixtures = nullptr;
+    QString videoClip;
+    QString soundClip;
+    std::unique_ptr<QTemporaryDir> outDir;
+};
+
+void TestCli::initTestCase() {
+    fixtures = new MediaFixtures(fixtureDir.path());
+    videoClip = fixtures->Make("avi");
+    soundClip = fixtures->Make("wav");
+    QVERIFY2(!videoClip.isEmpty() && !soundClip.isEmpty(), qPrintable(fixtures->LastError()));
+}
+
+void TestCli::init() {
+    outDir = std::make_unique<QTemporaryDir>();
+}
+
+void TestCli::usageErrors_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no file") << QStringList{"-t", "1"} << "no file to convert";
+    QTest::newRow("unknown option") << QStringList{"--fast", "x.avi"} << "Unknown option";
+    QTest::newRow("type out of range") << QStringList{"-t", "3", "x.avi"} << "0, 1 or 2";
+    QTest::newRow("type not a number") << QStringList{"--type", "amr", "x.avi"} << "0, 1 or 2";
+    QTest::newRow("profile 0") << QStringList{"-p", "0", "x.avi"} << "number from 1";
+    QTest::newRow("profile past the file") << QStringList{"-t", "2", "-p", "9", "x.avi"}
+                                           << "has no profile 9";
+    QTest::newRow("negative begin") << QStringList{"-b", "-1", "x.avi"} << "begin";
+    QTest::newRow("end not a number") << QStringList{"--end", "soon", "x.avi"} << "end";
+    QTest::newRow("end before begin") << QStringList{"-b", "2", "-e", "1", "x.avi"}
+                                      << "after the begin";
+    QTest::newRow("missing option value") << QStringList{"x.avi", "-o"} << "Missing value";
+}
+
+void TestCli::usageErrors() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    const CliTest::Run run = CliTest::RunCli(args);
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QVERIFY(run.out.isEmpty());
+}
+
+void TestCli::helpAndProfileList() {
+    const CliTest::Run help = CliTest::RunCli({"--help"});
+    QCOMPARE(help.exitCode, 0);
+    for (const char* option : {"--type", "--profile", "--output-dir", "--begin", "--end",
+                               "--list-profiles", "--help", "FILE..."})
+        QVERIFY2(help.out.contains(option), option);
+
+    const CliTest::Run list = CliTest::RunCli({"--list-profiles"});
+    QCOMPARE(list.exitCode, 0);
+    QVERIFY(list.out.contains("0: Cell Phone 3GP  files (3GP + AMR)\n"));
+    QVERIFY(list.out.contains("1: Cell Phone 3GP  files (3GP + AAC)\n"));
+    QVERIFY(list.out.contains("2: Cell Phone 3GP2 files (3GP2 + AAC)\n"));
+    QCOMPARE(list.out.count(" * "), 3); // one default per type
+}
+
+void TestCli::unreadableFilesAreRefused_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content"); // "-" for a file that does not exist
+    QTest::addColumn<bool>("withGoodFile");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("text file") << "notes.avi" << QByteArray("just some words\n") << false
+                               << "not a video or audio file";
+    QTest::newRow("empty file") << "empty.wav" << QByteArray() << false << "empty";
+    QTest::newRow("missing file") << "gone.mpg" << QByteArray("-") << false << "does not exist";
+    QTest::newRow("beside a good file") << "notes.avi" << QByteArray("words") << true
+                                        << "not a video or audio file";
+}
+
+void TestCli::unreadableFilesAreRefused() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, withGoodFile);
+    QTemporaryDir sources;
+    const QString path = QDir(sources.path()).filePath(name);
+    if (content != "-") {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    QStringList args{"-o", Out(), path};
+    if (withGoodFile)
+        args.append(soundClip);
+    const CliTest::Run run = CliTest::RunCli(args);
+    QCOMPARE(run.exitCode, 1);
+    QFETCH(QString, message);
+    QVERIFY2(run.err.contains("cannot open " + path) && run.err.contains(message),
+             qPrintable(run.err));
+    // The good file is converted all the same; nothing else is written.
+    QCOMPARE(OutFiles(), withGoodFile ? QStringList{"clip.3gp"} : QStringList{});
+    QCOMPARE(run.out.contains("Converting Finished"), withGoodFile);
+}
+
+void TestCli::oddFileNamesConvert_data() {
+    QTest::addColumn<QString>("baseName");
+    QTest::addColumn<QString>("extension");
+    QTest::newRow("blanks") << "my holiday  clip" << "avi";
+    QTest::newRow("quotes") << "it's \"the\" clip" << "wav";
+    QTest::newRow("dollar and variables") << "$INPUT_FILE $OUTPUT_DIR $5" << "avi";
+    QTest::newRow("leading dash") << "-y -i clip" << "wav";
+    QTest::newRow("non-ASCII") << "\u00fcn\u00efc\u00f6d\u00e9 \u65e5\u672c" << "avi";
+}
+
+void TestCli::oddFileNamesConvert() {
+    QFETCH(QString, baseName);
+    QFETCH(QString, extension);
+    QTemporaryDir sources;
+    const QString path = QDir(sources.path()).filePath(baseName + '.' + extension);
+    QVERIFY(QFile::copy(extension == "avi" ? videoClip : soundClip, path));
+    const CliTest::Run run = CliTest::RunCli({"-t", "1", "-o", Out(), path});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
+    QCOMPARE(OutFiles(), QStringList{baseName + ".3gp"});
+    const QString output = QDir(Out()).filePath(baseName + ".3gp");
+    QCOMPARE(CliTest::CodecOf(CliTest::Probe(output), "audio"), QStringLiteral("aac"));
+    QCOMPARE(CliTest::DecodeErrors(output), QString());
+}
+
+void TestCli::sameFileTwiceGivesTwoFiles() {
+    const CliTest::Run run =
+        CliTest::RunCli({"-o", Out(), "-b", "0", "-e", "1", soundClip, soundClip});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
+    QCOMPARE(OutFiles(), (QStringList{"clip (2).3gp", "clip.3gp"}));
+    QCOMPARE(run.out.count(": Finished\n"), 2);
+}
+
+void TestCli::defaultOutputDirectory_data() {
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("the stored output directory") << true;
+    QTest::newRow("the Videos folder when none is stored") << false;
+}
+
+void TestCli::defaultOutputDirectory() {
+    QFETCH(bool, stored);
+    QTemporaryDir home;
+    const QDir homeDir(home.path());
+    QVERIFY(homeDir.mkpath("config/Morvane") && homeDir.mkpath("Videos") &&
+            homeDir.mkpath("stored out"));
+    if (stored) {
+        QFile conf(homeDir.filePath("config/Morvane/Morvane.conf"));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write(("[General]\ndestination=" + homeDir.filePath("stored out") + "\n").toUtf8());
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_HOME", homeDir.filePath("config"));
+    const CliTest::Run run = CliTest::RunCli({"-e", "1", soundClip}, env);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
+    const QString expected = homeDir.filePath(stored ? "stored out" : "Videos");
+    QCOMPARE(QDir(expected).entryList(QDir::Files), QStringList{"clip.3gp"});
+}
+
+void TestCli::missingOutputDirectory() {
+    const QString missing = QDir(Out()).filePath("not here");
+    const CliTest::Run run = CliTest::RunCli({"-o", missing, soundClip});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains("does not exist"), qPrintable(run.err));
+    QVERIFY(!QFileInfo::exists(missing));
+}
+
+void TestCli::stopLeavesNoPartialFile_data() {
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("stopAt");      // the progress text after which Ctrl+C comes
+    QTest::addColumn<QString>("partialFile"); // what the stopped pass is writing
+    QTest::newRow("first pass") << 0 << "00:00:0" << "clip.3gp";
+    QTest::newRow("second pass of 3gp2") << 2 << "Exporting" << "clip_temp_2.3g2";
+}
+
+// A copy of the program with profiles whose passes run at playing speed, so that Ctrl+C
+// surely comes while the pass runs.
+void TestCli::stopLeavesNoPartialFile() {
+    QFETCH(int, type);
+    QFETCH(QString, stopAt);
+    QFETCH(QString, partialFile);
+    QTemporaryDir program;
+    QVERIFY(QDir(program.path()).mkpath("app"));
+    QVERIFY(QFile::copy(CliTest::CliPath(), CliTest::CliPath(program.path())));
+    const QString encode = "ffmpeg -hide_banner -y %1 -ss $START -i \"$INPUT_FILE\" -t $LENGTH "
+                           "-s 176x144 -r 15 -c:v mpeg4 -c:a %2 -ar 8000 -ac 1 -f 3gp "
+                           "\"$OUTPUT_DIR$OUTPUT_FILE%3\"\n";
+    QFile amr(QDir(program.path()).filePath("app/3GP_AMR_Profile.ini"));
+    QVERIFY(amr.open(QIODevice::WriteOnly));
+    amr.write(("[Info]\nDefaultProfile=1\n[Slow]\nTitle=Slow\nCommand=" +
+               encode.arg("-re", "libopencore_amrnb", ".3gp"))
+                  .toUtf8());
+    amr.close();
+    QFile aac(QDir(program.path()).filePath("app/3GP2_AAC_Profile.ini"));
+    QVERIFY(aac.open(QIODevice::WriteOnly));
+    aac.write(("[Info]\nDefaultProfile=1\n[Slow]\nTitle=Slow\nEncode=" +
+               encode.arg("", "aac", "_temp.3gp") +
+               "Rewrap=ffmpeg -y -re -i \"$OUTPUT_DIR$OUTPUT_FILE_temp.3gp\" -c copy -f 3g2 "
+               "\"$OUTPUT_DIR$OUTPUT_FILE_temp_2.3g2\"\nNote=-\n"
+               "Finish=ffmpeg -y -i \"$OUTPUT_DIR$OUTPUT_FILE_temp_2.3g2\" -c copy -f 3g2 "
+               "\"$OUTPUT_DIR$OUTPUT_FILE.3g2\"\n")
+                  .toUtf8());
+    aac.close();
+
+    QProcess cli;
+    cli.start(CliTest::CliPath(program.path()),
+              {"-t", QString::number(type), "-o", Out(), videoClip});
+    QVERIFY(cli.waitForStarted());
+    QByteArray out;
+    while (!out.contains(stopAt.toUtf8()) && cli.waitForReadyRead(20000))
+        out += cli.readAllStandardOutput();
+    QVERIFY2(out.contains(stopAt.toUtf8()), out.constData());
+    // Ctrl+C once the pass has begun its file.
+    const QString partial = QDir(Out()).filePath(partialFile);
+    for (int i = 0; i < 200 && !QFile::exists(partial); ++i)
+        QTest::qSleep(10);
+    QVERIFY(QFile::exists(partial));
+    ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+    QVERIFY(cli.waitForFinished(20000));
+    out += cli.readAllStandardOutput();
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(cli.exitCode(), 130);
+    QVERIFY2(out.contains("clip.avi: Canceled\n"), out.constData());
+    QVERIFY(out.endsWith("Converting Finished\n"));
+    QCOMPARE(OutFiles(), QStringList());
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"

@@ -1,0 +1,175 @@
+#include "CliTestSupport.h"
+#include "MediaFixtures.h"
+#include "profiles/CProfileIniReader.h"
+#include "profiles/OutputType.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+
+// Converts real media with the real encoder through morvane-cli and checks the results with
+// ffprobe. One output type per run (MORVANE_E2E_TYPE), so that the types run in parallel.
+class TestCliEndToEnd : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void everyFormat_data();
+    void everyFormat();
+    void everyProfile_data();
+    void everyProfile();
+
+private:
+    struct Expected {
+        QString videoCodec; // "" for an audio-only source
+        QString audioCodec;
+        double length = 0.0;
+    };
+    void Convert(const QString& source, const QStringList& options, const Expected& expected);
+    QStringList ProfileTitles() const;
+    QString ProfileVideoCodec(int number) const;
+
+    OutputType type = OutputType::Amr3gp;
+    QString prefix; // makes this run's file names unique beside the other types' runs
+    QTemporaryDir fixtureDir;
+    MediaFixtures* fixtures = nullptr;
+    QTemporaryDir outDir;
+};
+
+void TestCliEndToEnd::initTestCase() {
+    const int value = qEnvironmentVariableIntValue("MORVANE_E2E_TYPE");
+    QVERIFY(IsValidOutputType(value));
+    type = static_cast<OutputType>(value);
+    prefix = QStringLiteral("e2e_t%1_").arg(value);
+    fixtures = new MediaFixtures(fixtureDir.path());
+    QVERIFY(outDir.isValid());
+}
+
+void TestCliEndToEnd::init() {
+    QDir out(outDir.path());
+    for (const QString& name : out.entryList(QDir::Files))
+        out.remove(name);
+}
+
+QStringList TestCliEndToEnd::ProfileTitles() const {
+    CProfileIniReader reader;
+    reader.SetFile(QDir(TestPaths::ProgramDir()).filePath("app/" + ProfileFileName(type)));
+    QStringList names;
+    reader.GetSectionNames(names);
+    QStringList titles;
+    for (const QString& name : names.mid(1))
+        titles.append(reader.GetValue(name, "Title"));
+    return titles;
+}
+
+// The video codec that a profile's first pass asks for.
+QString TestCliEndToEnd::ProfileVideoCodec(int number) const {
+    CProfileIniReader reader;
+    reader.SetFile(QDir(TestPaths::ProgramDir()).filePath("app/" + ProfileFileName(type)));
+    QStringList names, keys, values;
+    reader.GetSectionNames(names);
+    reader.GetSection(names.value(number), keys, values);
+    const auto match = QRegularExpression("-c:v\\s+(\\w+)").match(values.value(1));
+    return match.captured(1);
+}
+
+void TestCliEndToEnd::Convert(const QString& source, const QStringList& options,
+                              const Expected& expected) {
+    const CliTest::Run run =
+        CliTest::RunCli(QStringList{"-t", QString::number(int(type)), "-o", outDir.path()} +
+                        options + QStringList{source});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
+    QVERIFY(run.out.contains("Finished\n"));
+    QVERIFY(run.out.endsWith("Converting Finished\n"));
+
+    // Only the final file is left: no intermediate of the 3GP2 passes.
+    const QString extension = OutputExtension(type);
+    const QString baseName = QFileInfo(source).completeBaseName();
+    QCOMPARE(QDir(outDir.path()).entryList(QDir::Files), QStringList{baseName + extension});
+    // No RealMedia intermediate is left beside the program.
+    QCOMPARE(QDir(TestPaths::ProgramDir()).entryList({baseName + "_*.avi", baseName + "_*.mpg"}),
+             QStringList());
+
+    const QString output = QDir(outDir.path()).filePath(baseName + extension);
+    const QJsonObject probe = CliTest::Probe(output);
+    const QString brand =
+        probe.value("format").toObject().value("tags").toObject().value("major_brand").toString();
+    QVERIFY2(brand.startsWith(type == OutputType::Aac3g2 ? "3g2" : "3gp"), qPrintable(brand));
+    QCOMPARE(CliTest::CodecOf(probe, "video"), expected.videoCodec);
+    QCOMPARE(CliTest::CodecOf(probe, "audio"), expected.audioCodec);
+
+    const double duration = probe.value("format").toObject().value("duration").toString().toDouble();
+    double frame = 0.05; // about one audio frame
+    for (const auto& value : probe.value("streams").toArray()) {
+        const QStringList rate = value.toObject().value("r_frame_rate").toString().split('/');
+        if (value.toObject().value("codec_type") == "video" && rate.size() == 2 &&
+            rate.at(0).toDouble() > 0)
+            frame = rate.at(1).toDouble() / rate.at(0).toDouble();
+    }
+    QVERIFY2(std::abs(duration - expected.length) <= 0.1 + frame,
+             qPrintable(QStringLiteral("%1 s, expected %2 s").arg(duration).arg(expected.length)));
+    QCOMPARE(CliTest::DecodeErrors(output), QString());
+}
+
+void TestCliEndToEnd::everyFormat_data() {
+    QTest::addColumn<QString>("extension");
+    for (const QString& extension : MediaFixtures::Extensions())
+        QTest::newRow(qPrintable(extension)) << extension;
+}
+
+// Every input format with the type's default profile, the whole clip.
+void TestCliEndToEnd::everyFormat() {
+    QFETCH(QString, extension);
+    const QString source = fixtures->Make(extension, prefix + extension);
+    QVERIFY2(!source.isEmpty(), qPrintable(fixtures->LastError()));
+    CProfileIniReader reader;
+    reader.SetFile(QDir(TestPaths::ProgramDir()).filePath("app/" + ProfileFileName(type)));
+    const int defaultProfile = reader.GetValue("Info", "DefaultProfile").toInt();
+    Expected expected;
+    expected.videoCodec =
+        MediaFixtures::IsAudioOnly(extension) ? QString() : ProfileVideoCodec(defaultProfile);
+    expected.audioCodec = type == OutputType::Amr3gp ? "amr_nb" : "aac";
+    expected.length = MediaFixtures::ClipSeconds;
+    Convert(source, {}, expected);
+}
+
+void TestCliEndToEnd::everyProfile_data() {
+    QTest::addColumn<int>("profile");
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<bool>("trimmed");
+    const QStringList titles = ProfileTitles();
+    for (int number = 1; number <= titles.size(); ++number) {
+        for (const QString extension : {"avi", "wav"}) {
+            for (const bool trimmed : {false, true}) {
+                QTest::addRow("%d %s, %s", number, qPrintable(extension),
+                              trimmed ? "0.5 s to 1.5 s" : "whole")
+                    << number << extension << trimmed;
+            }
+        }
+    }
+}
+
+// Every shipped profile on a video and a sound file, whole and trimmed.
+void TestCliEndToEnd::everyProfile() {
+    QFETCH(int, profile);
+    QFETCH(QString, extension);
+    QFETCH(bool, trimmed);
+    const QString source = fixtures->Make(extension, prefix + extension);
+    QVERIFY2(!source.isEmpty(), qPrintable(fixtures->LastError()));
+    Expected expected;
+    expected.videoCodec =
+        MediaFixtures::IsAudioOnly(extension) ? QString() : ProfileVideoCodec(profile);
+    expected.audioCodec = type == OutputType::Amr3gp ? "amr_nb" : "aac";
+    // Trims reach the encoder in whole seconds: 0.5 s to 1.5 s starts at 0 and lasts 1 s.
+    expected.length = trimmed ? 1.0 : MediaFixtures::ClipSeconds;
+    QStringList options{"-p", QString::number(profile)};
+    if (trimmed)
+        options << "-b" << "0.5" << "-e" << "1.5";
+    Convert(source, options, expected);
+}
+
+QTEST_GUILESS_MAIN(TestCliEndToEnd)
+#include "tst_cli_e2e.moc"

@@ -1,0 +1,378 @@
+#include "engine/AppPaths.h"
+#include "engine/ConversionEngine.h"
+#include "engine/ErrorLog.h"
+#include "engine/JobCellText.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Records what the engine shows and lets a test press Stop from inside the batch.
+class RecordingHost : public ConversionHost {
+public:
+    void RepaintProgressCell(int row) override {
+        const Job& job = jobs->At(row);
+        const QString text = JobProgressCell(job).text;
+        if (texts.isEmpty() || texts.last() != text)
+            texts.append(text);
+        if (phases.isEmpty() || phases.last() != int(job.phase))
+            phases.append(int(job.phase));
+        if (onRepaint)
+            onRepaint(job);
+    }
+    void ConvertingChanged(bool converting) override { convertingChanges.append(converting); }
+    void JobEnded(int row, JobOutcome outcome) override { ended.append({row, int(outcome)}); }
+
+    const JobList* jobs = nullptr;
+    QStringList texts;
+    QList<int> phases;
+    QList<bool> convertingChanges;
+    QList<QPair<int, int>> ended;
+    std::function<void(const Job&)> onRepaint;
+};
+
+} // namespace
+
+class TestConversionEngine : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void passesRunInOrder_data();
+    void passesRunInOrder();
+    void stopRequestAfterFirstPass();
+    void failureIsNotSuccess_data();
+    void failureIsNotSuccess();
+    void cancelRemovesPartialFiles_data();
+    void cancelRemovesPartialFiles();
+    void nothingRunsWhenRefused_data();
+    void nothingRunsWhenRefused();
+    void sameFileTwiceGivesTwoOutputs();
+    void emptyListDoesNothing();
+    void startAgainConvertsEverythingAgain();
+
+private:
+    QString Path(const QString& name) const { return QDir(dir->path()).filePath(name); }
+    QString OutDir() const { return Path("out"); }
+    QString Fake() const { return QStringLiteral("\"" FAKE_ENCODER "\""); }
+    // Writes the profile file of a type with one profile made of the given pass templates.
+    void WriteProfile(OutputType type, const QStringList& passes);
+    QString Source(const QString& name);
+    QStringList OutputFiles() const;
+    BatchResult Run(JobList& jobs, OutputType type, int selection = 0);
+    QString ReadLog() const;
+
+    std::unique_ptr<QTemporaryDir> dir;
+    RecordingHost host;
+};
+
+void TestConversionEngine::init() {
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+    QVERIFY(QDir(dir->path()).mkpath("app"));
+    QVERIFY(QDir(dir->path()).mkpath("out"));
+    QVERIFY(QDir(dir->path()).mkpath("src"));
+    AppPaths::SetProgramDir(dir->path());
+    host = RecordingHost();
+}
+
+void TestConversionEngine::WriteProfile(OutputType type, const QStringList& passes) {
+    QFile file(QDir(AppPaths::ProfileDir()).filePath(ProfileFileName(type)));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QString text = "[Info]\nDescription=test\nDefaultProfile=1\n\n[Test]\nTitle=Test profile\n";
+    if (type == OutputType::Aac3g2) {
+        text += "Encode=" + passes.value(0) + "\nRewrap=" + passes.value(1) +
+                "\nNote=not read\nFinish=" + passes.value(2) + "\n";
+    } else {
+        text += "Command=" + passes.value(0) + "\n";
+    }
+    file.write(text.toUtf8());
+}
+
+QString TestConversionEngine::Source(const QString& name) {
+    const QString path = Path("src/" + name);
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write("source");
+    return path;
+}
+
+QStringList TestConversionEngine::OutputFiles() const {
+    return QDir(OutDir()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+BatchResult TestConversionEngine::Run(JobList& jobs, OutputType type, int selection) {
+    host.jobs = &jobs;
+    ConversionEngine engine(host);
+    BatchSettings settings;
+    settings.outputType = type;
+    settings.profileSelection = selection;
+    settings.outputDir = OutDir();
+    return engine.StartBatch(jobs, settings);
+}
+
+QString TestConversionEngine::ReadLog() const {
+    QFile log(ErrorLog::LogFilePath());
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+}
+
+void TestConversionEngine::passesRunInOrder_data() {
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QStringList>("passes");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QList<int>>("phases");
+
+    const QString out = "\"$OUTPUT_DIR$OUTPUT_FILE";
+    QTest::newRow("3gp with amr: one pass")
+        << 0 << QStringList{Fake() + " status=3 write=" + out + ".3gp\""}
+        << QStringList{"clip.3gp"} << QList<int>{1};
+    QTest::newRow("3gp with aac: one pass")
+        << 1 << QStringList{Fake() + " status=3 write=" + out + ".3gp\""}
+        << QStringList{"clip.3gp"} << QList<int>{1};
+    QTest::newRow("3gp2: three passes leave only the final file")
+        << 2
+        << QStringList{Fake() + " status=3 write=" + out + "_temp.3gp\"",
+                       Fake() + " copy=" + out + "_temp.3gp:" + out.mid(1) + "_temp_2.3g2\"",
+                       Fake() + " copy=" + out + "_temp_2.3g2:" + out.mid(1) + ".3g2\""}
+        << QStringList{"clip.3g2"} << QList<int>{1, 2, 3};
+}
+
+void TestConversionEngine::passesRunInOrder() {
+    QFETCH(int, type);
+    QFETCH(QStringList, passes);
+    const auto outputType = static_cast<OutputType>(type);
+    WriteProfile(outputType, passes);
+    JobList jobs;
+    jobs.Append(Job::FromPath(Source("clip.avi"), 10.0));
+    const BatchResult result = Run(jobs, outputType);
+    QCOMPARE(result.status, BatchResult::Status::Completed);
+    QCOMPARE(result.finishedJobs, 1);
+    QCOMPARE(jobs.At(0).finished, 1);
+    QTEST(OutputFiles(), "files");
+    QFETCH(QList<int>, phases);
+    QCOMPARE(host.phases.mid(0, phases.size()), phases);
+    QCOMPARE(host.texts.last(), QStringLiteral(" Finished "));
+    QCOMPARE(host.convertingChanges, (QList<bool>{true, false}));
+    QVERIFY(ReadLog().isEmpty());
+    // The first pass's figures reached the job.
+    QVERIFY(jobs.At(0).sizeKB > 0);
+    QVERIFY(jobs.At(0).encodedTime > 0.0);
+}
+
+// The encoder gets "q" once after a first pass that ended by itself.
+void TestConversionEngine::stopRequestAfterFirstPass() {
+    const QString received = Path("stdin.txt");
+    WriteProfile(OutputType::Amr3gp, {Fake() + " write=\"$OUTPUT_DIR$OUTPUT_FILE.3gp\" "
+                                                "close-output record-stdin=\"" +
+                                      received + "\""});
+    JobList jobs;
+    jobs.Append(Job::FromPath(Source("clip.avi"), 10.0));
+    QCOMPARE(Run(jobs, OutputType::Amr3gp).finishedJobs, 1);
+    QFile file(received);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("q"));
+}
+
+void TestConversionEngine::failureIsNotSuccess_data() {
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QStringList>("passes");
+    QTest::addColumn<QString>("logged");
+
+    const QString out = "\"$OUTPUT_DIR$OUTPUT_FILE";
+    QTest::newRow("no output") << 0 << QStringList{Fake() + " status=2 exit=1"}
+                               << "time=00:00:00.08";
+    QTest::newRow("empty output") << 1 << QStringList{Fake() + " write=" + out + ".3gp\":0"}
+                                  << "write=";
+    QTest::newRow("missing encoder") << 0 << QStringList{"no-such-encoder -i \"$INPUT_FILE\""}
+                                     << "CreateProcess";
+    QTest::newRow("3gp2 second pass writes nothing")
+        << 2
+        << QStringList{Fake() + " status=1 write=" + out + "_temp.3gp\"", Fake() + " exit=1",
+                       Fake() + " copy=" + out + "_temp_2.3g2:" + out.mid(1) + ".3g2\""}
+        << "exit=1";
+    QTest::newRow("3gp2 third pass crashes")
+        << 2
+        << QStringList{Fake() + " status=1 write=" + out + "_temp.3gp\"",
+                       Fake() + " copy=" + out + "_temp.3gp:" + out.mid(1) + "_temp_2.3g2\"",
+                       Fake() + " status=1 crash"}
+        << "crash";
+}
+
+void TestConversionEngine::failureIsNotSuccess() {
+    QFETCH(int, type);
+    QFETCH(QStringList, passes);
+    const auto outputType = static_cast<OutputType>(type);
+    WriteProfile(outputType, passes);
+    JobList jobs;
+    const QString source = Source("my clip.avi");
+    jobs.Append(Job::FromPath(source, 10.0));
+    jobs.Append(Job::FromPath(Source("next.avi"), 10.0));
+    const BatchResult result = Run(jobs, outputType);
+
+    // The batch goes on with the next job, which fails the same way.
+    QCOMPARE(result.status, BatchResult::Status::Completed);
+    QCOMPARE(result.failedJobs, 2);
+    QCOMPARE(result.finishedJobs, 0);
+    QCOMPARE(jobs.At(0).finished, 0);
+    QCOMPARE(jobs.At(0).phase, JobPhase::Failed);
+    QCOMPARE(JobProgressCell(jobs.At(0)).text, QStringLiteral("Failed"));
+    QCOMPARE(host.ended.value(0), (QPair<int, int>{0, int(JobOutcome::Failed)}));
+    // Nothing that looks like a result, and no intermediate, is left.
+    QCOMPARE(OutputFiles(), QStringList());
+    const QString log = ReadLog();
+    QCOMPARE(log.count("FAILED:"), 2);
+    QVERIFY(log.contains(source));
+    QVERIFY(log.contains(FAKE_ENCODER) || log.contains("no-such-encoder"));
+    QFETCH(QString, logged);
+    QVERIFY2(log.contains(logged), qPrintable(log));
+}
+
+void TestConversionEngine::cancelRemovesPartialFiles_data() {
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("cancelPhase");
+    QTest::addColumn<QStringList>("passes");
+
+    const QString out = "\"$OUTPUT_DIR$OUTPUT_FILE";
+    const QString mark = "touch=\"$OUTPUT_DIR../running\" hang";
+    QTest::newRow("3gp, first pass") << 0 << 1
+                                     << QStringList{Fake() + " until-q=" + out + ".3gp\""};
+    QTest::newRow("3gp with aac, first pass") << 1 << 1
+                                              << QStringList{Fake() + " until-q=" + out + ".3gp\""};
+    QTest::newRow("3gp2, first pass")
+        << 2 << 1 << QStringList{Fake() + " until-q=" + out + "_temp.3gp\"", Fake(), Fake()};
+    QTest::newRow("3gp2, second pass")
+        << 2 << 2
+        << QStringList{Fake() + " write=" + out + "_temp.3gp\"",
+                       Fake() + " write=" + out + "_temp_2.3g2\" " + mark, Fake()};
+    QTest::newRow("3gp2, third pass")
+        << 2 << 3
+        << QStringList{Fake() + " write=" + out + "_temp.3gp\"",
+                       Fake() + " copy=" + out + "_temp.3gp:" + out.mid(1) + "_temp_2.3g2\"",
+                       Fake() + " write=" + out + ".3g2\" " + mark};
+}
+
+void TestConversionEngine::cancelRemovesPartialFiles() {
+    QFETCH(int, type);
+    QFETCH(int, cancelPhase);
+    QFETCH(QStringList, passes);
+    const auto outputType = static_cast<OutputType>(type);
+    WriteProfile(outputType, passes);
+    JobList jobs;
+    jobs.Append(Job::FromPath(Source("clip.avi"), 10.0));
+    jobs.Append(Job::FromPath(Source("later.avi"), 10.0));
+
+    ConversionEngine engine(host);
+    host.jobs = &jobs;
+    // Stop is pressed once the pass has written something: figures in the first pass, the
+    // marker file of the hanging later passes.
+    QTimer stop;
+    connect(&stop, &QTimer::timeout, this, [&] {
+        const Job& job = jobs.At(0);
+        const bool writing = cancelPhase == 1 ? job.sizeKB > 0 : QFile::exists(Path("running"));
+        if (int(job.phase) == cancelPhase && writing)
+            engine.CancelActiveJob();
+    });
+    stop.start(10);
+    BatchSettings settings;
+    settings.outputType = outputType;
+    settings.profileSelection = 0;
+    settings.outputDir = OutDir();
+    const BatchResult result = engine.StartBatch(jobs, settings);
+
+    QCOMPARE(result.status, BatchResult::Status::Canceled);
+    QCOMPARE(jobs.At(0).phase, JobPhase::Canceled);
+    QCOMPARE(jobs.At(0).finished, 0);
+    QCOMPARE(JobProgressCell(jobs.At(0)).text, QStringLiteral("Canceled"));
+    QCOMPARE(jobs.At(1).phase, JobPhase::NotStarted);
+    QCOMPARE(OutputFiles(), QStringList());
+    QCOMPARE(host.convertingChanges, (QList<bool>{true, false}));
+    engine.CancelActiveJob(); // after the batch: nothing happens
+    QVERIFY(!engine.IsConverting());
+}
+
+void TestConversionEngine::nothingRunsWhenRefused_data() {
+    QTest::addColumn<int>("selection");
+    QTest::addColumn<QString>("outputDir");
+    QTest::addColumn<bool>("profileFile");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("no output directory") << 0 << "" << true
+                                         << "  Please set the output directory firstly   ";
+    QTest::newRow("missing output directory") << 0 << "missing" << true << "does not exist";
+    QTest::newRow("output directory cannot be written") << 0 << "/proc" << true
+                                                        << "cannot be written to";
+    QTest::newRow("no profile selected") << -1 << "out" << true << "No profile is selected";
+    QTest::newRow("selection past the profiles") << 1 << "out" << true << "has no profile 2";
+    QTest::newRow("no profile file") << 0 << "out" << false << "missing or holds no profiles";
+}
+
+void TestConversionEngine::nothingRunsWhenRefused() {
+    QFETCH(int, selection);
+    QFETCH(QString, outputDir);
+    QFETCH(bool, profileFile);
+    const QString ran = Path("ran");
+    if (profileFile)
+        WriteProfile(OutputType::Amr3gp, {Fake() + " touch=\"" + ran + "\""});
+    JobList jobs;
+    jobs.Append(Job::FromPath(Source("clip.avi"), 10.0));
+    host.jobs = &jobs;
+    ConversionEngine engine(host);
+    BatchSettings settings;
+    settings.profileSelection = selection;
+    settings.outputDir = outputDir.isEmpty() || outputDir.startsWith('/') ? outputDir
+                                                                          : Path(outputDir);
+    const BatchResult result = engine.StartBatch(jobs, settings);
+    QCOMPARE(result.status, BatchResult::Status::Refused);
+    QFETCH(QString, message);
+    QVERIFY2(result.message.contains(message), qPrintable(result.message));
+    QVERIFY(!QFile::exists(ran));
+    QVERIFY(host.convertingChanges.isEmpty());
+    QVERIFY(host.texts.isEmpty());
+    QVERIFY(!engine.IsConverting());
+}
+
+void TestConversionEngine::sameFileTwiceGivesTwoOutputs() {
+    WriteProfile(OutputType::Amr3gp, {Fake() + " write=\"$OUTPUT_DIR$OUTPUT_FILE.3gp\""});
+    JobList jobs;
+    const QString source = Source("clip.avi");
+    jobs.Append(Job::FromPath(source, 10.0));
+    Job second = Job::FromPath(source, 10.0);
+    second.beginTime = 5.0;
+    jobs.Append(second);
+    QCOMPARE(Run(jobs, OutputType::Amr3gp).finishedJobs, 2);
+    QCOMPARE(OutputFiles(), (QStringList{"clip (2).3gp", "clip.3gp"}));
+}
+
+void TestConversionEngine::emptyListDoesNothing() {
+    WriteProfile(OutputType::Amr3gp, {Fake()});
+    JobList jobs;
+    const BatchResult result = Run(jobs, OutputType::Amr3gp);
+    QCOMPARE(result.status, BatchResult::Status::NoJobs);
+    QVERIFY(!result.Ran());
+    QVERIFY(host.convertingChanges.isEmpty());
+}
+
+void TestConversionEngine::startAgainConvertsEverythingAgain() {
+    WriteProfile(OutputType::Amr3gp, {Fake() + " status=2 write=\"$OUTPUT_DIR$OUTPUT_FILE.3gp\""});
+    JobList jobs;
+    jobs.Append(Job::FromPath(Source("a.avi"), 10.0));
+    jobs.Append(Job::FromPath(Source("b.avi"), 10.0));
+    Job canceled = jobs.At(1);
+    canceled.phase = JobPhase::Canceled;
+    jobs.Set(1, canceled);
+    QCOMPARE(Run(jobs, OutputType::Amr3gp).finishedJobs, 2);
+    QCOMPARE(Run(jobs, OutputType::Amr3gp).finishedJobs, 2);
+    for (const Job& job : jobs) {
+        QCOMPARE(job.finished, 1);
+        QCOMPARE(JobProgressCell(job).text, QStringLiteral(" Finished "));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestConversionEngine)
+#include "tst_conversion_engine.moc"

@@ -1,0 +1,222 @@
+#include "MediaFixtures.h"
+#include "engine/AppPaths.h"
+#include "engine/ConversionEngine.h"
+#include "engine/JobCellText.h"
+#include "engine/RealMediaExport.h"
+#include "media/MediaExporter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+class ExportHost : public ConversionHost {
+public:
+    explicit ExportHost(MediaExporter* exporter) : exporter(exporter) {}
+    void RepaintProgressCell(int row) override {
+        const QString text = JobProgressCell(jobs->At(row)).text;
+        if (texts.isEmpty() || texts.last() != text)
+            texts.append(text);
+        if (onRepaint)
+            onRepaint(jobs->At(row));
+    }
+    MediaExporter* Exporter() override { return exporter; }
+
+    MediaExporter* exporter;
+    const JobList* jobs = nullptr;
+    QStringList texts;
+    std::function<void(const Job&)> onRepaint;
+};
+
+} // namespace
+
+class TestRealMediaExport : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void codecChoice_data();
+    void codecChoice();
+    void randomInRange_data();
+    void randomInRange();
+    void exportFileName();
+    void firstPassReadsTheExport_data();
+    void firstPassReadsTheExport();
+    void cancelDuringExportLeavesNothing();
+
+private:
+    QString Path(const QString& name) const { return QDir(dir->path()).filePath(name); }
+    BatchResult Convert(JobList& jobs, ExportHost& host, ConversionEngine& engine);
+    QStringList Intermediates() const;
+
+    QTemporaryDir fixtureDir;
+    QString realMediaClip;
+    std::unique_ptr<QTemporaryDir> dir;
+};
+
+void TestRealMediaExport::initTestCase() {
+    MediaFixtures fixtures(fixtureDir.path());
+    realMediaClip = fixtures.Make("rm");
+    QVERIFY2(!realMediaClip.isEmpty(), qPrintable(fixtures.LastError()));
+}
+
+void TestRealMediaExport::init() {
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir(dir->path()).mkpath("app"));
+    QVERIFY(QDir(dir->path()).mkpath("out"));
+    AppPaths::SetProgramDir(dir->path());
+    // The first pass copies its input, so the output shows what it read.
+    QFile profile(QDir(AppPaths::ProfileDir()).filePath(ProfileFileName(OutputType::Amr3gp)));
+    QVERIFY(profile.open(QIODevice::WriteOnly));
+    profile.write("[Info]\nDefaultProfile=1\n[Copy]\nTitle=Copy\nCommand=\"" FAKE_ENCODER
+                  "\" \"copy=$INPUT_FILE:$OUTPUT_DIR$OUTPUT_FILE.3gp\"\n");
+}
+
+void TestRealMediaExport::codecChoice_data() {
+    QTest::addColumn<QStringList>("video");
+    QTest::addColumn<QStringList>("audio");
+    QTest::addColumn<int>("videoIndex");
+    QTest::addColumn<int>("audioIndex");
+    QTest::addColumn<int>("format");
+
+    QTest::newRow("preferred codecs win")
+        << QStringList{"DivX 5", "Microsoft MPEG-4 Video Codec V3", "Cinepak"}
+        << QStringList{"PCM", "MPEG Layer-3 (MP3)"} << 1 << 1 << 8;
+    QTest::newRow("pcm when there is no mp3")
+        << QStringList{"Microsoft MPEG-4 Video Codec V3 (msmpeg4)"}
+        << QStringList{"GSM 6.10", "PCM signed 16-bit"} << 0 << 1 << 8;
+    QTest::newRow("later divx replaces an earlier one")
+        << QStringList{"DivX 4", "Cinepak", "DivX 6"} << QStringList{"MPEG Layer-3"} << 2 << 0
+        << 8;
+    QTest::newRow("no suitable video gives mpeg")
+        << QStringList{"Cinepak", "MPEG-1"} << QStringList{"MPEG Layer-3"} << -1 << 0 << 6;
+    QTest::newRow("no suitable audio gives mpeg")
+        << QStringList{"DivX"} << QStringList{"MPEG Layer-2"} << 0 << -1 << 6;
+    QTest::newRow("names are case-sensitive")
+        << QStringList{"divx", "microsoft mpeg-4 video codec v3"} << QStringList{"pcm"} << -1
+        << -1 << 6;
+    QTest::newRow("empty lists") << QStringList{} << QStringList{} << -1 << -1 << 6;
+}
+
+void TestRealMediaExport::codecChoice() {
+    QFETCH(QStringList, video);
+    QFETCH(QStringList, audio);
+    const ExportCodecChoice choice = ChooseExportCodecs(video, audio);
+    QTEST(choice.videoIndex, "videoIndex");
+    QTEST(choice.audioIndex, "audioIndex");
+    QTEST(ExportOutputFormat(choice), "format");
+}
+
+void TestRealMediaExport::randomInRange_data() {
+    QTest::addColumn<int>("low");
+    QTest::addColumn<int>("high");
+    QTest::newRow("file numbers") << 10000 << 50000;
+    QTest::newRow("one value") << 7 << 7;
+    QTest::newRow("high below low") << 9 << 3;
+    QTest::newRow("wide range") << 0 << 2000000000;
+}
+
+void TestRealMediaExport::randomInRange() {
+    QFETCH(int, low);
+    QFETCH(int, high);
+    const int value = RandomInRange(low, high);
+    QVERIFY(value >= low);
+    QVERIFY(value <= std::max(low, high) + 1);
+    if (high < low)
+        QCOMPARE(value, low);
+}
+
+void TestRealMediaExport::exportFileName() {
+    QCOMPARE(ExportFileName("/p/", "Clip", true, 23817), QStringLiteral("/p/Clip_23817.avi"));
+    QCOMPARE(ExportFileName("/p/", "my clip", false, 10000),
+             QStringLiteral("/p/my clip_10000.mpg"));
+}
+
+QStringList TestRealMediaExport::Intermediates() const {
+    return QDir(AppPaths::WritableDir())
+        .entryList({"*_*.avi", "*_*.mpg"}, QDir::Files, QDir::Name);
+}
+
+BatchResult TestRealMediaExport::Convert(JobList& jobs, ExportHost& host,
+                                         ConversionEngine& engine) {
+    host.jobs = &jobs;
+    BatchSettings settings;
+    settings.profileSelection = 0;
+    settings.outputDir = Path("out");
+    return engine.StartBatch(jobs, settings);
+}
+
+void TestRealMediaExport::firstPassReadsTheExport_data() {
+    QTest::addColumn<bool>("media");
+    QTest::addColumn<double>("beginTime");
+    QTest::newRow("whole clip") << true << 0.0;
+    QTest::newRow("trimmed clip") << true << 0.5;
+    QTest::newRow("export that cannot start reads the source") << false << 0.0;
+}
+
+void TestRealMediaExport::firstPassReadsTheExport() {
+    QFETCH(bool, media);
+    QFETCH(double, beginTime);
+    QString source = realMediaClip;
+    if (!media) {
+        source = Path("not media.rm");
+        QFile file(source);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("this is not a media file");
+    }
+    JobList jobs;
+    Job job = Job::FromPath(source, 2.0);
+    job.beginTime = beginTime;
+    job.endTime = 1.5;
+    QCOMPARE(job.isRealMedia, 1);
+    jobs.Append(job);
+
+    MediaExporter exporter;
+    ExportHost host(&exporter);
+    ConversionEngine engine(host);
+    const BatchResult result = Convert(jobs, host, engine);
+    QCOMPARE(result.status, BatchResult::Status::Completed);
+    QCOMPARE(result.finishedJobs, 1);
+    QVERIFY(host.texts.contains("Buffering  0.00%"));
+
+    QFile output(Path("out/" + jobs.At(0).outputName + ".3gp"));
+    QVERIFY(output.open(QIODevice::ReadOnly));
+    const QByteArray data = output.readAll();
+    if (media) {
+        // An AVI file (RIFF....AVI ) or an MPEG program stream (00 00 01 BA).
+        QVERIFY2(data.startsWith("RIFF") || data.startsWith(QByteArray("\0\0\1\xba", 4)),
+                 data.left(16).toHex().constData());
+        QCOMPARE(jobs.At(0).exportDone, 1);
+    } else {
+        QCOMPARE(data, QByteArray("this is not a media file"));
+    }
+    QCOMPARE(Intermediates(), QStringList());
+}
+
+void TestRealMediaExport::cancelDuringExportLeavesNothing() {
+    JobList jobs;
+    jobs.Append(Job::FromPath(realMediaClip, 2.0));
+    MediaExporter exporter;
+    ExportHost host(&exporter);
+    ConversionEngine engine(host);
+    // Stop is pressed as soon as the export has been set up.
+    host.onRepaint = [&engine](const Job& job) {
+        if (job.phase == JobPhase::NotStarted && !job.exportPath.isEmpty())
+            engine.CancelActiveJob();
+    };
+    const BatchResult result = Convert(jobs, host, engine);
+    QCOMPARE(result.status, BatchResult::Status::Canceled);
+    QCOMPARE(jobs.At(0).finished, 0);
+    QCOMPARE(JobProgressCell(jobs.At(0)).text, QStringLiteral("Canceled"));
+    QVERIFY(!exporter.IsExporting());
+    QCOMPARE(Intermediates(), QStringList());
+    QCOMPARE(QDir(Path("out")).entryList(QDir::Files), QStringList());
+}
+
+QTEST_GUILESS_MAIN(TestRealMediaExport)
+#include "tst_real_media_export.moc"

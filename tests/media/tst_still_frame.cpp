@@ -1,0 +1,166 @@
+#include "media/StillFrame.h"
+
+#include "IndexedClip.h"
+#include "MediaFixtures.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <limits>
+
+class TestStillFrame : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void rightFrame_data();
+    void rightFrame();
+    void scaledKeepingShape_data();
+    void scaledKeepingShape();
+    void refused_data();
+    void refused();
+
+private:
+    IndexedClip Clip(const QString& extension);
+
+    QTemporaryDir dir;
+};
+
+void TestStillFrame::initTestCase() {
+    QVERIFY(dir.isValid());
+}
+
+IndexedClip TestStillFrame::Clip(const QString& extension) {
+    return IndexedClip::Make(dir.path(), extension);
+}
+
+void TestStillFrame::rightFrame_data() {
+    QTest::addColumn<QString>("container");
+    QTest::addColumn<int>("frame");
+    QTest::addColumn<double>("within"); // where in the frame's span the time lies, 0..1
+
+    // Frames 0 and 12 are key frames; the others need the frames before them decoded.
+    const struct {
+        const char* container;
+        bool startsAtZero; // the picture clock starts with the clip
+    } containers[] = {{"avi", true}, {"mov", true}, {"rm", true}, {"mpg", false}};
+    for (const auto& container : containers) {
+        for (int frame : {0, 1, 5, 11, 12, 13, 23, 29}) {
+            for (double within : {0.0, 0.5, 0.9}) {
+                if (within == 0.0 && !container.startsAtZero)
+                    continue;
+                QTest::addRow("%s frame %d at %.1f", container.container, frame, within)
+                    << container.container << frame << within;
+            }
+        }
+    }
+}
+
+void TestStillFrame::rightFrame() {
+    QFETCH(QString, container);
+    QFETCH(int, frame);
+    QFETCH(double, within);
+
+    const IndexedClip clip = Clip(container);
+    QVERIFY2(clip.error.isEmpty(), qPrintable(clip.error));
+    const double time = (frame + within) / clip.fps;
+    const StillFrame still = GrabStill(clip.path, time);
+    QVERIFY2(still.ok, qPrintable(still.error));
+    QCOMPARE(clip.FrameIndexOf(still.image), frame);
+    // The picture's own time span holds the time asked for.
+    QVERIFY2(still.pts <= time + 0.002 && time < still.pts + still.duration + 0.002,
+             qPrintable(QString("pts %1 duration %2").arg(still.pts).arg(still.duration)));
+    QVERIFY(qAbs(still.pts - frame / clip.fps) < 0.6 / clip.fps);
+}
+
+void TestStillFrame::scaledKeepingShape_data() {
+    QTest::addColumn<QString>("container");
+    QTest::addColumn<double>("time");
+    QTest::addColumn<QSize>("box");
+    QTest::addColumn<QSize>("expected");
+    QTest::addColumn<int>("frame");
+
+    QTest::newRow("own size") << "avi" << 1.0 << QSize() << QSize(160, 120) << 10;
+    QTest::newRow("box wider than picture") << "avi" << 1.0 << QSize(320, 100) << QSize(133, 100)
+                                            << 10;
+    QTest::newRow("box taller than picture") << "avi" << 1.0 << QSize(80, 80) << QSize(80, 60)
+                                             << 10;
+    QTest::newRow("enlarged") << "rm" << 1.0 << QSize(640, 480) << QSize(640, 480) << 15;
+    QTest::newRow("16:9 display shape") << "mov" << 2.05 << QSize() << QSize(213, 120) << 20;
+    QTest::newRow("16:9 into 4:3 box") << "mov" << 2.05 << QSize(320, 240) << QSize(320, 180)
+                                       << 20;
+    QTest::newRow("past the end gives the last frame")
+        << "avi" << 100.0 << QSize(160, 120) << QSize(160, 120) << 29;
+    QTest::newRow("negative time gives the first frame")
+        << "mpg" << -3.0 << QSize(160, 120) << QSize(160, 120) << 0;
+}
+
+void TestStillFrame::scaledKeepingShape() {
+    QFETCH(QString, container);
+    QFETCH(double, time);
+    QFETCH(QSize, box);
+    QFETCH(QSize, expected);
+    QFETCH(int, frame);
+
+    const IndexedClip clip = Clip(container);
+    QVERIFY2(clip.error.isEmpty(), qPrintable(clip.error));
+    const StillFrame still = GrabStill(clip.path, time, box);
+    QVERIFY2(still.ok, qPrintable(still.error));
+    QCOMPARE(still.image.size(), expected);
+    QVERIFY(still.image.format() == QImage::Format_RGB32);
+    QCOMPARE(clip.FrameIndexOf(still.image), frame);
+}
+
+void TestStillFrame::refused_data() {
+    QTest::addColumn<QString>("file"); // how to make it
+    QTest::addColumn<double>("time");
+    QTest::addColumn<QString>("words"); // part of the message
+
+    QTest::newRow("missing") << "missing" << 0.0 << "does not exist";
+    QTest::newRow("empty") << "empty" << 0.0 << "empty";
+    QTest::newRow("text") << "text" << 0.0 << "not a video or audio file";
+    QTest::newRow("sound only") << "mp3" << 0.5 << "no picture";
+    QTest::newRow("header only") << "truncated" << 1.0 << "";
+    QTest::newRow("time not a number") << "avi" << std::numeric_limits<double>::quiet_NaN()
+                                       << "not a number";
+}
+
+void TestStillFrame::refused() {
+    QFETCH(QString, file);
+    QFETCH(double, time);
+    QFETCH(QString, words);
+
+    QString path = dir.filePath("odd $name 'with' \"quotes\" \u00e9 " + file);
+    QFile::remove(path);
+    if (file == "mp3") {
+        MediaFixtures fixtures(dir.filePath("fixtures"));
+        QVERIFY(QFile::copy(fixtures.Make("mp3"), path));
+    } else if (file == "avi") {
+        path = Clip("avi").path;
+    } else if (file != "missing") {
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        if (file == "text")
+            out.write("Just some words, nothing to look at.\n");
+        if (file == "truncated") {
+            QFile source(Clip("avi").path);
+            QVERIFY(source.open(QIODevice::ReadOnly));
+            out.write(source.read(3000)); // the headers and hardly a picture
+        }
+    }
+
+    const StillFrame still = GrabStill(path, time, QSize(80, 60));
+    if (file == "truncated" && still.ok) {
+        // What little there is may decode; it must then be a real picture.
+        QVERIFY(!still.image.isNull());
+        return;
+    }
+    QVERIFY(!still.ok);
+    QVERIFY(still.image.isNull());
+    QVERIFY2(still.error.contains(words), qPrintable(still.error));
+    QVERIFY(!still.error.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestStillFrame)
+#include "tst_still_frame.moc"
