@@ -3,6 +3,7 @@
 #   ./build.sh run [ARGS...]   install what is missing, build, start Morvane
 #   ./build.sh test            install what is missing, build, run every test
 #   ./build.sh build           install what is missing and build
+#   ./build.sh package         install what is missing, build, make the Debian package (.deb)
 # The build goes to ./build (or $MORVANE_BUILD_DIR).
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -15,9 +16,13 @@ PACKAGES=(
     ffmpeg libavcodec-extra
 )
 
+# Only the package command needs these (dpkg-shlibdeps works out the package's Depends).
+PACKAGE_TOOLS=(dpkg-dev file)
+
+# install_packages [EXTRA_PACKAGE...]
 install_packages() {
     local missing=()
-    for package in "${PACKAGES[@]}"; do
+    for package in "${PACKAGES[@]}" "$@"; do
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
             missing+=("$package")
     done
@@ -54,8 +59,13 @@ build)
     install_packages
     build
     ;;
+package)
+    install_packages "${PACKAGE_TOOLS[@]}"
+    build
+    cpack --config "$build_dir/CPackConfig.cmake" -B "$build_dir" -G DEB
+    ;;
 *)
-    echo "usage: $0 run|test|build" >&2
+    echo "usage: $0 run|test|build|package" >&2
     exit 2
     ;;
 esac

@@ -4,14 +4,17 @@
 # ratio (target: at most 1.02) and the CPU time morvane-cli itself used, apart from its
 # encoders (target: under 1% of ffmpeg's).
 #
-#   bench/bench_cli.sh [BUILD_DIR] [CLIPS] [SECONDS] [ROUNDS]
-# Defaults: ./build, 6 clips of 10 s (320x240, 25 fps, MPEG-4 + MP3), 3 rounds per type.
+#   bench/bench_cli.sh [BUILD_DIR] [CLIPS] [SECONDS] [ROUNDS] [SIZE]
+# Defaults: ./build, 6 clips of 60 s (640x480, 25 fps, MPEG-4 + MP3), 3 rounds per type.
+# morvane-cli pays its start (about 0.1 s: the FFmpeg libraries load) once per batch, so the
+# shorter the clips, the more that shows in the ratio.
 set -euo pipefail
 
 build_dir=$(realpath "${1:-build}")
 clips=${2:-6}
-seconds=${3:-10}
+seconds=${3:-60}
 rounds=${4:-3}
+size=${5:-640x480}
 cli="$build_dir/program/morvane-cli"
 [ -x "$cli" ] || { echo "no $cli: build first" >&2; exit 1; }
 real_ffmpeg=$(command -v ffmpeg) || { echo "ffmpeg is not installed" >&2; exit 1; }
@@ -25,7 +28,7 @@ echo "Making $clips clips of $seconds s ..."
 files=()
 for i in $(seq 1 "$clips"); do
     f="$work/clips/clip $i.avi"
-    "$real_ffmpeg" -v error -nostdin -y -f lavfi -i "testsrc=size=320x240:rate=25:duration=$seconds" \
+    "$real_ffmpeg" -v error -nostdin -y -f lavfi -i "testsrc=size=$size:rate=25:duration=$seconds" \
         -f lavfi -i "sine=frequency=$((300 + i * 50)):duration=$seconds" \
         -c:v mpeg4 -q:v 3 -c:a libmp3lame "$f"
     files+=("$f")
@@ -71,15 +74,16 @@ run_cli() {
 # Runs the recorded command lines one after another; prints "wall_seconds cpu_seconds".
 run_shell() {
     local start end
-    local before after
-    before=$(awk '{print $16 + $17}' "/proc/$BASHPID/stat")
+    local before after me=$BASHPID
+    # cutime + cstime: the processor time of the finished children of this shell.
+    before=$(awk '{print $16 + $17}' "/proc/$me/stat")
     start=$(date +%s.%N)
     for cmd in "$work/commands"/*; do
         mapfile -d '' args <"$cmd"
         "$real_ffmpeg" "${args[@]}" </dev/null >/dev/null 2>&1
     done
     end=$(date +%s.%N)
-    after=$(awk '{print $16 + $17}' "/proc/$BASHPID/stat")
+    after=$(awk '{print $16 + $17}' "/proc/$me/stat")
     echo "$(calc "$end - $start") $(calc "($after - $before) / $ticks")"
 }
 

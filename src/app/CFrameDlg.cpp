@@ -1,6 +1,7 @@
 #include "app/CFrameDlg.h"
 
 #include "app/CMorvaneDlg.h"
+#include "app/SkinEngine.h"
 #include "controls/Resources.h"
 
 #include <QCloseEvent>
@@ -18,6 +19,7 @@ CFrameDlg::CFrameDlg(QWidget* parent) : QDialog(parent), page(new CMorvaneDlg(th
     setGeometry(0, 0, outerSize.width(), outerSize.height());
     page->setGeometry(2, 2, 669, 628);
     page->show();
+    SkinEngine::Instance().Call(SkinEngine::AddWindow, page, 0);
 }
 
 void CFrameDlg::showEvent(QShowEvent* event) {

@@ -1,9 +1,10 @@
 #include "app/CMorvaneApp.h"
 
 #include "app/CFrameDlg.h"
+#include "app/SkinEngine.h"
 #include "engine/AppPaths.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 
 bool CMorvaneApp::InitInstance() {
@@ -12,11 +13,23 @@ bool CMorvaneApp::InitInstance() {
     AppPaths::SetProgramDir(QCoreApplication::applicationDirPath());
     QDir::setCurrent(AppPaths::ProgramDir());
 
+    // The program's font, small enough for the page's fixed pixel layout.
+    QFont font = QApplication::font();
+    font.setPointSizeF(8);
+    QApplication::setFont(font);
+
+    SkinEngine& skin = SkinEngine::Instance();
+    skin.Call(SkinEngine::Reset, 0);
+    skin.Call(SkinEngine::Enable, 1);
+    skin.Call(SkinEngine::LoadSkinFile, QStringLiteral("Derov.skf"));
+    skin.Call(SkinEngine::ApplySkin);
+
     CFrameDlg frame;
     frame.exec();
     return false;
 }
 
 int CMorvaneApp::ExitInstance() {
+    SkinEngine::Instance().Call(SkinEngine::Release);
     return 0;
 }

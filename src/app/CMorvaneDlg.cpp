@@ -1,8 +1,12 @@
 #include "app/CMorvaneDlg.h"
 
 #include "app/PowerControl.h"
+#include "app/SkinEngine.h"
 #include "app/UserPrompts.h"
 #include "controls/CCellListCtrl.h"
+#include "controls/CFadePicture.h"
+#include "controls/CHyperlinkLabel.h"
+#include "controls/CImageButton.h"
 #include "controls/ListMessages.h"
 #include "controls/Resources.h"
 #include "engine/AppPaths.h"
@@ -41,6 +45,21 @@ const RowColours rowColours[2] = {
      QColor(30, 50, 96), QColor(170, 10, 150)},
     {QColor(40, 10, 40), QColor(220, 220, 255), QColor(240, 250, 128), QColor(20, 60, 120),
      QColor(30, 50, 96), QColor(170, 10, 150)},
+};
+
+// The four link labels (1070 to 1073): related products and their pages.
+struct LinkText {
+    QString text, address;
+};
+const LinkText linkTexts[4] = {
+    {QStringLiteral("FFmpeg: the encoder behind every profile"),
+     QStringLiteral("https://ffmpeg.org/")},
+    {QStringLiteral("OpenCORE AMR: the AMR-NB speech codec for 3GP"),
+     QStringLiteral("https://sourceforge.net/projects/opencore-amr/")},
+    {QStringLiteral("3GPP: the 3GP file format for mobile phones"),
+     QStringLiteral("https://www.3gpp.org/")},
+    {QStringLiteral("3GPP2: the 3G2 file format for CDMA phones"),
+     QStringLiteral("https://www.3gpp2.org/")},
 };
 
 const QString finishedText =
@@ -101,18 +120,19 @@ void CMorvaneDlg::SetPowerControl(PowerControl* newPower) {
 
 void CMorvaneDlg::CreateControls() {
     auto makeButton = [this](const QString& text, const QString& name) {
-        auto* button = new QPushButton(text, this);
+        auto* button = new CImageButton(text, this);
         button->setObjectName(name);
         button->setAutoDefault(false);
         return button;
     };
     for (int i = 0; i < 4; ++i) {
-        links[i] = new QLabel(this);
+        links[i] = new CHyperlinkLabel(linkTexts[i].text, this);
         links[i]->setObjectName(QStringLiteral("link%1").arg(i + 1));
     }
     settingsFrame = new QGroupBox(QStringLiteral("Output Setting"), this);
     lowerFrame = new QGroupBox(this);
     description = new QLabel(this);
+    description->setObjectName(QStringLiteral("description"));
     description->setFrameShape(QFrame::Box);
     description->setWordWrap(true);
     description->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -123,22 +143,23 @@ void CMorvaneDlg::CreateControls() {
     profiles->setSelectionMode(QAbstractItemView::SingleSelection);
     shutdownBox = new QCheckBox(
         QStringLiteral("Automatically Shut Down the computer when converting finished"), this);
-    videoFrame = new QLabel(this);
-    videoFrame->setScaledContents(true);
+    videoFrame = new CFadePicture(this);
     stopPreviewButton = makeButton(QString(), QStringLiteral("stopPreview"));
     previewButton = makeButton(QString(), QStringLiteral("preview"));
-    stopButton = makeButton(QStringLiteral("Stop"), QStringLiteral("stop"));
-    startButton = makeButton(QStringLiteral("Start"), QStringLiteral("start"));
+    stopButton = makeButton(QString(), QStringLiteral("stop"));
+    startButton = makeButton(QString(), QStringLiteral("start"));
     jobList = new CCellListCtrl(this);
     directoryLabel = new QLabel(QStringLiteral("Output Directory:"), this);
     outputTypeLabel = new QLabel(QStringLiteral("Select Output Type:"), this);
     profileLabel = new QLabel(QStringLiteral("Select Profile:"), this);
     outputDirEdit = new QLineEdit(this);
-    removeButton = makeButton(QStringLiteral("-"), QStringLiteral("remove"));
+    removeButton = makeButton(QString(), QStringLiteral("remove"));
     helpButton = makeButton(QStringLiteral("Help"), QStringLiteral("help"));
-    browseButton = makeButton(QStringLiteral("Browse"), QStringLiteral("browse"));
-    removeAllButton = makeButton(QStringLiteral("x"), QStringLiteral("removeAll"));
-    addButton = makeButton(QStringLiteral("+"), QStringLiteral("add"));
+    browseButton = new QPushButton(QStringLiteral("Browse"), this);
+    browseButton->setObjectName(QStringLiteral("browse"));
+    browseButton->setAutoDefault(false);
+    removeAllButton = makeButton(QString(), QStringLiteral("removeAll"));
+    addButton = makeButton(QString(), QStringLiteral("add"));
     trimSlider = new CRangeSlider(this);
     videoEdit = new CVideoEdit(this);
 
@@ -169,22 +190,89 @@ void CMorvaneDlg::ConnectHandlers() {
 }
 
 void CMorvaneDlg::OnInitDialog() {
+    AnnounceSelfDrawnControls();
     jobList->InsertColumn(0, JobColumnTitle(JobColumn::Source), Qt::AlignLeft, 120);
     jobList->InsertColumn(1, JobColumnTitle(JobColumn::BeginTime), Qt::AlignHCenter, 70);
     jobList->InsertColumn(2, JobColumnTitle(JobColumn::EndTime), Qt::AlignHCenter, 70);
     jobList->InsertColumn(3, JobColumnTitle(JobColumn::Output), Qt::AlignLeft, 100);
     jobList->InsertColumn(4, JobColumnTitle(JobColumn::Progress), Qt::AlignLeft, 250);
     jobList->SetFullRowSelect(true);
+    DressButtons();
 
     outputDirEdit->setEnabled(false);
     ResetTrimSlider();
     stopButton->hide();
     videoEdit->hide();
+    videoFrame->StartFade(190, 100);
     outputType->setCurrentIndex(0);
     FillProfiles(0);
     PlaceControls();
+    SetLinkAddresses();
     LoadOutputDir();
     background = Resources::LoadBitmapResource(185);
+}
+
+void CMorvaneDlg::AnnounceSelfDrawnControls() {
+    SkinEngine& skin = SkinEngine::Instance();
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             addButton, removeButton, removeAllButton, startButton, stopButton, previewButton,
+             stopPreviewButton, helpButton, links[0], links[1], links[3], links[2]})
+        skin.Call(SkinEngine::AddWindow, control, 1);
+}
+
+void CMorvaneDlg::DressButtons() {
+    const QColor face(49, 66, 97);
+    const QColor hoverCaption(20, 20, 20);
+    struct IconButton {
+        CImageButton* button;
+        int hoverIcon, normalIcon;
+        const char* tip;
+    };
+    const IconButton iconButtons[] = {
+        {addButton, 138, 137, "Add a video to converting task"},
+        {removeButton, 136, 135, "Remove selected video"},
+        {removeAllButton, 140, 139, "Remove all videos"},
+        {startButton, 148, 147, "Start Converting"},
+        {stopButton, 145, 146, "Stop Converting"},
+    };
+    for (const IconButton& b : iconButtons) {
+        b.button->LoadIconPair(b.hoverIcon, b.normalIcon);
+        b.button->UseParentBackground(false);
+        b.button->SetHoverBorder(false);
+        b.button->SetImageLayout(1);
+        b.button->SetStateColor(CImageButton::CaptionNormal, face);
+        b.button->SetStateColor(CImageButton::CaptionHover, hoverCaption);
+        b.button->SetStateColor(CImageButton::CaptionFocus, face);
+        b.button->SetStateColor(CImageButton::BackgroundHover, face);
+    }
+    struct BitmapButton {
+        CImageButton* button;
+        int hoverBitmap, normalBitmap;
+        const char* tip;
+    };
+    const BitmapButton bitmapButtons[] = {
+        {helpButton, 195, 195, "Contents"},
+        {previewButton, 193, 192, "Preview selected videos"},
+        {stopPreviewButton, 191, 194, "Stop preview"},
+    };
+    for (const BitmapButton& b : bitmapButtons) {
+        b.button->LoadBitmapPair(b.hoverBitmap, Resources::GreenKey, b.normalBitmap,
+                                 Resources::GreenKey);
+        b.button->UseParentBackground(false);
+        b.button->SetHoverBorder(false);
+    }
+    helpButton->SetHoverBorder(true);
+    for (const IconButton& b : iconButtons)
+        b.button->SetTip(QString::fromLatin1(b.tip), true);
+    for (const BitmapButton& b : bitmapButtons)
+        b.button->SetTip(QString::fromLatin1(b.tip), true);
+}
+
+void CMorvaneDlg::SetLinkAddresses() {
+    for (int i = 0; i < 4; ++i)
+        links[i]->SetLink(linkTexts[i].address);
+    for (CHyperlinkLabel* link : links)
+        link->SetUnderlineMode(0);
 }
 
 void CMorvaneDlg::PlaceControls() {

@@ -11,6 +11,9 @@
 #include <memory>
 
 class CCellListCtrl;
+class CFadePicture;
+class CHyperlinkLabel;
+class CImageButton;
 class CRangeSlider;
 class CVideoEdit;
 class CellInfo;
@@ -119,6 +122,9 @@ protected:
 
 private:
     void OnInitDialog();
+    void AnnounceSelfDrawnControls();
+    void DressButtons();
+    void SetLinkAddresses();
     void CreateControls();
     void PlaceControls();
     void ConnectHandlers();
@@ -149,28 +155,28 @@ private:
     PowerControl* power;
 
     // Controls.
-    QLabel* links[4] = {};
+    CHyperlinkLabel* links[4] = {};
     QLabel* description = nullptr;
     QComboBox* outputType = nullptr;
     QListWidget* profiles = nullptr;
     QCheckBox* shutdownBox = nullptr;
-    QLabel* videoFrame = nullptr;
-    QPushButton* stopPreviewButton = nullptr;
-    QPushButton* previewButton = nullptr;
+    CFadePicture* videoFrame = nullptr;
+    CImageButton* stopPreviewButton = nullptr;
+    CImageButton* previewButton = nullptr;
     QGroupBox* settingsFrame = nullptr;
     QGroupBox* lowerFrame = nullptr;
-    QPushButton* stopButton = nullptr;
-    QPushButton* startButton = nullptr;
+    CImageButton* stopButton = nullptr;
+    CImageButton* startButton = nullptr;
     CCellListCtrl* jobList = nullptr;
     QLabel* directoryLabel = nullptr;
     QLabel* outputTypeLabel = nullptr;
     QLabel* profileLabel = nullptr;
     QLineEdit* outputDirEdit = nullptr;
-    QPushButton* removeButton = nullptr;
-    QPushButton* helpButton = nullptr;
+    CImageButton* removeButton = nullptr;
+    CImageButton* helpButton = nullptr;
     QPushButton* browseButton = nullptr;
-    QPushButton* removeAllButton = nullptr;
-    QPushButton* addButton = nullptr;
+    CImageButton* removeAllButton = nullptr;
+    CImageButton* addButton = nullptr;
     CRangeSlider* trimSlider = nullptr;
     CVideoEdit* videoEdit = nullptr;
 };

@@ -20,8 +20,9 @@ void CliProgressPrinter::RepaintProgressCell(int row) {
     const QString text = JobProgressCell(job).text.trimmed();
     if (text.isEmpty() || text == shown.value(row))
         return;
-    const bool running = job.finished == 0 && (job.phase == JobPhase::FirstPass ||
-                                               (job.isRealMedia && job.phase == JobPhase::NotStarted));
+    const bool running =
+        job.finished == 0 && (job.phase == JobPhase::FirstPass ||
+                              (job.isRealMedia && job.phase == JobPhase::NotStarted));
     if (running) {
         if (sinceStatus.isValid() && sinceStatus.elapsed() < StatusIntervalMs)
             return;

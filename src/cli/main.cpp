@@ -67,8 +67,8 @@ int DefaultProfileSelection(OutputType type) {
     reader.SetFile(QDir(AppPaths::ProfileDir()).filePath(ProfileFileName(type)));
     QStringList names;
     const int count = reader.GetSectionNames(names);
-    const int position = ParseLeadingInt(
-        reader.GetValue(QStringLiteral("Info"), QStringLiteral("DefaultProfile")));
+    const int position =
+        ParseLeadingInt(reader.GetValue(QStringLiteral("Info"), QStringLiteral("DefaultProfile")));
     return position >= 1 && position < count ? position - 1 : 0;
 }
 
@@ -124,8 +124,8 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption listOption(
         QStringLiteral("list-profiles"),
         QStringLiteral("Lists the output types and their profiles (* marks the default)."));
-    parser.addOptions({typeOption, profileOption, outputOption, beginOption, endOption,
-                       listOption});
+    parser.addOptions(
+        {typeOption, profileOption, outputOption, beginOption, endOption, listOption});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Files to convert."),
                                  QStringLiteral("FILE..."));
 

@@ -13,8 +13,8 @@
 // during a batch, so they cannot change while it runs.
 struct BatchSettings {
     OutputType outputType = OutputType::Amr3gp; // the output type combo box
-    int profileSelection = -1;                   // the profile list's row (0-based), -1 for none
-    QString outputDir;                           // the output directory as the user gave it
+    int profileSelection = -1;                  // the profile list's row (0-based), -1 for none
+    QString outputDir;                          // the output directory as the user gave it
 };
 
 // How a call of StartBatch ended.

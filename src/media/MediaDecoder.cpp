@@ -160,9 +160,9 @@ void MediaDecoder::SeekTo(double time) {
     // In the picture stream's own time base, rounded down: rounding up could land on a key
     // frame just after the time.
     const int stream = HasVideo() ? videoStream : audioStream;
-    const int64_t target = av_rescale_q_rnd(
-        std::llround((std::max(0.0, time) + startOffset) * AV_TIME_BASE), AV_TIME_BASE_Q,
-        format->streams[stream]->time_base, AV_ROUND_DOWN);
+    const int64_t target =
+        av_rescale_q_rnd(std::llround((std::max(0.0, time) + startOffset) * AV_TIME_BASE),
+                         AV_TIME_BASE_Q, format->streams[stream]->time_base, AV_ROUND_DOWN);
     // The latest key frame at or before the target; when the container cannot say, go back
     // to its start.
     if (avformat_seek_file(format, stream, INT64_MIN, target, target, 0) < 0 &&
@@ -220,15 +220,14 @@ MediaDecoder::Decoded MediaDecoder::Receive(AVCodecContext* codec, Kind kind) {
     const double timeBase = av_q2d(stream->time_base);
     const int64_t stamp = frame->best_effort_timestamp;
     if (kind == Kind::Video) {
-        decoded.duration =
-            frame->pkt_duration > 0 ? frame->pkt_duration * timeBase : frameInterval;
+        decoded.duration = frame->pkt_duration > 0 ? frame->pkt_duration * timeBase : frameInterval;
         decoded.pts = stamp != AV_NOPTS_VALUE ? stamp * timeBase - startOffset
                       : lastVideoPts >= 0.0   ? lastVideoPts + frameInterval
                                               : 0.0;
         lastVideoPts = decoded.pts;
     } else {
-        decoded.duration = frame->sample_rate > 0 ? double(frame->nb_samples) / frame->sample_rate
-                                                  : 0.0;
+        decoded.duration =
+            frame->sample_rate > 0 ? double(frame->nb_samples) / frame->sample_rate : 0.0;
         decoded.pts = stamp != AV_NOPTS_VALUE ? stamp * timeBase - startOffset
                       : lastAudioEnd >= 0.0   ? lastAudioEnd
                                               : 0.0;
@@ -288,9 +287,9 @@ QImage MediaDecoder::ScaleVideo(const AVFrame* frame, QSize box) {
     if (box.width() > 0 && box.height() > 0)
         size = size.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
 
-    scaler = sws_getCachedContext(scaler, frame->width, frame->height,
-                                  AVPixelFormat(frame->format), size.width(), size.height(),
-                                  AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    scaler = sws_getCachedContext(scaler, frame->width, frame->height, AVPixelFormat(frame->format),
+                                  size.width(), size.height(), AV_PIX_FMT_RGB32, SWS_BILINEAR,
+                                  nullptr, nullptr, nullptr);
     if (scaler == nullptr)
         return {};
     QImage image(size, QImage::Format_RGB32);
@@ -329,9 +328,9 @@ QByteArray MediaDecoder::ConvertAudio(const AVFrame* frame, double pts, int rate
             av_channel_layout_copy(&inLayout, &frame->ch_layout);
         AVChannelLayout outLayout{};
         av_channel_layout_default(&outLayout, channels);
-        const int result = swr_alloc_set_opts2(&resampler, &outLayout, AV_SAMPLE_FMT_S16, rate,
-                                               &inLayout, AVSampleFormat(frame->format),
-                                               frame->sample_rate, 0, nullptr);
+        const int result =
+            swr_alloc_set_opts2(&resampler, &outLayout, AV_SAMPLE_FMT_S16, rate, &inLayout,
+                                AVSampleFormat(frame->format), frame->sample_rate, 0, nullptr);
         av_channel_layout_uninit(&inLayout);
         av_channel_layout_uninit(&outLayout);
         if (result < 0 || swr_init(resampler) < 0) {
@@ -352,8 +351,8 @@ QByteArray MediaDecoder::ConvertAudio(const AVFrame* frame, double pts, int rate
     QByteArray samples(qsizetype(capacity) * channels * 2, Qt::Uninitialized);
     auto* target = reinterpret_cast<uint8_t*>(samples.data());
     const int produced =
-        swr_convert(resampler, &target, capacity,
-                    const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
+        swr_convert(resampler, &target, capacity, const_cast<const uint8_t**>(frame->extended_data),
+                    frame->nb_samples);
     if (produced < 0)
         return {};
     samples.resize(qsizetype(produced) * channels * 2);

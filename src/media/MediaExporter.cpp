@@ -78,12 +78,20 @@ QStringList Names(const std::vector<const ExportCodec*>& list) {
     return names;
 }
 
-const ExportCodec* FindByEncoder(const std::vector<ExportCodec>& all, const char* encoder) {
+// The format's usual codec, or the first this machine has when it lacks that one.
+const ExportCodec* DefaultCodec(const std::vector<const ExportCodec*>& available,
+                                const std::vector<ExportCodec>& all, const char* encoder) {
+    for (const ExportCodec* codec : available) {
+        if (qstrcmp(codec->encoder, encoder) == 0)
+            return codec;
+    }
+    if (!available.empty())
+        return available.front();
     for (const ExportCodec& codec : all) {
         if (qstrcmp(codec.encoder, encoder) == 0)
             return &codec;
     }
-    return nullptr;
+    return &all.front();
 }
 
 // The chosen entry when it suits the format, else the format's default.
@@ -234,15 +242,15 @@ QStringList MediaExporter::BuildArguments(const QString& output) const {
     const QString rate = QString::number(frameRate > 0.0f ? double(frameRate) : 15.0, 'g', 6);
 
     // A progress report every fifth of a second keeps the Buffering figure moving.
-    QStringList args{"-hide_banner", "-nostdin",      "-nostats", "-loglevel", "error", "-progress",
-                     "pipe:1",       "-stats_period", "0.2",      "-y"};
+    QStringList args{"-hide_banner", "-nostdin", "-nostats",      "-loglevel", "error",
+                     "-progress",    "pipe:1",   "-stats_period", "0.2",       "-y"};
     args << "-ss" << Seconds(rangeStart) << "-t" << Seconds(rangeLength) << "-i"
          << FileUrl(clipPath);
 
     if (clipHasVideo) {
         const ExportCodec* video =
             PickCodec(useVideoCodec, videoCodecIndex, VideoList(), mpeg,
-                      FindByEncoder(AllVideoCodecs(), mpeg ? "mpeg1video" : "msmpeg4"));
+                      DefaultCodec(VideoList(), AllVideoCodecs(), mpeg ? "mpeg1video" : "msmpeg4"));
         // fps first, so frames land on the output rate before scaling; the picture keeps its
         // shape inside the frame with black bars.
         const QString filter = QStringLiteral("fps=%3,scale=%1:%2:force_original_aspect_ratio="
@@ -250,22 +258,30 @@ QStringList MediaExporter::BuildArguments(const QString& output) const {
                                    .arg(width)
                                    .arg(height)
                                    .arg(rate);
-        args << "-map" << "0:V:0" << "-vf" << filter << "-r" << rate << "-pix_fmt"
+        args << "-map"
+             << "0:V:0"
+             << "-vf" << filter << "-r" << rate << "-pix_fmt"
              << (qstrcmp(video->encoder, "mjpeg") == 0 ? "yuvj420p" : "yuv420p") << "-c:v"
              << video->encoder << video->options;
     }
     if (clipHasAudio) {
         const ExportCodec* audio =
             PickCodec(useAudioCodec, audioCodecIndex, AudioList(), mpeg,
-                      FindByEncoder(AllAudioCodecs(), mpeg ? "mp2" : "libmp3lame"));
-        args << "-map" << "0:a:0" << "-c:a" << audio->encoder << audio->options;
+                      DefaultCodec(AudioList(), AllAudioCodecs(), mpeg ? "mp2" : "libmp3lame"));
+        args << "-map"
+             << "0:a:0"
+             << "-c:a" << audio->encoder << audio->options;
     }
     if (mpeg) {
-        args << "-f" << "mpeg";
+        args << "-f"
+             << "mpeg";
     } else {
         // AVI has no start offsets: shifting for the MP3 encoder's priming would move the
         // picture by a frame, so the priming stays at the stream's head as AVI players expect.
-        args << "-avoid_negative_ts" << "disabled" << "-f" << "avi";
+        args << "-avoid_negative_ts"
+             << "disabled"
+             << "-f"
+             << "avi";
     }
     args << FileUrl(output);
     return args;
@@ -301,7 +317,8 @@ bool MediaExporter::ExportToFile(const QString& path) {
     errorTail.clear();
     lastDone = -1.0;
 
-    connect(child, &QProcess::readyReadStandardOutput, this, [this, child] { ReadProgress(child); });
+    connect(child, &QProcess::readyReadStandardOutput, this,
+            [this, child] { ReadProgress(child); });
     connect(child, &QProcess::readyReadStandardError, this, [this, child] { ReadErrors(child); });
     connect(child, &QProcess::finished, this,
             [this, child](int exitCode, QProcess::ExitStatus status) {
@@ -390,13 +407,13 @@ void MediaExporter::OnChildFinished(QProcess* child, bool crashed, int exitCode)
     for (auto line = lines.crbegin(); line != lines.crend() && reason.isEmpty(); ++line)
         reason = QString::fromLocal8Bit(line->trimmed());
     if (reason.isEmpty()) {
-        reason = crashed ? QStringLiteral("ffmpeg crashed")
-                         : QStringLiteral("ffmpeg ended with code %1 and wrote no file")
-                               .arg(exitCode);
+        reason = crashed
+                     ? QStringLiteral("ffmpeg crashed")
+                     : QStringLiteral("ffmpeg ended with code %1 and wrote no file").arg(exitCode);
     }
-    Fail(QStringLiteral("The export of \"%1\" to \"%2\" failed: %3")
-             .arg(QDir::toNativeSeparators(clipPath), QDir::toNativeSeparators(outputPath),
-                  reason));
+    Fail(
+        QStringLiteral("The export of \"%1\" to \"%2\" failed: %3")
+            .arg(QDir::toNativeSeparators(clipPath), QDir::toNativeSeparators(outputPath), reason));
 }
 
 void MediaExporter::OnChildFailedToStart(QProcess* child) {

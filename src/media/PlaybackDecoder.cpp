@@ -215,17 +215,17 @@ void PlaybackDecoder::DecodeRange(const Range& range) {
     const auto pushSound = [&](const QByteArray& samples, double first) {
         const int bytesPerFrame = 2 * range.channels;
         const qint64 count = samples.size() / bytesPerFrame;
-        const qint64 skip = std::clamp<qint64>(std::llround((range.start - first) * range.rate),
-                                               0, count);
+        const qint64 skip =
+            std::clamp<qint64>(std::llround((range.start - first) * range.rate), 0, count);
         const qint64 stop =
             std::clamp<qint64>(std::llround((range.end - first) * range.rate), 0, count);
         if (first + double(count) / range.rate >= range.end - 0.5 / range.rate)
             wantAudio = false;
         if (stop <= skip)
             return true;
-        return PushAudio(run, AudioChunk{samples.mid(skip * bytesPerFrame,
-                                                     (stop - skip) * bytesPerFrame),
-                                         first + double(skip) / range.rate, int(stop - skip)});
+        return PushAudio(
+            run, AudioChunk{samples.mid(skip * bytesPerFrame, (stop - skip) * bytesPerFrame),
+                            first + double(skip) / range.rate, int(stop - skip)});
     };
 
     // The picture showing at `start` is known only when the next one starts after it.
@@ -284,13 +284,12 @@ bool PlaybackDecoder::WaitForRoom(quint64 run, bool video) {
     while (run == generation && !quit) {
         // The other stream has nothing to give while it is still being decoded: its data lies
         // further on in the file, so this queue has to grow to reach it.
-        const bool otherStarving = video ? audioDecoding && audioQueue.empty()
-                                         : videoDecoding && videoQueue.empty();
-        const bool room =
-            video ? videoQueue.size() < size_t(MaxQueuedFrames) ||
-                        (otherStarving && videoBytes < MaxStarvedVideoBytes)
-                  : audioQueued < MaxQueuedAudioSeconds ||
-                        (otherStarving && audioQueued < MaxStarvedAudioSeconds);
+        const bool otherStarving =
+            video ? audioDecoding && audioQueue.empty() : videoDecoding && videoQueue.empty();
+        const bool room = video ? videoQueue.size() < size_t(MaxQueuedFrames) ||
+                                      (otherStarving && videoBytes < MaxStarvedVideoBytes)
+                                : audioQueued < MaxQueuedAudioSeconds ||
+                                      (otherStarving && audioQueued < MaxStarvedAudioSeconds);
         if (room)
             return true;
         wake.wait(&mutex);

@@ -152,8 +152,8 @@ private:
     std::deque<VideoFrame> videoQueue;
     qint64 videoBytes = 0;
     std::deque<AudioChunk> audioQueue;
-    double audioQueued = 0.0; // seconds
-    int queueRate = 44100;    // sample rate of the queued sound
+    double audioQueued = 0.0;   // seconds
+    int queueRate = 44100;      // sample rate of the queued sound
     bool videoDecoding = false; // the worker still produces pictures for the current range
     bool audioDecoding = false;
     bool rangeDone = false;

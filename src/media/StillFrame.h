@@ -7,9 +7,9 @@
 // One picture of a clip, as GrabStill returns it.
 struct StillFrame {
     bool ok = false;
-    QString error;      // why there is no picture, when !ok
-    QImage image;       // Format_RGB32, scaled into the box asked for with its shape kept
-    double pts = 0.0;   // clip time in seconds at which this picture starts to show
+    QString error;    // why there is no picture, when !ok
+    QImage image;     // Format_RGB32, scaled into the box asked for with its shape kept
+    double pts = 0.0; // clip time in seconds at which this picture starts to show
     double duration = 0.0;
 };
 

@@ -45,9 +45,8 @@ inline Run RunCli(const QStringList& args,
 
 // What ffprobe says about a file: format and streams as JSON.
 inline QJsonObject Probe(const QString& path) {
-    const Run run = RunProgram(QStringLiteral("ffprobe"),
-                               {"-v", "error", "-print_format", "json", "-show_format",
-                                "-show_streams", path});
+    const Run run = RunProgram(QStringLiteral("ffprobe"), {"-v", "error", "-print_format", "json",
+                                                           "-show_format", "-show_streams", path});
     return QJsonDocument::fromJson(run.out.toUtf8()).object();
 }
 
@@ -66,7 +65,8 @@ inline QString CodecOf(const QJsonObject& probe, const QString& kind) {
 inline QString DecodeErrors(const QString& path) {
     const Run run = RunProgram(QStringLiteral("ffmpeg"),
                                {"-nostdin", "-v", "error", "-i", path, "-f", "null", "-"});
-    return run.exitCode == 0 ? run.err.trimmed() : QStringLiteral("exit %1: %2").arg(run.exitCode).arg(run.err);
+    return run.exitCode == 0 ? run.err.trimmed()
+                             : QStringLiteral("exit %1: %2").arg(run.exitCode).arg(run.err);
 }
 
 } // namespace CliTest

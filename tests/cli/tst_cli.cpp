@@ -58,12 +58,12 @@ void TestCli::usageErrors_data() {
     QTest::newRow("type out of range") << QStringList{"-t", "3", "x.avi"} << "0, 1 or 2";
     QTest::newRow("type not a number") << QStringList{"--type", "amr", "x.avi"} << "0, 1 or 2";
     QTest::newRow("profile 0") << QStringList{"-p", "0", "x.avi"} << "number from 1";
-    QTest::newRow("profile past the file") << QStringList{"-t", "2", "-p", "9", "x.avi"}
-                                           << "has no profile 9";
+    QTest::newRow("profile past the file")
+        << QStringList{"-t", "2", "-p", "9", "x.avi"} << "has no profile 9";
     QTest::newRow("negative begin") << QStringList{"-b", "-1", "x.avi"} << "begin";
     QTest::newRow("end not a number") << QStringList{"--end", "soon", "x.avi"} << "end";
-    QTest::newRow("end before begin") << QStringList{"-b", "2", "-e", "1", "x.avi"}
-                                      << "after the begin";
+    QTest::newRow("end before begin")
+        << QStringList{"-b", "2", "-e", "1", "x.avi"} << "after the begin";
     QTest::newRow("missing option value") << QStringList{"x.avi", "-o"} << "Missing value";
 }
 
@@ -100,8 +100,8 @@ void TestCli::unreadableFilesAreRefused_data() {
                                << "not a video or audio file";
     QTest::newRow("empty file") << "empty.wav" << QByteArray() << false << "empty";
     QTest::newRow("missing file") << "gone.mpg" << QByteArray("-") << false << "does not exist";
-    QTest::newRow("beside a good file") << "notes.avi" << QByteArray("words") << true
-                                        << "not a video or audio file";
+    QTest::newRow("beside a good file")
+        << "notes.avi" << QByteArray("words") << true << "not a video or audio file";
 }
 
 void TestCli::unreadableFilesAreRefused() {
@@ -131,11 +131,16 @@ void TestCli::unreadableFilesAreRefused() {
 void TestCli::oddFileNamesConvert_data() {
     QTest::addColumn<QString>("baseName");
     QTest::addColumn<QString>("extension");
-    QTest::newRow("blanks") << "my holiday  clip" << "avi";
-    QTest::newRow("quotes") << "it's \"the\" clip" << "wav";
-    QTest::newRow("dollar and variables") << "$INPUT_FILE $OUTPUT_DIR $5" << "avi";
-    QTest::newRow("leading dash") << "-y -i clip" << "wav";
-    QTest::newRow("non-ASCII") << "\u00fcn\u00efc\u00f6d\u00e9 \u65e5\u672c" << "avi";
+    QTest::newRow("blanks") << "my holiday  clip"
+                            << "avi";
+    QTest::newRow("quotes") << "it's \"the\" clip"
+                            << "wav";
+    QTest::newRow("dollar and variables") << "$INPUT_FILE $OUTPUT_DIR $5"
+                                          << "avi";
+    QTest::newRow("leading dash") << "-y -i clip"
+                                  << "wav";
+    QTest::newRow("non-ASCII") << "\u00fcn\u00efc\u00f6d\u00e9 \u65e5\u672c"
+                               << "avi";
 }
 
 void TestCli::oddFileNamesConvert() {
@@ -198,8 +203,10 @@ void TestCli::stopLeavesNoPartialFile_data() {
     QTest::addColumn<int>("type");
     QTest::addColumn<QString>("stopAt");      // the progress text after which Ctrl+C comes
     QTest::addColumn<QString>("partialFile"); // what the stopped pass is writing
-    QTest::newRow("first pass") << 0 << "00:00:0" << "clip.3gp";
-    QTest::newRow("second pass of 3gp2") << 2 << "Exporting" << "clip_temp_2.3g2";
+    QTest::newRow("first pass") << 0 << "00:00:0"
+                                << "clip.3gp";
+    QTest::newRow("second pass of 3gp2") << 2 << "Exporting"
+                                         << "clip_temp_2.3g2";
 }
 
 // A copy of the program with profiles whose passes run at playing speed, so that Ctrl+C

@@ -101,7 +101,8 @@ void TestCliEndToEnd::Convert(const QString& source, const QStringList& options,
     QCOMPARE(CliTest::CodecOf(probe, "video"), expected.videoCodec);
     QCOMPARE(CliTest::CodecOf(probe, "audio"), expected.audioCodec);
 
-    const double duration = probe.value("format").toObject().value("duration").toString().toDouble();
+    const double duration =
+        probe.value("format").toObject().value("duration").toString().toDouble();
     double frame = 0.05; // about one audio frame
     for (const auto& value : probe.value("streams").toArray()) {
         const QStringList rate = value.toObject().value("r_frame_rate").toString().split('/');
@@ -167,7 +168,10 @@ void TestCliEndToEnd::everyProfile() {
     expected.length = trimmed ? 1.0 : MediaFixtures::ClipSeconds;
     QStringList options{"-p", QString::number(profile)};
     if (trimmed)
-        options << "-b" << "0.5" << "-e" << "1.5";
+        options << "-b"
+                << "0.5"
+                << "-e"
+                << "1.5";
     Convert(source, options, expected);
 }
 

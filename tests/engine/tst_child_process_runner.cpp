@@ -169,10 +169,9 @@ void TestChildProcessRunner::stopRequestReachesEncoderOnce() {
         }
     });
     // Without a cancel the encoder closes its output and stays until stdin ends.
-    const QStringList actions = cancelDuringPass
-                                    ? QStringList{"status=5", "record-stdin=" + received}
-                                    : QStringList{"status=5", "close-output",
-                                                  "record-stdin=" + received};
+    const QStringList actions =
+        cancelDuringPass ? QStringList{"status=5", "record-stdin=" + received}
+                         : QStringList{"status=5", "close-output", "record-stdin=" + received};
     runner.RunWithOutput(Fake(actions));
     QVERIFY(runner.IsChildRunning());
     runner.CloseOutputRead();

@@ -130,11 +130,11 @@ void TestConversionEngine::passesRunInOrder_data() {
 
     const QString out = "\"$OUTPUT_DIR$OUTPUT_FILE";
     QTest::newRow("3gp with amr: one pass")
-        << 0 << QStringList{Fake() + " status=3 write=" + out + ".3gp\""}
-        << QStringList{"clip.3gp"} << QList<int>{1};
+        << 0 << QStringList{Fake() + " status=3 write=" + out + ".3gp\""} << QStringList{"clip.3gp"}
+        << QList<int>{1};
     QTest::newRow("3gp with aac: one pass")
-        << 1 << QStringList{Fake() + " status=3 write=" + out + ".3gp\""}
-        << QStringList{"clip.3gp"} << QList<int>{1};
+        << 1 << QStringList{Fake() + " status=3 write=" + out + ".3gp\""} << QStringList{"clip.3gp"}
+        << QList<int>{1};
     QTest::newRow("3gp2: three passes leave only the final file")
         << 2
         << QStringList{Fake() + " status=3 write=" + out + "_temp.3gp\"",
@@ -168,8 +168,9 @@ void TestConversionEngine::passesRunInOrder() {
 // The encoder gets "q" once after a first pass that ended by itself.
 void TestConversionEngine::stopRequestAfterFirstPass() {
     const QString received = Path("stdin.txt");
-    WriteProfile(OutputType::Amr3gp, {Fake() + " write=\"$OUTPUT_DIR$OUTPUT_FILE.3gp\" "
-                                                "close-output record-stdin=\"" +
+    WriteProfile(OutputType::Amr3gp, {Fake() +
+                                      " write=\"$OUTPUT_DIR$OUTPUT_FILE.3gp\" "
+                                      "close-output record-stdin=\"" +
                                       received + "\""});
     JobList jobs;
     jobs.Append(Job::FromPath(Source("clip.avi"), 10.0));
@@ -189,8 +190,8 @@ void TestConversionEngine::failureIsNotSuccess_data() {
                                << "time=00:00:00.08";
     QTest::newRow("empty output") << 1 << QStringList{Fake() + " write=" + out + ".3gp\":0"}
                                   << "write=";
-    QTest::newRow("missing encoder") << 0 << QStringList{"no-such-encoder -i \"$INPUT_FILE\""}
-                                     << "CreateProcess";
+    QTest::newRow("missing encoder")
+        << 0 << QStringList{"no-such-encoder -i \"$INPUT_FILE\""} << "CreateProcess";
     QTest::newRow("3gp2 second pass writes nothing")
         << 2
         << QStringList{Fake() + " status=1 write=" + out + "_temp.3gp\"", Fake() + " exit=1",
@@ -240,10 +241,10 @@ void TestConversionEngine::cancelRemovesPartialFiles_data() {
 
     const QString out = "\"$OUTPUT_DIR$OUTPUT_FILE";
     const QString mark = "touch=\"$OUTPUT_DIR../running\" hang";
-    QTest::newRow("3gp, first pass") << 0 << 1
-                                     << QStringList{Fake() + " until-q=" + out + ".3gp\""};
-    QTest::newRow("3gp with aac, first pass") << 1 << 1
-                                              << QStringList{Fake() + " until-q=" + out + ".3gp\""};
+    QTest::newRow("3gp, first pass")
+        << 0 << 1 << QStringList{Fake() + " until-q=" + out + ".3gp\""};
+    QTest::newRow("3gp with aac, first pass")
+        << 1 << 1 << QStringList{Fake() + " until-q=" + out + ".3gp\""};
     QTest::newRow("3gp2, first pass")
         << 2 << 1 << QStringList{Fake() + " until-q=" + out + "_temp.3gp\"", Fake(), Fake()};
     QTest::newRow("3gp2, second pass")
@@ -302,11 +303,11 @@ void TestConversionEngine::nothingRunsWhenRefused_data() {
     QTest::addColumn<bool>("profileFile");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("no output directory") << 0 << "" << true
-                                         << "  Please set the output directory firstly   ";
+    QTest::newRow("no output directory")
+        << 0 << "" << true << "  Please set the output directory firstly   ";
     QTest::newRow("missing output directory") << 0 << "missing" << true << "does not exist";
-    QTest::newRow("output directory cannot be written") << 0 << "/proc" << true
-                                                        << "cannot be written to";
+    QTest::newRow("output directory cannot be written")
+        << 0 << "/proc" << true << "cannot be written to";
     QTest::newRow("no profile selected") << -1 << "out" << true << "No profile is selected";
     QTest::newRow("selection past the profiles") << 1 << "out" << true << "has no profile 2";
     QTest::newRow("no profile file") << 0 << "out" << false << "missing or holds no profiles";
@@ -325,8 +326,8 @@ void TestConversionEngine::nothingRunsWhenRefused() {
     ConversionEngine engine(host);
     BatchSettings settings;
     settings.profileSelection = selection;
-    settings.outputDir = outputDir.isEmpty() || outputDir.startsWith('/') ? outputDir
-                                                                          : Path(outputDir);
+    settings.outputDir =
+        outputDir.isEmpty() || outputDir.startsWith('/') ? outputDir : Path(outputDir);
     const BatchResult result = engine.StartBatch(jobs, settings);
     QCOMPARE(result.status, BatchResult::Status::Refused);
     QFETCH(QString, message);

@@ -53,30 +53,28 @@ void TestEncoderOutputParser::parse_data() {
         << QByteArray("xx time=1.5") << 1u << 7 << 3.5 << 11.0;
     QTest::newRow("clock time cut by the chunk keeps the last time")
         << QByteArray("size=     648kB time=00:00:1") << 1u << 648 << 3.5 << 11.0;
-    QTest::newRow("frame too close to the end") << QByteArray("xx frame=  25") << 1000u << 7
-                                                << 3.5 << 11.0;
-    QTest::newRow("size cut without its unit") << QByteArray("frame=  250 size=   64")
-                                               << 1000u << 7 << 3.5 << 250.0;
-    QTest::newRow("short size with its unit") << QByteArray("size=  648kB") << 1u << 648 << 3.5
-                                              << 11.0;
+    QTest::newRow("frame too close to the end")
+        << QByteArray("xx frame=  25") << 1000u << 7 << 3.5 << 11.0;
+    QTest::newRow("size cut without its unit")
+        << QByteArray("frame=  250 size=   64") << 1000u << 7 << 3.5 << 250.0;
+    QTest::newRow("short size with its unit")
+        << QByteArray("size=  648kB") << 1u << 648 << 3.5 << 11.0;
     QTest::newRow("no millisecond elapsed gives speed 0")
         << QByteArray("frame=  250 fps= 50 ") << 0u << 7 << 3.5 << 0.0;
     QTest::newRow("fields without digits read 0")
         << QByteArray("frame=    0 fps=0.0 q=0.0 size=N/A time=N/A bitrate=N/A") << 1000u << 0
         << 0.0 << 0.0;
-    QTest::newRow("no keys change nothing") << QByteArray("Press [q] to stop, [?] for help\n")
-                                            << 1000u << 7 << 3.5 << 11.0;
+    QTest::newRow("no keys change nothing")
+        << QByteArray("Press [q] to stop, [?] for help\n") << 1000u << 7 << 3.5 << 11.0;
     QTest::newRow("text ends at a zero byte")
         << QByteArray("frame=  250 fps= 50") + '\0' + QByteArray("size=  648kB time=10.0 bitrate=")
-        << 5000u
-        << 7 << 3.5 << 50.0;
+        << 5000u << 7 << 3.5 << 50.0;
     QTest::newRow("first of several status lines")
         << QByteArray("frame=   10 size=      20kB time=00:00:01.00 bitrate=1\rframe=   20 "
                       "size=      40kB time=00:00:02.00 bitrate=1\r")
         << 1000u << 20 << 1.0 << 10.0;
     QTest::newRow("negative start time")
-        << QByteArray("size=       0kB time=-00:00:00.04 bitrate=N/A") << 1u << 0 << -0.04
-        << 11.0;
+        << QByteArray("size=       0kB time=-00:00:00.04 bitrate=N/A") << 1u << 0 << -0.04 << 11.0;
 }
 
 void TestEncoderOutputParser::parse() {

@@ -32,34 +32,33 @@ void TestJobCellText::progress_data() {
         << 1 << 0 << 9 << 0.0 << 0.0 << 40.0 << 0.0 << 0 << 0.0 << " Finished " << true << 100;
     QTest::newRow("buffering") << 0 << 1 << 0 << 37.5 << 0.0 << 40.0 << 0.0 << 0 << 0.0
                                << "Buffering  37.50%" << true << 37;
-    QTest::newRow("buffering truncates the bar") << 0 << 1 << 0 << 12.5 << 0.0 << 40.0 << 0.0
-                                                 << 0 << 0.0 << "Buffering  12.50%" << true << 12;
-    QTest::newRow("export done 50 of 200") << 0 << 1 << 0 << 25.0 << 0.0 << 40.0 << 0.0 << 0
-                                           << 0.0 << "Buffering  25.00%" << true << 25;
+    QTest::newRow("buffering truncates the bar") << 0 << 1 << 0 << 12.5 << 0.0 << 40.0 << 0.0 << 0
+                                                 << 0.0 << "Buffering  12.50%" << true << 12;
+    QTest::newRow("export done 50 of 200") << 0 << 1 << 0 << 25.0 << 0.0 << 40.0 << 0.0 << 0 << 0.0
+                                           << "Buffering  25.00%" << true << 25;
     QTest::newRow("encoding") << 0 << 0 << 1 << 0.0 << 0.0 << 40.0 << 10.0 << 648 << 50.0
                               << "00:00:10    0.63MB    50.00Frames/s      %25 " << true << 25;
     QTest::newRow("realmedia job encoding its export")
         << 0 << 1 << 1 << 100.0 << 0.0 << 40.0 << 10.0 << 648 << 50.0
         << "00:00:10    0.63MB    50.00Frames/s      %25 " << true << 25;
-    QTest::newRow("99 percent shows 100") << 0 << 0 << 1 << 0.0 << 0.0 << 40.0 << 39.7 << 100
-                                          << 1.0 << "00:00:39    0.10MB    1.00Frames/s      %100 "
-                                          << true << 100;
-    QTest::newRow("trimmed range") << 0 << 0 << 1 << 0.0 << 60.0 << 160.0 << 65.2 << 1280
-                                   << 48.3 << "00:01:05    1.25MB    48.30Frames/s      %65 "
-                                   << true << 65;
-    QTest::newRow("empty range is at 0") << 0 << 0 << 1 << 0.0 << 5.0 << 5.0 << 2.0 << 10 << 1.0
-                                         << "00:00:02    0.01MB    1.00Frames/s      %0 "
-                                         << true << 0;
-    QTest::newRow("nothing written yet") << 0 << 0 << 1 << 0.0 << 0.0 << 40.0 << 2.0 << 0 << 1.0
-                                         << "" << false << 0;
+    QTest::newRow("99 percent shows 100")
+        << 0 << 0 << 1 << 0.0 << 0.0 << 40.0 << 39.7 << 100 << 1.0
+        << "00:00:39    0.10MB    1.00Frames/s      %100 " << true << 100;
+    QTest::newRow("trimmed range") << 0 << 0 << 1 << 0.0 << 60.0 << 160.0 << 65.2 << 1280 << 48.3
+                                   << "00:01:05    1.25MB    48.30Frames/s      %65 " << true << 65;
+    QTest::newRow("empty range is at 0")
+        << 0 << 0 << 1 << 0.0 << 5.0 << 5.0 << 2.0 << 10 << 1.0
+        << "00:00:02    0.01MB    1.00Frames/s      %0 " << true << 0;
+    QTest::newRow("nothing written yet")
+        << 0 << 0 << 1 << 0.0 << 0.0 << 40.0 << 2.0 << 0 << 1.0 << "" << false << 0;
     QTest::newRow("no time yet") << 0 << 0 << 1 << 0.0 << 0.0 << 40.0 << 0.0 << 10 << 1.0 << ""
                                  << false << 0;
     QTest::newRow("second pass") << 0 << 0 << 2 << 0.0 << 0.0 << 40.0 << 40.0 << 648 << 50.0
                                  << "Exporting" << false << 0;
     QTest::newRow("third pass") << 0 << 0 << 3 << 0.0 << 0.0 << 40.0 << 40.0 << 648 << 50.0
                                 << "Changeing" << false << 0;
-    QTest::newRow("canceled") << 0 << 1 << 9 << 50.0 << 0.0 << 40.0 << 0.0 << 0 << 0.0
-                              << "Canceled" << false << 0;
+    QTest::newRow("canceled") << 0 << 1 << 9 << 50.0 << 0.0 << 40.0 << 0.0 << 0 << 0.0 << "Canceled"
+                              << false << 0;
     QTest::newRow("failed") << 0 << 0 << int(JobPhase::Failed) << 0.0 << 0.0 << 40.0 << 0.0 << 0
                             << 0.0 << "Failed" << false << 0;
     QTest::newRow("not started") << 0 << 0 << 0 << 0.0 << 0.0 << 40.0 << 0.0 << 0 << 0.0 << ""
@@ -117,9 +116,9 @@ void TestJobCellText::columns_data() {
                           << QStringList{"clip.mpg", "00:00:00", "10:00:00", "clip.3g2"};
     QTest::newRow("no output type selected") << "/v/clip.mpg" << 1 << 0.0 << 1.0 << -1
                                              << QStringList{"clip.mpg", "00:00:00", "00:00:01", ""};
-    QTest::newRow("second copy of a file") << "/v/clip.mpg" << 2 << 0.0 << 1.0 << 0
-                                           << QStringList{"clip.mpg", "00:00:00", "00:00:01",
-                                                          "clip (2).3gp"};
+    QTest::newRow("second copy of a file")
+        << "/v/clip.mpg" << 2 << 0.0 << 1.0 << 0
+        << QStringList{"clip.mpg", "00:00:00", "00:00:01", "clip (2).3gp"};
 }
 
 void TestJobCellText::columns() {

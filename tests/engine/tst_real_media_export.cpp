@@ -91,15 +91,14 @@ void TestRealMediaExport::codecChoice_data() {
         << QStringList{"Microsoft MPEG-4 Video Codec V3 (msmpeg4)"}
         << QStringList{"GSM 6.10", "PCM signed 16-bit"} << 0 << 1 << 8;
     QTest::newRow("later divx replaces an earlier one")
-        << QStringList{"DivX 4", "Cinepak", "DivX 6"} << QStringList{"MPEG Layer-3"} << 2 << 0
-        << 8;
+        << QStringList{"DivX 4", "Cinepak", "DivX 6"} << QStringList{"MPEG Layer-3"} << 2 << 0 << 8;
     QTest::newRow("no suitable video gives mpeg")
         << QStringList{"Cinepak", "MPEG-1"} << QStringList{"MPEG Layer-3"} << -1 << 0 << 6;
     QTest::newRow("no suitable audio gives mpeg")
         << QStringList{"DivX"} << QStringList{"MPEG Layer-2"} << 0 << -1 << 6;
     QTest::newRow("names are case-sensitive")
-        << QStringList{"divx", "microsoft mpeg-4 video codec v3"} << QStringList{"pcm"} << -1
-        << -1 << 6;
+        << QStringList{"divx", "microsoft mpeg-4 video codec v3"} << QStringList{"pcm"} << -1 << -1
+        << 6;
     QTest::newRow("empty lists") << QStringList{} << QStringList{} << -1 << -1 << 6;
 }
 
@@ -138,8 +137,7 @@ void TestRealMediaExport::exportFileName() {
 }
 
 QStringList TestRealMediaExport::Intermediates() const {
-    return QDir(AppPaths::WritableDir())
-        .entryList({"*_*.avi", "*_*.mpg"}, QDir::Files, QDir::Name);
+    return QDir(AppPaths::WritableDir()).entryList({"*_*.avi", "*_*.mpg"}, QDir::Files, QDir::Name);
 }
 
 BatchResult TestRealMediaExport::Convert(JobList& jobs, ExportHost& host,

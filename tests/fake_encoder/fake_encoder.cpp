@@ -103,8 +103,9 @@ int main(int argc, char* argv[]) {
             WriteAll(1, data);
         } else if (name == "write") {
             const size_t colon = value.rfind(':');
-            const bool sized = colon != std::string::npos && colon > 0 &&
-                               value.find_first_not_of("0123456789", colon + 1) == std::string::npos;
+            const bool sized =
+                colon != std::string::npos && colon > 0 &&
+                value.find_first_not_of("0123456789", colon + 1) == std::string::npos;
             const size_t bytes = sized ? std::stoul(value.substr(colon + 1)) : 1024;
             WriteFile(sized ? value.substr(0, colon) : value, std::string(bytes, 'x'));
         } else if (name == "copy") {

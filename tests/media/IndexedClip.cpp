@@ -45,15 +45,23 @@ IndexedClip IndexedClip::Make(const QString& folder, const QString& extension) {
         return clip;
 
     const QString seconds = QString::number(clip.Seconds(), 'f', 3);
-    QStringList args{"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
-                     QString("color=c=black:s=160x120:r=%1:d=%2").arg(clip.fps).arg(seconds),
-                     "-f", "lavfi", "-i",
-                     QString("sine=frequency=440:sample_rate=44100:duration=%1").arg(seconds),
-                     "-vf", QString("geq=lum='16+%1*N':cb=128:cr=128").arg(clip.lumaStep)};
+    QStringList args{
+        "-v",       "error",
+        "-nostdin", "-y",
+        "-f",       "lavfi",
+        "-i",       QString("color=c=black:s=160x120:r=%1:d=%2").arg(clip.fps).arg(seconds),
+        "-f",       "lavfi",
+        "-i",       QString("sine=frequency=440:sample_rate=44100:duration=%1").arg(seconds),
+        "-vf",      QString("geq=lum='16+%1*N':cb=128:cr=128").arg(clip.lumaStep)};
     // A fixed group of pictures: every picture differs, so scene-cut detection would
     // otherwise make them all key frames.
-    args << codec << "-q:v" << "2" << "-g" << "12" << "-sc_threshold" << "1000000000" << "-c:a"
-         << audio << "-f" << format << clip.path;
+    args << codec << "-q:v"
+         << "2"
+         << "-g"
+         << "12"
+         << "-sc_threshold"
+         << "1000000000"
+         << "-c:a" << audio << "-f" << format << clip.path;
     QProcess ffmpeg;
     ffmpeg.setProcessChannelMode(QProcess::MergedChannels);
     ffmpeg.start("ffmpeg", args);

@@ -18,10 +18,17 @@ QString MakeClip(const QString& folder, int keyInterval) {
     const QString path = folder + QStringLiteral("/bench_gop%1.avi").arg(keyInterval);
     QProcess ffmpeg;
     ffmpeg.setProcessChannelMode(QProcess::MergedChannels);
-    ffmpeg.start("ffmpeg", {"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
-                            "testsrc=size=640x480:rate=25:duration=20", "-f", "lavfi", "-i",
-                            "sine=duration=20", "-c:v", "mpeg4", "-q:v", "4", "-g",
-                            QString::number(keyInterval), "-c:a", "libmp3lame", "-f", "avi",
+    ffmpeg.start("ffmpeg", {"-v",       "error",
+                            "-nostdin", "-y",
+                            "-f",       "lavfi",
+                            "-i",       "testsrc=size=640x480:rate=25:duration=20",
+                            "-f",       "lavfi",
+                            "-i",       "sine=duration=20",
+                            "-c:v",     "mpeg4",
+                            "-q:v",     "4",
+                            "-g",       QString::number(keyInterval),
+                            "-c:a",     "libmp3lame",
+                            "-f",       "avi",
                             path});
     if (!ffmpeg.waitForFinished(300000) || ffmpeg.exitCode() != 0) {
         QTextStream(stderr) << "ffmpeg failed: " << ffmpeg.readAll() << "\n";

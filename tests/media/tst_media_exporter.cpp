@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <memory>
 
@@ -165,20 +166,18 @@ void TestMediaExporter::exportRange_data() {
     QTest::addColumn<QString>("videoCodec");
     QTest::addColumn<QString>("audioCodec");
 
-    QTest::newRow("rm to AVI, MPEG-4 V3 + MP3")
-        << 0 << 8 << "Microsoft MPEG-4 Video Codec V3"
-        << "MPEG Layer-3"
-        << "clip_12345.avi"
-        << "avi"
-        << "msmpeg4v3"
-        << "mp3";
-    QTest::newRow("rmvb to AVI, MPEG-4 V3 + MP3")
-        << 1 << 8 << "Microsoft MPEG-4 Video Codec V3"
-        << "MPEG Layer-3"
-        << "clip_2.avi"
-        << "avi"
-        << "msmpeg4v3"
-        << "mp3";
+    QTest::newRow("rm to AVI, MPEG-4 V3 + MP3") << 0 << 8 << "Microsoft MPEG-4 Video Codec V3"
+                                                << "MPEG Layer-3"
+                                                << "clip_12345.avi"
+                                                << "avi"
+                                                << "msmpeg4v3"
+                                                << "mp3";
+    QTest::newRow("rmvb to AVI, MPEG-4 V3 + MP3") << 1 << 8 << "Microsoft MPEG-4 Video Codec V3"
+                                                  << "MPEG Layer-3"
+                                                  << "clip_2.avi"
+                                                  << "avi"
+                                                  << "msmpeg4v3"
+                                                  << "mp3";
     QTest::newRow("rm to AVI, DivX + PCM") << 0 << 8 << "DivX"
                                            << "PCM"
                                            << "divx.avi"
@@ -309,13 +308,12 @@ void TestMediaExporter::stopMidwayLeavesNoFile() {
 
     // Stopped from inside the progress handler, as the page does on a cancel.
     double stoppedAt = -1.0;
-    connect(&exporter, &MediaExporter::ExportProgress, &exporter,
-            [&](double done, double total) {
-                if (stoppedAt < 0.0 && done > 0.0) {
-                    stoppedAt = done / total;
-                    exporter.StopExport();
-                }
-            });
+    connect(&exporter, &MediaExporter::ExportProgress, &exporter, [&](double done, double total) {
+        if (stoppedAt < 0.0 && done > 0.0) {
+            stoppedAt = done / total;
+            exporter.StopExport();
+        }
+    });
     QSignalSpy progress(&exporter, &MediaExporter::ExportProgress);
     QSignalSpy done(&exporter, &MediaExporter::ExportDone);
     QSignalSpy failed(&exporter, &MediaExporter::ExportFailed);
@@ -351,10 +349,16 @@ void TestMediaExporter::restartAfterStopKeepsNewFile() {
     QVERIFY(progress.wait(60000));
     exporter.StopExport();
 
-    // At once a new export to the same name: the stopped one's end must not remove it.
-    QVERIFY(exporter.OpenClipRange(clips[0], 0.0, 0.5, 0));
+    // At once a new export to the same name: the stopped one's end, reported once the new
+    // file exists, must not remove it. (No events are handled until then.)
+    QVERIFY(exporter.OpenClipRange(clip, 0.0, 10.0, 0));
     QVERIFY(exporter.ExportToFile(output));
-    QVERIFY(done.wait(60000));
+    for (int i = 0; i < 500 && !QFileInfo::exists(output); ++i)
+        QThread::msleep(10);
+    QVERIFY(QFileInfo::exists(output));
+    QSignalSpy failed(&exporter, &MediaExporter::ExportFailed);
+    QVERIFY(QTest::qWaitFor([&] { return !done.isEmpty() || !failed.isEmpty(); }, 60000));
+    QCOMPARE(failed.count(), 0);
     QTest::qWait(500);
     QVERIFY(QFileInfo(output).size() > 0);
 }
@@ -374,7 +378,7 @@ void TestMediaExporter::destroyingEndsExport() {
 }
 
 void TestMediaExporter::refusedBeforeStart_data() {
-    QTest::addColumn<QString>("input");  // relative to the temp folder, or a fixture
+    QTest::addColumn<QString>("input"); // relative to the temp folder, or a fixture
     QTest::addColumn<double>("start");
     QTest::addColumn<double>("length");
     QTest::addColumn<QString>("output"); // relative to the temp folder
@@ -385,12 +389,9 @@ void TestMediaExporter::refusedBeforeStart_data() {
     QTest::newRow("empty range") << "<rm>" << 0.5 << 0.0 << "out.avi" << false;
     QTest::newRow("negative start") << "<rm>" << -1.0 << 1.0 << "out.avi" << false;
     QTest::newRow("range after the end") << "<rm>" << 5.0 << 1.0 << "out.avi" << false;
-    QTest::newRow("missing output folder") << "<rm>" << 0.0 << 1.0 << "no/such/dir/out.avi"
-                                           << true;
-    QTest::newRow("output folder is a file") << "<rm>" << 0.0 << 1.0 << "notes.rm/out.avi"
-                                             << true;
-    QTest::newRow("read-only output folder") << "<rm>" << 0.0 << 1.0 << "readonly/out.avi"
-                                             << true;
+    QTest::newRow("missing output folder") << "<rm>" << 0.0 << 1.0 << "no/such/dir/out.avi" << true;
+    QTest::newRow("output folder is a file") << "<rm>" << 0.0 << 1.0 << "notes.rm/out.avi" << true;
+    QTest::newRow("read-only output folder") << "<rm>" << 0.0 << 1.0 << "readonly/out.avi" << true;
 }
 
 void TestMediaExporter::refusedBeforeStart() {

@@ -135,10 +135,10 @@ void TestPlaybackDecoder::playsExactlyTheRange() {
     QVERIFY(qAbs(delivered.chunks.front().pts - start) < 1.0 / clip.fps);
     const double soundEnd = std::min(end, clip.Seconds());
     const double expectedSamples = (soundEnd - start) * rate;
-    QVERIFY2(qAbs(delivered.audioFrames - expectedSamples) <= rate / clip.fps,
-             qPrintable(QString("%1 samples, expected %2")
-                            .arg(delivered.audioFrames)
-                            .arg(expectedSamples)));
+    QVERIFY2(
+        qAbs(delivered.audioFrames - expectedSamples) <= rate / clip.fps,
+        qPrintable(
+            QString("%1 samples, expected %2").arg(delivered.audioFrames).arg(expectedSamples)));
     double previousEnd = delivered.chunks.front().pts;
     for (const AudioChunk& chunk : delivered.chunks) {
         QCOMPARE(chunk.samples.size(), qsizetype(chunk.frames) * channels * 2);
@@ -179,7 +179,6 @@ void TestPlaybackDecoder::queuesStayBounded() {
     QVERIFY(!decoder.AtEnd());
     // Announced once until someone pulls: no flood of notices.
     QVERIFY(data.count() <= 2);
-
 }
 
 void TestPlaybackDecoder::soundFlowsWhilePicturesWait() {
@@ -243,9 +242,12 @@ void TestPlaybackDecoder::openRefused_data() {
     QTest::addColumn<QString>("content"); // "" for no file at all
     QTest::addColumn<QString>("words");
 
-    QTest::newRow("missing") << "" << "does not exist";
-    QTest::newRow("empty") << "<empty>" << "empty";
-    QTest::newRow("text") << "Not a film at all." << "not a video or audio file";
+    QTest::newRow("missing") << ""
+                             << "does not exist";
+    QTest::newRow("empty") << "<empty>"
+                           << "empty";
+    QTest::newRow("text") << "Not a film at all."
+                          << "not a video or audio file";
     QTest::newRow("random bytes") << QString(QByteArray(4096, '\x5a').toHex()) << "not a video";
 }
 
@@ -298,7 +300,7 @@ void TestPlaybackDecoder::damagedClipEndsEarly() {
         }
         QVERIFY(decoder.Play(0.0, 0.0));
         Delivered delivered;
-    QVERIFY(PullAll(decoder, &delivered));
+        QVERIFY(PullAll(decoder, &delivered));
         QVERIFY(!delivered.frames.empty());
         for (const VideoFrame& frame : delivered.frames)
             QVERIFY(!frame.image.isNull());

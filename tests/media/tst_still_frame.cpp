@@ -82,14 +82,13 @@ void TestStillFrame::scaledKeepingShape_data() {
     QTest::addColumn<int>("frame");
 
     QTest::newRow("own size") << "avi" << 1.0 << QSize() << QSize(160, 120) << 10;
-    QTest::newRow("box wider than picture") << "avi" << 1.0 << QSize(320, 100) << QSize(133, 100)
-                                            << 10;
-    QTest::newRow("box taller than picture") << "avi" << 1.0 << QSize(80, 80) << QSize(80, 60)
-                                             << 10;
+    QTest::newRow("box wider than picture")
+        << "avi" << 1.0 << QSize(320, 100) << QSize(133, 100) << 10;
+    QTest::newRow("box taller than picture")
+        << "avi" << 1.0 << QSize(80, 80) << QSize(80, 60) << 10;
     QTest::newRow("enlarged") << "rm" << 1.0 << QSize(640, 480) << QSize(640, 480) << 15;
     QTest::newRow("16:9 display shape") << "mov" << 2.05 << QSize() << QSize(213, 120) << 20;
-    QTest::newRow("16:9 into 4:3 box") << "mov" << 2.05 << QSize(320, 240) << QSize(320, 180)
-                                       << 20;
+    QTest::newRow("16:9 into 4:3 box") << "mov" << 2.05 << QSize(320, 240) << QSize(320, 180) << 20;
     QTest::newRow("past the end gives the last frame")
         << "avi" << 100.0 << QSize(160, 120) << QSize(160, 120) << 29;
     QTest::newRow("negative time gives the first frame")
@@ -122,8 +121,8 @@ void TestStillFrame::refused_data() {
     QTest::newRow("text") << "text" << 0.0 << "not a video or audio file";
     QTest::newRow("sound only") << "mp3" << 0.5 << "no picture";
     QTest::newRow("header only") << "truncated" << 1.0 << "";
-    QTest::newRow("time not a number") << "avi" << std::numeric_limits<double>::quiet_NaN()
-                                       << "not a number";
+    QTest::newRow("time not a number")
+        << "avi" << std::numeric_limits<double>::quiet_NaN() << "not a number";
 }
 
 void TestStillFrame::refused() {

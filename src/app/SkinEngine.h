@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+// Dresses the program's windows from a skin file: "Derov.skf" is a Qt style sheet beside the
+// program. Its operations are called by number, in this order at start-up: 17 (reset), 1 (enable
+// skinning), 2 (name the skin file), 18 (apply it); 6 for each window (flag 0 a window whose
+// controls take the skin, flag 1 a control that draws itself); 7 at the end (release).
+// Without a skin file, or before 18, every window keeps the platform's look.
+class SkinEngine {
+public:
+    enum Operation : int {
+        Reset = 17,
+        Enable = 1,
+        LoadSkinFile = 2,
+        ApplySkin = 18,
+        AddWindow = 6,
+        Release = 7,
+    };
+
+    // The one skin engine of the program.
+    static SkinEngine& Instance();
+
+    void Call(Operation operation, int value = 0);
+    void Call(Operation operation, const QString& fileName);
+    void Call(Operation operation, QWidget* window, int flag);
+
+    bool IsEnabled() const { return enabled; }
+    bool IsApplied() const { return applied; }
+    // The style sheet read from the skin file ("" when there is none).
+    const QString& StyleSheet() const { return styleSheet; }
+
+private:
+    bool enabled = false;
+    bool applied = false;
+    QString styleSheet;
+    QList<QPointer<QWidget>> windows;
+};
