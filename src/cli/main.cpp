@@ -1,6 +1,7 @@
 #include "cli/CliProgressPrinter.h"
 #include "cli/InterruptWatcher.h"
 #include "engine/AppPaths.h"
+#include "engine/StoredSettings.h"
 #include "engine/ConversionEngine.h"
 #include "engine/JobList.h"
 #include "media/MediaExporter.h"
@@ -13,8 +14,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QTextStream>
 
 #include <cmath>
@@ -70,15 +69,6 @@ int DefaultProfileSelection(OutputType type) {
     const int position =
         ParseLeadingInt(reader.GetValue(QStringLiteral("Info"), QStringLiteral("DefaultProfile")));
     return position >= 1 && position < count ? position - 1 : 0;
-}
-
-// The output directory the window keeps, else the user's Videos folder.
-QString StoredOutputDir() {
-    const QSettings settings(QStringLiteral("Morvane"), QStringLiteral("Morvane"));
-    const QString stored = settings.value(QStringLiteral("destination")).toString();
-    if (!stored.trimmed().isEmpty())
-        return stored;
-    return QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
 }
 
 std::optional<double> ParseSeconds(const QString& text) {
@@ -176,7 +166,7 @@ int main(int argc, char* argv[]) {
         return ExitFailed;
     }
     const QString outputDir =
-        parser.isSet(outputOption) ? parser.value(outputOption) : StoredOutputDir();
+        parser.isSet(outputOption) ? parser.value(outputOption) : StoredSettings::LoadOutputDir();
     if (const QString problem = ConversionEngine::CheckOutputDir(outputDir); !problem.isEmpty()) {
         Err() << "morvane-cli: " << problem.trimmed() << Qt::endl;
         return ExitFailed;

@@ -180,7 +180,7 @@ void TestCli::defaultOutputDirectory() {
     if (stored) {
         QFile conf(homeDir.filePath("config/Morvane/Morvane.conf"));
         QVERIFY(conf.open(QIODevice::WriteOnly));
-        conf.write(("[General]\ndestination=" + homeDir.filePath("stored out") + "\n").toUtf8());
+        conf.write(("[destination]\nDefault=" + homeDir.filePath("stored out") + "\n").toUtf8());
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", home.path());
