@@ -7,10 +7,8 @@
 #include <QApplication>
 #include <QDir>
 
-bool CMorvaneApp::InitInstance() {
-    // The skin and the profile files are found relative to the program folder, whatever
-    // folder the program was started from.
-    AppPaths::SetProgramDir(QCoreApplication::applicationDirPath());
+void CMorvaneApp::StartUp(const QString& programDir) {
+    AppPaths::SetProgramDir(programDir);
     QDir::setCurrent(AppPaths::ProgramDir());
 
     // The program's font, small enough for the page's fixed pixel layout.
@@ -23,7 +21,10 @@ bool CMorvaneApp::InitInstance() {
     skin.Call(SkinEngine::Enable, 1);
     skin.Call(SkinEngine::LoadSkinFile, QStringLiteral("Derov.skf"));
     skin.Call(SkinEngine::ApplySkin);
+}
 
+bool CMorvaneApp::InitInstance() {
+    StartUp(QCoreApplication::applicationDirPath());
     CFrameDlg frame;
     frame.exec();
     return false;

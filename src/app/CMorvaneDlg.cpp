@@ -181,6 +181,9 @@ void CMorvaneDlg::ConnectHandlers() {
     connect(outputType, &QComboBox::activated, this, &CMorvaneDlg::OnOutputTypeChanged);
     connect(browseButton, &QPushButton::clicked, this, &CMorvaneDlg::OnBrowse);
     connect(helpButton, &QPushButton::clicked, this, &CMorvaneDlg::OpenHtmlHelp);
+    connect(previewButton, &QPushButton::clicked, this, &CMorvaneDlg::OnPreview);
+    connect(stopPreviewButton, &QPushButton::clicked, this, &CMorvaneDlg::OnStopPreview);
+    connect(videoEdit, &CVideoEdit::OnPlayPosition, this, &CMorvaneDlg::OnPlayPosition);
 
     // Enter and Escape never reach the page's controls; the job list's keys move the current
     // job; files dropped on the list are added.
@@ -523,6 +526,7 @@ void CMorvaneDlg::LoadJob(int index) {
     trimSlider->SetLimits(0.0, length);
     trimSlider->SetSelection(job.beginTime, job.endTime);
     rangeGuard = false;
+    ShowStill(job.sourcePath, job.beginTime);
     SelectRow(currentJob);
 }
 
@@ -558,6 +562,7 @@ bool CMorvaneDlg::AddPath(const QString& path, QString* error) {
     trimSlider->SetLimits(0.0, length);
     trimSlider->SetSelection(0.0, length);
     rangeGuard = false;
+    ShowStill(path, 1.0);
     SelectRow(currentJob);
     return true;
 }
@@ -686,7 +691,7 @@ bool CMorvaneDlg::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- Trim -----------------------------------------------------------------------------------
 
-void CMorvaneDlg::OnRangeChanged(int /*part*/, int /*dragEnded*/) {
+void CMorvaneDlg::OnRangeChanged(int part, int dragEnded) {
     if (converting)
         return;
     const int mark = SelectionMark();
@@ -701,6 +706,62 @@ void CMorvaneDlg::OnRangeChanged(int /*part*/, int /*dragEnded*/) {
     const int last = std::max(currentJob, mark);
     jobList->InvalidateCells(first, last, int(JobColumn::BeginTime), false);
     jobList->InvalidateCells(first, last, int(JobColumn::EndTime), false);
+    if (dragEnded == 0)
+        return; // the picture follows only when the drag ends
+    if (part == RangeChangedEvent::LeftEnd || part == RangeChangedEvent::BothEnds)
+        ShowStill(job.sourcePath, left);
+    else if (part == RangeChangedEvent::RightEnd)
+        ShowStill(job.sourcePath, right);
+}
+
+void CMorvaneDlg::ShowStill(const QString& path, double time) {
+    if (stillPending)
+        return;
+    stillPending = true;
+    rangePlaying = false;
+    const double length = videoEdit->GetClipLength(path);
+    videoEdit->CloseClip();
+    videoEdit->SetBitsPerPixel(24);
+    // A time past the clip's end (a clip shorter than the one second that a new file is shown
+    // at) shows the clip's first picture rather than nothing.
+    const double start = length < time ? 0.0 : time;
+    if (videoEdit->OpenClipRange(path, start, 1.0, 0))
+        videoEdit->Play();
+    // When the control fails, no further still is asked for until it reports a position again.
+}
+
+void CMorvaneDlg::OnPlayPosition() {
+    if (!rangePlaying)
+        videoEdit->StopPlayback();
+    stillPending = false;
+}
+
+void CMorvaneDlg::OnPreview() {
+    if (converting)
+        return;
+    const int mark = SelectionMark();
+    if (!jobs.IsValidIndex(mark))
+        return;
+    rangePlaying = true;
+    const Job job = jobs.At(mark);
+    videoEdit->GetClipLength(job.sourcePath);
+    videoEdit->CloseClip();
+    videoEdit->SetBitsPerPixel(24);
+    const double length = job.endTime - job.beginTime;
+    if (!videoEdit->OpenClipRange(job.sourcePath, job.beginTime, length, 0) ||
+        !videoEdit->SetClipRange(job.sourcePath, job.beginTime, length) || !videoEdit->Play()) {
+        rangePlaying = false;
+        ShowMessage(QStringLiteral("%1 cannot be played.\n%2")
+                        .arg(QDir::toNativeSeparators(job.sourcePath), videoEdit->LastError()),
+                    QStringLiteral("Error"), IconError);
+    }
+}
+
+void CMorvaneDlg::OnStopPreview() {
+    if (converting || !jobs.IsValidIndex(SelectionMark()))
+        return;
+    videoEdit->StopPlayback();
+    rangePlaying = false;
 }
 
 // ---- Batch ----------------------------------------------------------------------------------

@@ -103,6 +103,12 @@ public:
     void ShutDownComputer();
 
     void LoadJob(int index);
+    void ShowStill(const QString& path, double time);
+    void OnPreview();
+    void OnStopPreview();
+    void OnPlayPosition();
+    bool StillPending() const { return stillPending; }
+    bool RangePlaying() const { return rangePlaying; }
     void SelectRow(int index);
     void RefreshList();
     void ResetTrimSlider();
@@ -142,6 +148,8 @@ private:
     int currentJob = -1;
     bool converting = false;
     bool rangeGuard = false;
+    bool stillPending = false;
+    bool rangePlaying = false;
     bool closing = false;
     int fileNumber = 0;
     QString outputDir; // always with a trailing separator once set

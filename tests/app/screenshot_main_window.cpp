@@ -1,0 +1,128 @@
+// Takes pictures of the main window for the documentation (not a test):
+//   screenshot_main_window converting OUT.png   three jobs, the second one converting
+//   screenshot_main_window trimmed OUT.png      a clip loaded and trimmed
+//   screenshot_main_window start OUT.png        right after start (mid-fade) and OUT-faded.png
+// Run it under a display (Xvfb) or offscreen; it makes its own clips with ffmpeg.
+#include "TestPaths.h"
+#include "app/CFrameDlg.h"
+#include "app/CMorvaneApp.h"
+#include "app/CMorvaneDlg.h"
+#include "app/SkinEngine.h"
+#include "app/UserPrompts.h"
+#include "controls/CFadePicture.h"
+#include "engine/AppPaths.h"
+#include "preview/CRangeSlider.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+namespace {
+
+class SilentPrompts : public UserPrompts {
+public:
+    QStringList files;
+    QString folder;
+    QString OpenFile(QWidget*, const QString&) override {
+        return files.isEmpty() ? QString() : files.takeFirst();
+    }
+    QString BrowseForFolder(QWidget*, const QString&) override { return folder; }
+    void MessageBox(QWidget*, const QString&, const QString&, Icon) override {}
+};
+
+QString MakeClip(const QString& folder, const QString& name, int seconds) {
+    const QString path = QDir(folder).filePath(name);
+    QProcess::execute(
+        "ffmpeg", {"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                   QStringLiteral("testsrc2=size=640x480:rate=25:duration=%1").arg(seconds), "-f",
+                   "lavfi", "-i", QStringLiteral("sine=frequency=440:duration=%1").arg(seconds),
+                   "-c:v", "mpeg4", "-q:v", "4", "-c:a", "libmp3lame", path});
+    return path;
+}
+
+void Wait(int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    if (argc < 3) {
+        qWarning("usage: screenshot_main_window converting|trimmed|start OUT.png");
+        return 2;
+    }
+    const QString mode = QString::fromLocal8Bit(argv[1]);
+    const QString out = QString::fromLocal8Bit(argv[2]);
+    CMorvaneApp::StartUp(TestPaths::ProgramDir());
+    if (qEnvironmentVariableIsSet("MORVANE_NO_SKIN"))
+        SkinEngine::Instance().Call(SkinEngine::Release);
+
+    QTemporaryDir temp;
+    SilentPrompts prompts;
+    prompts.folder = temp.filePath("out");
+    QDir().mkpath(prompts.folder);
+    CFrameDlg frame;
+    CMorvaneDlg& page = frame.Page();
+    page.SetUserPrompts(&prompts);
+    frame.show();
+    Wait(300);
+
+    if (mode == "start") {
+        Wait(2000);
+        frame.grab().save(out);
+        Wait(4000);
+        QString faded = out;
+        faded.replace(".png", "-faded.png");
+        frame.grab().save(faded);
+        return 0;
+    }
+
+    const int seconds = mode == "converting" ? 40 : 20;
+    prompts.files = {MakeClip(temp.path(), "holiday beach.avi", seconds),
+                     MakeClip(temp.path(), "concert.avi", seconds),
+                     MakeClip(temp.path(), "birthday party.avi", seconds)};
+    for (int i = 0; i < 3; ++i)
+        page.AddFile();
+    page.OnBrowse();
+    Wait(500);
+
+    if (mode == "trimmed") {
+        page.SelectRow(1);
+        page.OnListClick();
+        Wait(300);
+        auto* slider = static_cast<CRangeSlider*>(page.Control(CMorvaneDlg::IdcTrimSlider));
+        slider->SetSelection(4.2, 15.7);
+        slider->SetSelection(4.2, 15.7);
+        Wait(200);
+        page.ShowStill(page.Jobs().At(1).sourcePath, 4.2);
+        Wait(1000);
+        frame.grab().save(out);
+        return 0;
+    }
+
+    // Converting: picture the second job half-way through its pass.
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const Job& job = page.Jobs().At(1);
+        if (job.phase == JobPhase::FirstPass && job.encodedTime > seconds * 0.45) {
+            probe.stop();
+            frame.grab().save(out);
+            page.OnStopConverting();
+        }
+    });
+    probe.start(5);
+    page.OnStartConverting();
+    if (probe.isActive()) {
+        qWarning("the second job was never seen half-way: %s",
+                 qPrintable(page.Jobs().At(1).sourcePath));
+        return 1;
+    }
+    return 0;
+}
