@@ -9,6 +9,8 @@
 #include "engine/AppPaths.h"
 #include "engine/StoredSettings.h"
 #include "preview/CRangeSlider.h"
+#include "preview/CVideoEdit.h"
+#include "preview/RangeChangedEvent.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,6 +22,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -99,6 +102,9 @@ private slots:
     void shutdownPaths_data();
     void shutdownPaths();
     void helpOpensPages();
+    void dragLeftEndEditsBeginAndAsksOneStill();
+    void secondStillRequestIsDropped();
+    void previewPlaysTheTrimmedRange();
 
 private:
     QString Fixture(const QString& extension, const QString& name = "clip");
@@ -509,7 +515,9 @@ void TestMainPage::refusalsWhileConverting() {
         QTest::keyClick(list, Qt::Key_Down);
         page->SelectRow(1);
         page->OnListClick();
-        slider->SetSelection(0.5, 1.0); // reports a change, which the page ignores
+        slider->SetSelection(0.5, 1.0);
+        RangeChangedEvent changed(RangeChangedEvent::BothEnds, 1);
+        QCoreApplication::sendEvent(page, &changed); // the page ignores it while converting
         QCOMPARE(page->Jobs().Count(), 2);
         QCOMPARE(page->CurrentJob(), 0);
         QCOMPARE(page->Jobs().At(1).beginTime, 0.0);
@@ -608,6 +616,74 @@ void TestMainPage::helpOpensPages() {
     QCOMPARE(prompts.documents.at(0), AppPaths::ProgramDir() + "help/help.html");
     // Without a compiled help file beside the program, F1 opens the HTML help too.
     QCOMPARE(prompts.documents.at(1), AppPaths::ProgramDir() + "help/help.html");
+}
+
+void TestMainPage::dragLeftEndEditsBeginAndAsksOneStill() {
+    AddFiles({Fixture("avi")});
+    auto* video = static_cast<CVideoEdit*>(page->Control(CMorvaneDlg::IdcMediaControl));
+    QTRY_VERIFY(!page->StillPending()); // the still of the new file has been shown
+    QSignalSpy positions(video, &CVideoEdit::OnPlayPosition);
+
+    auto* slider = static_cast<CRangeSlider*>(page->Control(CMorvaneDlg::IdcTrimSlider));
+    const int y = slider->height() / 2;
+    QTest::mousePress(slider, Qt::LeftButton, {}, QPoint(CRangeSlider::ThumbWidth / 2, y));
+    QTest::mouseMove(slider, QPoint(60, y));
+    const double during = page->Jobs().At(0).beginTime;
+    QVERIFY(during > 0.0);
+    QCOMPARE(CellText(0, 1), QString("00:00:00")); // whole seconds of a begin under one second
+    QTest::mouseMove(slider, QPoint(120, y));
+    QVERIFY(page->Jobs().At(0).beginTime > during);
+    QVERIFY(!page->StillPending()); // no picture while the drag goes on
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(120, y));
+
+    const double begin = page->Jobs().At(0).beginTime;
+    QCOMPARE(slider->GetSelection().first, begin);
+    QCOMPARE(CellText(0, 1), FormatHms(begin));
+    QVERIFY(page->StillPending()); // one still, at the new begin
+    QTRY_VERIFY(!page->StillPending());
+    QVERIFY(!positions.isEmpty());
+    QVERIFY2(qAbs(positions.first().first().toDouble() - begin) < 0.1,
+             qPrintable(QString::number(positions.first().first().toDouble())));
+    QTRY_VERIFY(!video->IsPlaying());
+}
+
+void TestMainPage::secondStillRequestIsDropped() {
+    const QString clip = Fixture("avi");
+    auto* video = static_cast<CVideoEdit*>(page->Control(CMorvaneDlg::IdcMediaControl));
+    QSignalSpy positions(video, &CVideoEdit::OnPlayPosition);
+    AddFiles({clip}); // asks for the still at 1.0 s
+    QVERIFY(page->StillPending());
+    page->ShowStill(clip, 0.2); // before the control reported a position: dropped
+    QTRY_VERIFY(!page->StillPending());
+    QVERIFY(qAbs(positions.first().first().toDouble() - 1.0) < 0.1);
+    QTRY_VERIFY(!video->IsPlaying());
+}
+
+void TestMainPage::previewPlaysTheTrimmedRange() {
+    AddFiles({Fixture("avi")});
+    auto* video = static_cast<CVideoEdit*>(page->Control(CMorvaneDlg::IdcMediaControl));
+    QTRY_VERIFY(!page->StillPending());
+    auto* slider = static_cast<CRangeSlider*>(page->Control(CMorvaneDlg::IdcTrimSlider));
+    slider->SetSelection(0.5, 1.5);
+    RangeChangedEvent changed(RangeChangedEvent::BothEnds, 0); // as a key step reports it
+    QCoreApplication::sendEvent(page, &changed);
+    QCOMPARE(page->Jobs().At(0).beginTime, 0.5);
+    QCOMPARE(page->Jobs().At(0).endTime, 1.5);
+
+    QSignalSpy positions(video, &CVideoEdit::OnPlayPosition);
+    QTest::mouseClick(page->Control(CMorvaneDlg::IdcPreview), Qt::LeftButton);
+    QVERIFY(page->RangePlaying());
+    QTRY_VERIFY_WITH_TIMEOUT(positions.size() >= 3, 5000);
+    QVERIFY(video->IsPlaying()); // a range preview runs on past its first position
+    QTRY_VERIFY_WITH_TIMEOUT(!video->IsPlaying(), 5000);
+    const double first = positions.first().first().toDouble();
+    const double last = positions.last().first().toDouble();
+    QVERIFY2(qAbs(first - 0.5) < 0.1, qPrintable(QString::number(first)));
+    QVERIFY2(last <= 1.5 + 0.05 && last > 1.2, qPrintable(QString::number(last)));
+
+    // Stop with nothing playing still clears the range flag.
+    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStopPreview), Qt::LeftButton);
+    QVERIFY(!page->RangePlaying());
 }
 
 QTEST_MAIN(TestMainPage)
