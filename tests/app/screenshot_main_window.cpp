@@ -12,6 +12,7 @@
 #include "controls/CFadePicture.h"
 #include "engine/AppPaths.h"
 #include "preview/CRangeSlider.h"
+#include "preview/RangeChangedEvent.h"
 
 #include <QApplication>
 #include <QDir>
@@ -72,10 +73,10 @@ int main(int argc, char* argv[]) {
     CMorvaneDlg& page = frame.Page();
     page.SetUserPrompts(&prompts);
     frame.show();
-    Wait(300);
 
     if (mode == "start") {
-        Wait(2000);
+        // The fade adds each step over the last, so it looks nearly done after a second.
+        Wait(350);
         frame.grab().save(out);
         Wait(4000);
         QString faded = out;
@@ -84,6 +85,7 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
+    Wait(300);
     const int seconds = mode == "converting" ? 40 : 20;
     prompts.files = {MakeClip(temp.path(), "holiday beach.avi", seconds),
                      MakeClip(temp.path(), "concert.avi", seconds),
@@ -99,7 +101,8 @@ int main(int argc, char* argv[]) {
         Wait(300);
         auto* slider = static_cast<CRangeSlider*>(page.Control(CMorvaneDlg::IdcTrimSlider));
         slider->SetSelection(4.2, 15.7);
-        slider->SetSelection(4.2, 15.7);
+        RangeChangedEvent changed(RangeChangedEvent::BothEnds, 0);
+        QCoreApplication::sendEvent(&page, &changed);
         Wait(200);
         page.ShowStill(page.Jobs().At(1).sourcePath, 4.2);
         Wait(1000);
