@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -87,6 +88,7 @@ private slots:
     void profileDefaultsPerType();
     void outputColumnFollowsType();
     void unreadableFileIsRefused();
+    void droppedFilesAreAdded();
     void removeSelectsTheRightRow_data();
     void removeSelectsTheRightRow();
     void listKeys_data();
@@ -300,6 +302,29 @@ void TestMainPage::unreadableFileIsRefused() {
     QCOMPARE(prompts.boxes.first().caption, QString("Error"));
     QVERIFY(prompts.boxes.first().text.contains("not media.avi"));
     QVERIFY(!page->Control(CMorvaneDlg::IdcMediaControl)->isVisible());
+}
+
+void TestMainPage::droppedFilesAreAdded() {
+    const QString bogus = temp.filePath("dropped notes.mpg");
+    QFile file(bogus);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("not a video");
+    file.close();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(Fixture("avi")), QUrl::fromLocalFile(bogus),
+                  QUrl::fromLocalFile(Fixture("mp3", "song"))});
+    auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(list->viewport(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(list->viewport(), &drop);
+    QCOMPARE(page->Jobs().Count(), 2);
+    QCOMPARE(CellText(0, 0), QString("clip.avi"));
+    QCOMPARE(CellText(1, 0), QString("song.mp3"));
+    QCOMPARE(page->CurrentJob(), 1);
+    QCOMPARE(prompts.boxes.size(), 1); // one box names the file that could not be added
+    QVERIFY(prompts.boxes.first().text.contains("dropped notes.mpg"));
 }
 
 void TestMainPage::removeSelectsTheRightRow_data() {
