@@ -10,6 +10,7 @@
 #include "profiles/CProfileIniReader.h"
 #include "profiles/Profile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -27,6 +28,29 @@ bool HasContent(const QString& path) {
     const QFileInfo info(path);
     return info.isFile() && info.size() > 0;
 }
+
+// What a file looked like before a pass, so that a file left from an earlier run is not taken
+// for the pass's output.
+struct FileStamp {
+    bool exists = false;
+    qint64 size = 0;
+    QDateTime modified;
+
+    explicit FileStamp(const QString& path) {
+        const QFileInfo info(path);
+        exists = info.isFile();
+        size = info.size();
+        modified = info.lastModified();
+    }
+
+    // The pass wrote the file: it has content and is not the one that was there before.
+    bool WrittenSince(const QString& path) const {
+        if (!HasContent(path))
+            return false;
+        const QFileInfo info(path);
+        return !exists || info.size() != size || info.lastModified() != modified;
+    }
+};
 
 void DeleteFile(const QString& path) {
     if (!path.isEmpty())
@@ -149,6 +173,7 @@ JobOutcome ConversionEngine::ConvertActiveJob() {
     // First pass, read and shown as it goes.
     const CommandLine first = ExpandCommandTemplate(templates.at(0), ActiveJob(), outputDir);
     SetJobPhase(JobPhase::FirstPass);
+    const FileStamp firstBefore(PassOutputPath(1));
     runner.RunWithOutput(first);
     const QString exportPath = ActiveJob().exportPath;
     if (cancelRequested) {
@@ -171,7 +196,7 @@ JobOutcome ConversionEngine::ConvertActiveJob() {
         DeletePartialFiles(JobPhase::FirstPass);
         return JobOutcome::Canceled;
     }
-    if (!HasContent(PassOutputPath(1)))
+    if (!firstBefore.WrittenSince(PassOutputPath(1)))
         return FailJob(first, QStringLiteral("The encoder wrote no output file."));
 
     if (settings.outputType != OutputType::Aac3g2)
@@ -179,6 +204,7 @@ JobOutcome ConversionEngine::ConvertActiveJob() {
 
     const CommandLine second = ExpandCommandTemplate(templates.at(1), ActiveJob(), outputDir);
     SetJobPhase(JobPhase::SecondPass);
+    const FileStamp secondBefore(PassOutputPath(2));
     runner.RunAndWait(second);
     if (cancelRequested) {
         SetJobPhase(JobPhase::Canceled);
@@ -186,11 +212,12 @@ JobOutcome ConversionEngine::ConvertActiveJob() {
         return JobOutcome::Canceled;
     }
     DeleteFile(PassOutputPath(1));
-    if (!HasContent(PassOutputPath(2)))
+    if (!secondBefore.WrittenSince(PassOutputPath(2)))
         return FailJob(second, QStringLiteral("The second pass wrote no output file."));
 
     const CommandLine third = ExpandCommandTemplate(templates.at(2), ActiveJob(), outputDir);
     SetJobPhase(JobPhase::ThirdPass);
+    const FileStamp thirdBefore(PassOutputPath(3));
     runner.RunAndWait(third);
     if (cancelRequested) {
         SetJobPhase(JobPhase::Canceled);
@@ -198,7 +225,7 @@ JobOutcome ConversionEngine::ConvertActiveJob() {
         return JobOutcome::Canceled;
     }
     DeleteFile(PassOutputPath(2));
-    if (!HasContent(PassOutputPath(3)))
+    if (!thirdBefore.WrittenSince(PassOutputPath(3)))
         return FailJob(third, QStringLiteral("The third pass wrote no output file."));
     return JobOutcome::Finished;
 }

@@ -25,6 +25,9 @@ QString DefaultOutputDir() {
     QString dir = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
     if (dir.isEmpty())
         dir = QDir::homePath();
+    // The standard Videos folder may not exist yet on a new account: make it, so that the
+    // first batch does not stop at a folder the user never chose.
+    QDir().mkpath(dir);
     return AppPaths::WithTrailingSeparator(dir);
 }
 

@@ -13,7 +13,8 @@ QString LoadOutputDir();
 void StoreOutputDir(const QString& dir);
 // Stores the page's file number ("fileno").
 void StoreFileNumber(int number);
-// The folder used when nothing is stored: the user's Videos folder (home when there is none).
+// The folder used when nothing is stored: the user's Videos folder (home when there is none),
+// made when it does not exist yet.
 QString DefaultOutputDir();
 
 } // namespace StoredSettings

@@ -54,6 +54,7 @@ private slots:
     void nothingRunsWhenRefused_data();
     void nothingRunsWhenRefused();
     void sameFileTwiceGivesTwoOutputs();
+    void oldOutputIsNotTakenForNewOne();
     void emptyListDoesNothing();
     void startAgainConvertsEverythingAgain();
 
@@ -348,6 +349,25 @@ void TestConversionEngine::sameFileTwiceGivesTwoOutputs() {
     jobs.Append(second);
     QCOMPARE(Run(jobs, OutputType::Amr3gp).finishedJobs, 2);
     QCOMPARE(OutputFiles(), (QStringList{"clip (2).3gp", "clip.3gp"}));
+}
+
+// A file of the output's name left from an earlier run does not make a failed pass look done,
+// and it is left as it was.
+void TestConversionEngine::oldOutputIsNotTakenForNewOne() {
+    WriteProfile(OutputType::Amr3gp,
+                 {"no-such-encoder -i \"$INPUT_FILE\" \"$OUTPUT_DIR$OUTPUT_FILE.3gp\""});
+    const QString old = QDir(OutDir()).filePath("old.3gp");
+    QFile file(old);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("an earlier conversion");
+    file.close();
+    JobList jobs;
+    jobs.Append(Job::FromPath(Source("old.avi"), 10.0));
+    const BatchResult result = Run(jobs, OutputType::Amr3gp);
+    QCOMPARE(result.failedJobs, 1);
+    QCOMPARE(jobs.At(0).phase, JobPhase::Failed);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("an earlier conversion"));
 }
 
 void TestConversionEngine::emptyListDoesNothing() {
