@@ -53,6 +53,7 @@ fi
 
 # ---- A clean Debian 12 root ------------------------------------------------------------------
 root=$(mktemp -d /var/tmp/morvane-deb-root.XXXXXX)
+chmod 755 "$root" # it becomes "/" for the root's own users (_apt, tester)
 mounted=()
 cleanup() {
     local i
@@ -140,19 +141,20 @@ probe() {
     as_user ffprobe -v error -show_entries "$1" -of default=noprint_wrappers=1:nokey=1 "$2"
 }
 
-# type, file extension, expected format, expected video codec, expected audio codec
-while read -r type extension format video audio; do
+# type, file extension, expected brand, expected video codec, expected audio codec
+while read -r type extension brand video audio; do
     step "morvane-cli -t $type"
     as_user morvane-cli -t "$type" -o /home/tester/out "/home/tester/test clip.avi" ||
         fail "morvane-cli -t $type ended with $?"
     out="/home/tester/out/test clip.$extension"
     [ -s "$root$out" ] || fail "no $out"
-    got_format=$(probe format=format_name "$out")
-    got_video=$(probe stream=codec_name "$out" | head -n 1)
-    got_audio=$(probe stream=codec_name "$out" | sed -n 2p)
+    got_brand=$(probe format_tags=major_brand "$out")
+    mapfile -t codecs < <(probe stream=codec_name "$out")
+    got_video=${codecs[0]:-none}
+    got_audio=${codecs[1]:-none}
     duration=$(probe format=duration "$out")
-    echo "$out: $got_format, $got_video + $got_audio, ${duration}s"
-    [[ "$got_format" == *"$format"* ]] || fail "format $got_format, expected $format"
+    echo "$out: brand $got_brand, $got_video + $got_audio, ${duration}s"
+    [[ "$got_brand" == "$brand"* ]] || fail "brand $got_brand, expected $brand"
     [ "$got_video" = "$video" ] || fail "video $got_video, expected $video"
     [ "$got_audio" = "$audio" ] || fail "audio $got_audio, expected $audio"
     awk -v d="$duration" 'BEGIN { exit !(d > 2.5 && d < 3.5) }' || fail "duration $duration"
