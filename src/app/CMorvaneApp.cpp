@@ -1,11 +1,13 @@
 #include "app/CMorvaneApp.h"
 
 #include "app/CFrameDlg.h"
+#include "app/CMorvaneDlg.h"
 #include "app/SkinEngine.h"
 #include "engine/AppPaths.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QTimer>
 
 void CMorvaneApp::StartUp(const QString& programDir) {
     AppPaths::SetProgramDir(programDir);
@@ -26,6 +28,10 @@ void CMorvaneApp::StartUp(const QString& programDir) {
 bool CMorvaneApp::InitInstance() {
     StartUp(QCoreApplication::applicationDirPath());
     CFrameDlg frame;
+    // Files named on the command line (a desktop's "open with") are added once the window shows.
+    const QStringList files = QCoreApplication::arguments().mid(1);
+    if (!files.isEmpty())
+        QTimer::singleShot(0, &frame, [&frame, files] { frame.Page().AddFiles(files); });
     frame.exec();
     return false;
 }

@@ -567,13 +567,11 @@ bool CMorvaneDlg::AddPath(const QString& path, QString* error) {
     return true;
 }
 
-void CMorvaneDlg::AddDroppedFiles(const QList<QUrl>& urls) {
+void CMorvaneDlg::AddFiles(const QStringList& paths) {
     QStringList problems;
-    for (const QUrl& url : urls) {
-        if (!url.isLocalFile())
-            continue;
+    for (const QString& path : paths) {
         QString error;
-        if (!AddPath(url.toLocalFile(), &error))
+        if (!AddPath(path, &error))
             problems.append(error);
     }
     if (!problems.isEmpty())
@@ -681,7 +679,12 @@ bool CMorvaneDlg::eventFilter(QObject* watched, QEvent* event) {
             auto* drop = static_cast<QDropEvent*>(event);
             if (!converting && drop->mimeData()->hasUrls()) {
                 drop->acceptProposedAction();
-                AddDroppedFiles(drop->mimeData()->urls());
+                QStringList paths;
+                for (const QUrl& url : drop->mimeData()->urls()) {
+                    if (url.isLocalFile())
+                        paths.append(url.toLocalFile());
+                }
+                AddFiles(paths);
             }
             return true;
         }

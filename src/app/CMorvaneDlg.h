@@ -89,6 +89,9 @@ public:
     void AddFile();
     // Adds one file as a job; false, with the reason, when it cannot be opened.
     bool AddPath(const QString& path, QString* error);
+    // Adds files in order (dropped on the list, or named when the program starts); one
+    // "Error" box names those that cannot be opened.
+    void AddFiles(const QStringList& paths);
     void RemoveSelected();
     void RemoveAll();
     void OnListClick();
@@ -139,7 +142,6 @@ private:
     void LoadOutputDir();
     void SaveFileNumber();
     bool HandleListKey(int key);
-    void AddDroppedFiles(const QList<QUrl>& urls);
     int SelectionMark() const;
     void ShowMessage(const QString& text, const QString& caption, int icon);
 
