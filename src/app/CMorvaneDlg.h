@@ -16,7 +16,7 @@ class CHyperlinkLabel;
 class CImageButton;
 class CRangeSlider;
 class CVideoEdit;
-class CellInfo;
+struct CellInfo;
 class PowerControl;
 class QCheckBox;
 class QComboBox;

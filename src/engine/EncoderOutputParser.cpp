@@ -17,13 +17,18 @@ bool IsDigit(char c) {
 // A decimal real number at the start of text: leading blanks, a sign, digits, a fraction and
 // an exponent. Reading stops at the first character that cannot continue it; no digits give 0.
 // Written out because the C library's reader follows the user's locale.
-double ReadReal(QByteArrayView text) {
-    qsizetype i = 0;
+// Skips leading blanks and a sign; returns whether the sign was "-".
+bool SkipBlanksAndSign(QByteArrayView text, qsizetype& i) {
     while (i < text.size() && IsBlank(text[i]))
         ++i;
-    bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
+        return text[i++] == '-';
+    return false;
+}
+
+double ReadReal(QByteArrayView text) {
+    qsizetype i = 0;
+    const bool negative = SkipBlanksAndSign(text, i);
     double value = 0.0;
     bool digits = false;
     for (; i < text.size() && IsDigit(text[i]); ++i, digits = true)
@@ -53,11 +58,7 @@ double ReadReal(QByteArrayView text) {
 // A decimal integer at the start of text (leading blanks, a sign, digits); no digits give 0.
 int ReadInt(QByteArrayView text, qsizetype* end = nullptr) {
     qsizetype i = 0;
-    while (i < text.size() && IsBlank(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
+    const bool negative = SkipBlanksAndSign(text, i);
     qint64 value = 0;
     for (; i < text.size() && IsDigit(text[i]); ++i)
         value = std::min<qint64>(value * 10 + (text[i] - '0'), std::numeric_limits<int>::max());
