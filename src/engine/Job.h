@@ -9,7 +9,8 @@ enum class JobPhase : int {
     SecondPass = 2,
     ThirdPass = 3,
     Canceled = 9,
-    Failed = 10, // the passes ended without a cancel but left no output
+    Failed = 10,  // the passes ended without a cancel but left no usable output
+    Skipped = 11, // its output already existed and the user chose to keep it
 };
 
 // One conversion task: a source file, its trim and its progress. A value type:
@@ -31,6 +32,8 @@ struct Job {
     // Output file name without extension: baseName, made unique within the list
     // (" (2)", " (3)", ...) by JobList so that no job overwrites another's output.
     QString outputName;
+    // Why the job failed, for the user (the Progress cell's tooltip); empty otherwise.
+    QString failReason;
 
     // A new job for a source file whose playing time is clipLength seconds.
     static Job FromPath(const QString& path, double clipLength);

@@ -76,6 +76,8 @@ ProgressCell JobProgressCell(const Job& job) {
         return {QStringLiteral("Canceled")};
     case JobPhase::Failed:
         return {QStringLiteral("Failed")};
+    case JobPhase::Skipped:
+        return {QStringLiteral("Skipped")};
     case JobPhase::NotStarted:
         break;
     }

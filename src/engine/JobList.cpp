@@ -33,6 +33,7 @@ void JobList::ResetProgress() {
         job.sizeKB = 0;
         job.framesPerSecond = 0.0;
         job.encodedTime = 0.0;
+        job.failReason.clear();
     }
 }
 
