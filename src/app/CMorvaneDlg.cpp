@@ -209,6 +209,9 @@ void CMorvaneDlg::OnInitDialog() {
     videoFrame->StartFade(190, 100);
     outputType->setCurrentIndex(0);
     FillProfiles(0);
+    connect(&capabilities, &EncoderCapabilities::Ready, this,
+            &CMorvaneDlg::MarkUnavailableProfiles);
+    capabilities.Query(AppPaths::FindProgram(QStringLiteral("ffmpeg")));
     PlaceControls();
     SetLinkAddresses();
     LoadOutputDir();
@@ -394,6 +397,23 @@ void CMorvaneDlg::FillProfiles(int type) {
         profiles->setCurrentRow(row);
     else
         profiles->setCurrentRow(-1);
+    MarkUnavailableProfiles();
+}
+
+void CMorvaneDlg::MarkUnavailableProfiles() {
+    const auto type = static_cast<OutputType>(std::max(outputType->currentIndex(), 0));
+    CProfileIniReader reader;
+    for (int row = 0; row < profiles->count(); ++row) {
+        const ProfileResolution profile = ResolveProfile(reader, AppPaths::ProfileDir(), type, row);
+        const QString missing =
+            profile.IsValid() ? capabilities.MissingFor(NeedsOfTemplates(profile.passTemplates))
+                              : QString();
+        QListWidgetItem* item = profiles->item(row);
+        // Still selectable, so that the default stays chosen and Start can say what is wrong.
+        item->setForeground(
+            missing.isEmpty() ? QBrush() : palette().brush(QPalette::Disabled, QPalette::Text));
+        item->setToolTip(missing);
+    }
 }
 
 void CMorvaneDlg::OnOutputTypeChanged() {
@@ -784,6 +804,7 @@ void CMorvaneDlg::OnStartConverting() {
     if (profiles->currentItem() == nullptr || !profiles->currentItem()->isSelected())
         settings.profileSelection = -1;
     settings.outputDir = outputDir;
+    settings.capabilities = &capabilities;
 
     const BatchResult result = engine.StartBatch(jobs, settings);
     if (result.status == BatchResult::Status::Refused) {

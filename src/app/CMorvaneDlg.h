@@ -2,6 +2,7 @@
 
 #include "engine/ConversionEngine.h"
 #include "engine/ConversionHost.h"
+#include "engine/EncoderCapabilities.h"
 #include "engine/JobList.h"
 #include "profiles/CProfileIniReader.h"
 
@@ -102,6 +103,10 @@ public:
     void OpenCompiledHelp();
     void OnOutputTypeChanged();
     void FillProfiles(int outputType);
+    // Greys the listed profiles that the installed encoder cannot make, the reason in the
+    // item's tooltip (once the encoder has said what it can make).
+    void MarkUnavailableProfiles();
+    const EncoderCapabilities& Capabilities() const { return capabilities; }
     void EnableSettingsControls(bool enable);
     void ShutDownComputer();
 
@@ -158,6 +163,7 @@ private:
     QPixmap background;
 
     CProfileIniReader profileReader;
+    EncoderCapabilities capabilities;
     ConversionEngine engine;
     std::unique_ptr<UserPrompts> ownPrompts;
     std::unique_ptr<PowerControl> ownPower;

@@ -10,8 +10,8 @@ constexpr qint64 StatusIntervalMs = 300;
 } // namespace
 
 CliProgressPrinter::CliProgressPrinter(const JobList& jobs, QTextStream& out,
-                                       MediaExporter* exporter)
-    : jobs(jobs), out(out), exporter(exporter) {}
+                                       MediaExporter* exporter, QString extension)
+    : jobs(jobs), out(out), exporter(exporter), extension(std::move(extension)) {}
 
 void CliProgressPrinter::RepaintProgressCell(int row) {
     if (!jobs.IsValidIndex(row))
@@ -32,9 +32,15 @@ void CliProgressPrinter::RepaintProgressCell(int row) {
 }
 
 void CliProgressPrinter::JobEnded(int row, JobOutcome outcome) {
-    (void)outcome;
     sinceStatus.invalidate();
     RepaintProgressCell(row);
+    const Job& job = jobs.At(row);
+    if (outcome == JobOutcome::Finished && job.outputName != job.baseName)
+        Print(row, QStringLiteral("saved as %1").arg(job.outputName + extension));
+    else if (outcome == JobOutcome::Failed && !job.failReason.isEmpty())
+        Print(row, job.failReason);
+    else if (outcome == JobOutcome::Skipped)
+        Print(row, QStringLiteral("its output already exists"));
 }
 
 void CliProgressPrinter::Print(int row, const QString& text) {

@@ -11,7 +11,9 @@
 // running encoder status at most a few times a second.
 class CliProgressPrinter : public ConversionHost {
 public:
-    CliProgressPrinter(const JobList& jobs, QTextStream& out, MediaExporter* exporter);
+    // extension: the output files' (".3gp" or ".3g2"), for the names printed.
+    CliProgressPrinter(const JobList& jobs, QTextStream& out, MediaExporter* exporter,
+                       QString extension);
 
     void RepaintProgressCell(int row) override;
     MediaExporter* Exporter() override { return exporter; }
@@ -23,6 +25,7 @@ private:
     const JobList& jobs;
     QTextStream& out;
     MediaExporter* exporter;
+    QString extension;
     QStringList shown; // the text last printed per row
     QElapsedTimer sinceStatus;
 };

@@ -12,9 +12,10 @@ namespace {
 int signalSockets[2] = {-1, -1};
 volatile std::sig_atomic_t interrupted = 0;
 
-void OnSignal(int) {
-    interrupted = 1;
-    const char byte = 1;
+void OnSignal(int number) {
+    if (number != SIGTSTP && number != SIGCONT)
+        interrupted = 1;
+    const char byte = static_cast<char>(number);
     [[maybe_unused]] const auto written = ::write(signalSockets[0], &byte, 1);
 }
 
@@ -31,11 +32,19 @@ InterruptWatcher::InterruptWatcher(QObject* parent) : QObject(parent) {
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal stops the batch as Ctrl+C does (the encoder, in a group of its own,
+    // would not hear of it).
+    sigaction(SIGHUP, &action, nullptr);
+    sigaction(SIGTSTP, &action, nullptr);
+    sigaction(SIGCONT, &action, nullptr);
 }
 
 InterruptWatcher::~InterruptWatcher() {
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGHUP, SIG_DFL);
+    std::signal(SIGTSTP, SIG_DFL);
+    std::signal(SIGCONT, SIG_DFL);
     delete notifier;
     for (int& fd : signalSockets) {
         if (fd >= 0)
@@ -50,6 +59,19 @@ bool InterruptWatcher::Interrupted() const {
 
 void InterruptWatcher::OnReadable() {
     char buffer[16];
-    [[maybe_unused]] const auto read = ::read(signalSockets[1], buffer, sizeof buffer);
-    emit InterruptRequested();
+    const auto count = ::read(signalSockets[1], buffer, sizeof buffer);
+    for (ssize_t i = 0; i < count; ++i) {
+        switch (buffer[i]) {
+        case SIGTSTP:
+            emit SuspendRequested();
+            ::raise(SIGSTOP); // what Ctrl+Z would have done; `fg` continues here
+            break;
+        case SIGCONT:
+            emit ResumeRequested();
+            break;
+        default:
+            emit InterruptRequested();
+            break;
+        }
+    }
 }

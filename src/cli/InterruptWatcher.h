@@ -4,8 +4,11 @@
 
 class QSocketNotifier;
 
-// Turns Ctrl+C (SIGINT) and SIGTERM into a Qt signal delivered by the event loop, so that the
-// batch can stop cleanly from inside its own event handling. One instance per process.
+// Turns Ctrl+C (SIGINT), SIGTERM and a closed terminal (SIGHUP) into a Qt signal delivered by
+// the event loop, so that the batch can stop cleanly from inside its own event handling; and
+// Ctrl+Z (SIGTSTP) and `fg` (SIGCONT) into suspend and resume requests, which the program
+// passes on to its encoder (in a process group of its own, the terminal does not reach it)
+// before it stops itself. One instance per process.
 class InterruptWatcher : public QObject {
     Q_OBJECT
 public:
@@ -17,6 +20,9 @@ public:
 
 signals:
     void InterruptRequested();
+    // The program is about to stop itself (it stops once the slots have run).
+    void SuspendRequested();
+    void ResumeRequested();
 
 private:
     void OnReadable();

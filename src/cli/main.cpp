@@ -2,6 +2,7 @@
 #include "cli/InterruptWatcher.h"
 #include "engine/AppPaths.h"
 #include "engine/ConversionEngine.h"
+#include "engine/EncoderCapabilities.h"
 #include "engine/JobList.h"
 #include "engine/StoredSettings.h"
 #include "media/MediaExporter.h"
@@ -13,8 +14,10 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QTextStream>
+#include <QTimer>
 
 #include <cmath>
 #include <optional>
@@ -39,7 +42,22 @@ int UsageError(const QString& message) {
     return ExitUsage;
 }
 
-void ListProfiles(QTextStream& out) {
+// Asks the encoder program what it can make. Nothing else runs yet, so this waits in the
+// event loop (at most a few seconds: an encoder that does not answer is just not asked).
+void QueryCapabilities(EncoderCapabilities& capabilities) {
+    QEventLoop loop;
+    bool ready = false;
+    QObject::connect(&capabilities, &EncoderCapabilities::Ready, &loop, [&] {
+        ready = true;
+        loop.quit();
+    });
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    capabilities.Query(AppPaths::FindProgram(QStringLiteral("ffmpeg")));
+    if (!ready)
+        loop.exec();
+}
+
+void ListProfiles(QTextStream& out, const EncoderCapabilities& capabilities) {
     CProfileIniReader reader;
     for (int t = 0; t < OutputTypeCount; ++t) {
         const auto type = static_cast<OutputType>(t);
@@ -56,6 +74,14 @@ void ListProfiles(QTextStream& out) {
         for (int i = 1; i < names.size(); ++i) {
             out << (i == defaultProfile ? " * " : "   ") << i << ". "
                 << reader.GetValue(names.at(i), QStringLiteral("Title")) << '\n';
+            CProfileIniReader profileReader;
+            const ProfileResolution profile =
+                ResolveProfile(profileReader, AppPaths::ProfileDir(), type, i - 1);
+            const QString missing =
+                profile.IsValid() ? capabilities.MissingFor(NeedsOfTemplates(profile.passTemplates))
+                                  : profile.message;
+            if (!missing.isEmpty())
+                out << "      (unavailable: " << missing << ")\n";
         }
     }
 }
@@ -90,8 +116,13 @@ int main(int argc, char* argv[]) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Converts video and audio files for mobile phones, with the profiles of the desktop "
-        "converter.\n\nExit codes: 0 every job finished, 1 a job failed or a file could not be "
-        "opened, 2 wrong usage, 130 stopped with Ctrl+C."));
+        "converter.\n\nA job whose output file already exists keeps that file and writes its "
+        "own under a free name (\"clip (2).3gp\", printed), unless --overwrite or "
+        "--skip-existing says otherwise. A job is finished only when its file has been "
+        "checked to play. Ctrl+Z and fg suspend and resume the encoder with the program.\n\n"
+        "Exit codes: 0 every job finished (or was skipped), 1 a job failed "
+        "or a file could not be opened, 2 wrong usage, 130 stopped with Ctrl+C or a closed "
+        "terminal."));
     parser.addHelpOption();
     const QCommandLineOption typeOption(
         {QStringLiteral("t"), QStringLiteral("type")},
@@ -114,8 +145,15 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption listOption(
         QStringLiteral("list-profiles"),
         QStringLiteral("Lists the output types and their profiles (* marks the default)."));
-    parser.addOptions(
-        {typeOption, profileOption, outputOption, beginOption, endOption, listOption});
+    const QCommandLineOption overwriteOption(
+        QStringLiteral("overwrite"),
+        QStringLiteral("Replace output files that already exist (never a file being read)."));
+    const QCommandLineOption skipOption(
+        QStringLiteral("skip-existing"),
+        QStringLiteral("Do not convert files whose output already exists. By default both are "
+                       "kept: the new file gets a free name such as \"clip (2).3gp\"."));
+    parser.addOptions({typeOption, profileOption, outputOption, beginOption, endOption,
+                       overwriteOption, skipOption, listOption});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Files to convert."),
                                  QStringLiteral("FILE..."));
 
@@ -126,8 +164,10 @@ int main(int argc, char* argv[]) {
         return ExitOk;
     }
     QTextStream out(stdout);
+    EncoderCapabilities capabilities;
     if (parser.isSet(listOption)) {
-        ListProfiles(out);
+        QueryCapabilities(capabilities);
+        ListProfiles(out, capabilities);
         return ExitOk;
     }
 
@@ -150,6 +190,8 @@ int main(int argc, char* argv[]) {
         return UsageError(QStringLiteral("the begin must be a number of seconds, 0 or more."));
     if (parser.isSet(endOption) && !(end = ParseSeconds(parser.value(endOption))))
         return UsageError(QStringLiteral("the end must be a number of seconds, 0 or more."));
+    if (parser.isSet(overwriteOption) && parser.isSet(skipOption))
+        return UsageError(QStringLiteral("--overwrite and --skip-existing exclude each other."));
     if (begin && end && *end <= *begin)
         return UsageError(QStringLiteral("the end must come after the begin."));
     const QStringList files = parser.positionalArguments();
@@ -165,6 +207,7 @@ int main(int argc, char* argv[]) {
         Err() << "morvane-cli: " << profile.message << Qt::endl;
         return ExitFailed;
     }
+    QueryCapabilities(capabilities);
     const QString outputDir =
         parser.isSet(outputOption) ? parser.value(outputOption) : StoredSettings::LoadOutputDir();
     if (const QString problem = ConversionEngine::CheckOutputDir(outputDir); !problem.isEmpty()) {
@@ -199,10 +242,14 @@ int main(int argc, char* argv[]) {
 
     InterruptWatcher interrupt;
     MediaExporter exporter;
-    CliProgressPrinter printer(jobs, out, &exporter);
+    CliProgressPrinter printer(jobs, out, &exporter, OutputExtension(type));
     ConversionEngine engine(printer);
     QObject::connect(&interrupt, &InterruptWatcher::InterruptRequested, &engine,
                      &ConversionEngine::CancelActiveJob);
+    QObject::connect(&interrupt, &InterruptWatcher::SuspendRequested, &engine,
+                     [&engine] { engine.SuspendEncoder(true); });
+    QObject::connect(&interrupt, &InterruptWatcher::ResumeRequested, &engine,
+                     [&engine] { engine.SuspendEncoder(false); });
     if (interrupt.Interrupted())
         return ExitStopped;
 
@@ -210,6 +257,10 @@ int main(int argc, char* argv[]) {
     settings.outputType = type;
     settings.profileSelection = selection;
     settings.outputDir = outputDir;
+    settings.capabilities = &capabilities;
+    settings.existing = parser.isSet(overwriteOption) ? ExistingOutputs::Overwrite
+                        : parser.isSet(skipOption)    ? ExistingOutputs::Skip
+                                                      : ExistingOutputs::KeepBoth;
     const BatchResult result = engine.StartBatch(jobs, settings);
     if (result.status == BatchResult::Status::Refused) {
         Err() << "morvane-cli: " << result.message.trimmed() << Qt::endl;

@@ -16,6 +16,30 @@ QString& ProgramDirOverride() {
 
 namespace AppPaths {
 
+namespace {
+
+bool IsRunnable(const QString& path) {
+    const QFileInfo info(path);
+    return info.isFile() && info.isExecutable();
+}
+
+} // namespace
+
+QString FindProgram(const QString& program, const QString& workingDir) {
+    if (program.isEmpty())
+        return {};
+    if (program.contains(u'/') || program.contains(QDir::separator())) {
+        const QString path = QDir(workingDir).absoluteFilePath(program);
+        return IsRunnable(path) ? path : QString();
+    }
+    for (const QString& dir : {ProgramDir(), workingDir}) {
+        const QString path = QDir(dir).absoluteFilePath(program);
+        if (IsRunnable(path))
+            return path;
+    }
+    return QStandardPaths::findExecutable(program);
+}
+
 QString WithTrailingSeparator(const QString& dir) {
     if (dir.isEmpty())
         return dir;

@@ -17,6 +17,11 @@ QString ProfileDir();
 // folder when it is writable, else the user's data folder.
 QString WritableDir();
 
+// Where a program named in a profile's command is run from: a name with a folder is taken
+// relative to workingDir; a bare name is looked for in the program folder, then in
+// workingDir (the profile folder by default), then on PATH. Empty when it is nowhere.
+QString FindProgram(const QString& program, const QString& workingDir = ProfileDir());
+
 // A folder path with exactly one trailing native separator ("" stays "").
 QString WithTrailingSeparator(const QString& dir);
 

@@ -13,7 +13,9 @@
 
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace {
@@ -36,24 +38,15 @@ ChildProcessRunner::~ChildProcessRunner() {
     if (outputWrite >= 0)
         ::close(outputWrite);
     if (child && child->state() != QProcess::NotRunning) {
+        SignalGroup(SIGKILL);
         child->kill();
         child->waitForFinished(5000);
     }
+    SignalGroup(SIGKILL);
 }
 
 QString ChildProcessRunner::FindProgram(const QString& program) const {
-    if (program.isEmpty())
-        return {};
-    if (program.contains(u'/') || program.contains(QDir::separator())) {
-        const QString path = QDir(workingDir).absoluteFilePath(program);
-        return IsRunnable(path) ? path : QString();
-    }
-    for (const QString& dir : {AppPaths::ProgramDir(), workingDir}) {
-        const QString path = QDir(dir).absoluteFilePath(program);
-        if (IsRunnable(path))
-            return path;
-    }
-    return QStandardPaths::findExecutable(program);
+    return AppPaths::FindProgram(program, workingDir);
 }
 
 bool ChildProcessRunner::OpenOutputPipe() {
@@ -100,9 +93,14 @@ bool ChildProcessRunner::Start(const CommandLine& command, bool withPipes, bool 
         child->setProcessChannelMode(QProcess::MergedChannels);
     }
     const int writeEnd = outputWrite;
-    child->setChildProcessModifier([writeEnd] {
+    const pid_t parent = ::getpid();
+    child->setChildProcessModifier([writeEnd, parent] {
+        // The encoder dies with the program, however the program ends (even kill -9).
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(127);
         // A terminal's Ctrl+C goes to the whole foreground group: the encoder must not see it;
-        // the engine stops it the proper way ("q", or a kill for the later passes).
+        // the engine stops it the proper way ("q", or a signal for the later passes).
         ::setpgid(0, 0);
         if (writeEnd >= 0) {
             ::dup2(writeEnd, STDOUT_FILENO);
@@ -119,6 +117,7 @@ bool ChildProcessRunner::Start(const CommandLine& command, bool withPipes, bool 
         ::close(outputWrite);
         outputWrite = -1;
     }
+    groupId = child->processId();
     if (child->state() == QProcess::NotRunning) {
         if (logFailure) {
             const int code = IsRunnable(program) ? ENOEXEC : EACCES;
@@ -174,12 +173,13 @@ void ChildProcessRunner::RunAndWait(const CommandLine& command) {
     while (child->state() != QProcess::NotRunning) {
         WaitForEvents();
         if (cancelRequested) {
-            child->kill();
+            SignalGroup(SIGTERM); // asked first; EndChild kills what is left after the grace
             EndChild(5000);
             return;
         }
     }
     KeepTail(child->readAllStandardOutput());
+    SignalGroup(SIGKILL); // whatever the encoder started goes with it
 }
 
 void ChildProcessRunner::CloseOutputRead() {
@@ -212,15 +212,35 @@ void ChildProcessRunner::EndChild(int graceMs) {
         while (child->state() != QProcess::NotRunning && !deadline.hasExpired())
             WaitForEvents();
         if (child->state() != QProcess::NotRunning) {
+            SignalGroup(SIGKILL);
             child->kill();
             wake.start(5000);
             while (child->state() != QProcess::NotRunning)
                 WaitForEvents();
         }
     }
+    // Whatever the encoder started goes with it.
+    SignalGroup(SIGKILL);
     if (child->bytesAvailable() > 0)
         KeepTail(child->readAll());
     inputOpen = false;
+}
+
+QString ChildProcessRunner::ExitProblem() const {
+    if (!child || groupId == 0)
+        return QStringLiteral("The encoder could not be started.");
+    if (child->state() != QProcess::NotRunning)
+        return QStringLiteral("The encoder is still running.");
+    if (child->exitStatus() == QProcess::CrashExit)
+        return QStringLiteral("The encoder crashed or was killed.");
+    if (child->exitCode() != 0)
+        return QStringLiteral("The encoder ended with code %1.").arg(child->exitCode());
+    return {};
+}
+
+void ChildProcessRunner::SignalGroup(int signal) {
+    if (groupId > 0)
+        ::kill(-pid_t(groupId), signal);
 }
 
 bool ChildProcessRunner::IsChildRunning() const {
@@ -247,10 +267,12 @@ QString ChildProcessRunner::OutputTail(int maxLines) const {
 
 void ChildProcessRunner::ResetChild() {
     if (child && child->state() != QProcess::NotRunning) {
+        SignalGroup(SIGKILL);
         child->kill();
         EndChild(5000);
     }
     child.reset();
+    groupId = 0;
     CloseOutputRead();
     if (outputWrite >= 0) {
         ::close(outputWrite);

@@ -50,6 +50,11 @@ public:
     // Waits in the event loop for the child to end, killing it after graceMs.
     void EndChild(int graceMs = 5000);
     bool IsChildRunning() const;
+    // Whether the most recent pass's encoder ran and ended normally with status 0; otherwise
+    // why not ("" when it succeeded).
+    QString ExitProblem() const;
+    // Sends a signal to the encoder's whole process group (the encoder and what it started).
+    void SignalGroup(int signal);
 
     // The last output of the most recent pass (merged channels), for failure reports.
     QString OutputTail(int maxLines = 12) const;
@@ -73,5 +78,6 @@ private:
     int outputWrite = -1;
     std::unique_ptr<QSocketNotifier> outputNotifier;
     bool inputOpen = false;
+    qint64 groupId = 0; // the encoder's process id, which leads its process group
     QByteArray tail;
 };

@@ -27,6 +27,15 @@ QList<TemplateWord> SplitCommandTemplate(const QString& commandTemplate) {
     return words;
 }
 
+namespace {
+
+// A RealMedia job whose export has finished reads the exported range from its start.
+bool ReadsExport(const Job& job) {
+    return job.isRealMedia == 1 && job.phase == JobPhase::FirstPass;
+}
+
+} // namespace
+
 QString FormatTimestamp(const QDateTime& time) {
     const QDate d = time.date();
     const QTime t = time.time();
@@ -34,24 +43,39 @@ QString FormatTimestamp(const QDateTime& time) {
                              t.minute(), t.second());
 }
 
+QString TemplateStart(const Job& job) {
+    const qint64 start = ReadsExport(job) ? 0 : FloorMilliseconds(job.beginTime);
+    return start == 0 ? QString() : FormatHmsMilliseconds(start);
+}
+
+QString TemplateLength(const Job& job) {
+    // Rounded outward, so that no part of the range is lost. (An exported range starts at 0
+    // of its file and has the same length.)
+    qint64 length = CeilMilliseconds(job.endTime) - FloorMilliseconds(job.beginTime);
+    // A range that runs to the end of the clip runs to the end of the file, even where the
+    // clip's length was read a little short.
+    if (job.clipLength > 0.0 && job.endTime >= job.clipLength)
+        length += 1000;
+    return FormatHmsMilliseconds(length);
+}
+
 CommandLine ExpandCommandTemplate(const QString& commandTemplate, const Job& job,
                                   const QString& outputDir, const QDateTime& now) {
-    // A RealMedia job whose export has finished reads the exported range from its start.
-    const bool readsExport = job.isRealMedia == 1 && job.phase == JobPhase::FirstPass;
     const std::array<std::pair<QString, QString>, 6> variables{{
-        {QStringLiteral("$INPUT_FILE"), readsExport ? job.exportPath : job.sourcePath},
-        {QStringLiteral("$START"),
-         readsExport ? QStringLiteral("00:00:00 ") : FormatHms(job.beginTime)},
-        {QStringLiteral("$LENGTH"), FormatHms(job.endTime - job.beginTime)},
+        {QStringLiteral("$INPUT_FILE"), ReadsExport(job) ? job.exportPath : job.sourcePath},
+        {QStringLiteral("$START"), TemplateStart(job)},
+        {QStringLiteral("$LENGTH"), TemplateLength(job)},
         {QStringLiteral("$TIMESTAMP"), FormatTimestamp(now)},
         {QStringLiteral("$OUTPUT_DIR"), outputDir},
         {QStringLiteral("$OUTPUT_FILE"), job.outputName.isEmpty() ? job.baseName : job.outputName},
     }};
 
     CommandLine command;
+    bool lastIsOption = false; // the last argument is an option word written as it stands
     for (const TemplateWord& word : SplitCommandTemplate(commandTemplate)) {
         QString text;
         text.reserve(word.text.size());
+        bool hasVariable = false;
         for (qsizetype i = 0; i < word.text.size();) {
             bool replaced = false;
             if (word.text.at(i) == u'$') {
@@ -60,7 +84,7 @@ CommandLine ExpandCommandTemplate(const QString& commandTemplate, const Job& job
                     if (QStringView(word.text).sliced(i).startsWith(name)) {
                         text += value;
                         i += name.size();
-                        replaced = true;
+                        replaced = hasVariable = true;
                         break;
                     }
                 }
@@ -70,9 +94,15 @@ CommandLine ExpandCommandTemplate(const QString& commandTemplate, const Job& job
         }
         if (!word.quoted) {
             text = text.trimmed();
-            if (text.isEmpty())
+            if (text.isEmpty()) {
+                // "-ss $START" with no start: the option goes with its missing value.
+                if (hasVariable && lastIsOption)
+                    command.arguments.removeLast();
+                lastIsOption = false;
                 continue;
+            }
         }
+        lastIsOption = !word.quoted && !hasVariable && text.startsWith(u'-');
         command.arguments.append(text);
     }
     return command;

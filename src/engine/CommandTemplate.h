@@ -29,11 +29,20 @@ QList<TemplateWord> SplitCommandTemplate(const QString& commandTemplate);
 // "%d-%02d-%02d %02d:%02d:%02d" of a local time, as "$TIMESTAMP" gives it.
 QString FormatTimestamp(const QDateTime& time);
 
+// "$START" of a job: its begin as "hh:mm:ss.mmm" (rounded down to the millisecond), or
+// nothing when the range starts at the beginning of the file it reads.
+QString TemplateStart(const Job& job);
+// "$LENGTH" of a job: the range's length as "hh:mm:ss.mmm", never shorter than the range; a
+// range that ends at the clip's end gets a second more, so the file is read to its real end.
+QString TemplateLength(const Job& job);
+
 // Expands a profile's command template for a job. The template is split into words first,
 // then "$INPUT_FILE", "$START", "$LENGTH", "$TIMESTAMP", "$OUTPUT_DIR" and "$OUTPUT_FILE"
 // are replaced inside each word, so a value can never add or split an argument. Values are
 // inserted as they are and never scanned again for variables. Blanks at both ends of a word
-// written without quotes are dropped, and such a word left empty is dropped.
+// written without quotes are dropped, and such a word left empty is dropped together with an
+// option word just before it ("-ss $START" when the range starts at 0: a seek to the start
+// makes the encoder lose the start of some files' sound).
 CommandLine ExpandCommandTemplate(const QString& commandTemplate, const Job& job,
                                   const QString& outputDir,
                                   const QDateTime& now = QDateTime::currentDateTime());

@@ -2,11 +2,14 @@
 
 #include "engine/AppPaths.h"
 #include "engine/CommandTemplate.h"
+#include "engine/EncoderCapabilities.h"
 #include "engine/EncoderOutputParser.h"
 #include "engine/ErrorLog.h"
 #include "engine/EventWait.h"
 #include "engine/RealMediaExport.h"
+#include "media/H263Level.h"
 #include "media/MediaExporter.h"
+#include "media/OutputCheck.h"
 #include "profiles/CProfileIniReader.h"
 #include "profiles/Profile.h"
 
@@ -14,7 +17,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QTemporaryFile>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -28,29 +40,6 @@ bool HasContent(const QString& path) {
     const QFileInfo info(path);
     return info.isFile() && info.size() > 0;
 }
-
-// What a file looked like before a pass, so that a file left from an earlier run is not taken
-// for the pass's output.
-struct FileStamp {
-    bool exists = false;
-    qint64 size = 0;
-    QDateTime modified;
-
-    explicit FileStamp(const QString& path) {
-        const QFileInfo info(path);
-        exists = info.isFile();
-        size = info.size();
-        modified = info.lastModified();
-    }
-
-    // The pass wrote the file: it has content and is not the one that was there before.
-    bool WrittenSince(const QString& path) const {
-        if (!HasContent(path))
-            return false;
-        const QFileInfo info(path);
-        return !exists || info.size() != size || info.lastModified() != modified;
-    }
-};
 
 void DeleteFile(const QString& path) {
     if (!path.isEmpty())
@@ -91,6 +80,20 @@ QString ConversionEngine::CheckOutputDir(const QString& outputDir) {
     return {};
 }
 
+QString ConversionEngine::CheckEncoder(const QStringList& passTemplates,
+                                       const EncoderCapabilities* capabilities) {
+    const EncoderNeeds needs = NeedsOfTemplates(passTemplates);
+    if (AppPaths::FindProgram(needs.program).isEmpty()) {
+        if (needs.program == u"ffmpeg")
+            return QStringLiteral("The encoder program \"ffmpeg\" cannot be found. Install it "
+                                  "(on Debian: sudo apt install ffmpeg libavcodec-extra).");
+        return QStringLiteral("The encoder program \"%1\" that the profile names cannot be "
+                              "found. Install it, or correct the profile file.")
+            .arg(needs.program);
+    }
+    return capabilities != nullptr ? capabilities->MissingFor(needs) : QString();
+}
+
 BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& batchSettings) {
     BatchResult result;
     if (converting) {
@@ -115,17 +118,29 @@ BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& bat
         result.message = profile.message;
         return result;
     }
+    result.message = CheckEncoder(profile.passTemplates, batchSettings.capabilities);
+    if (!result.message.isEmpty())
+        return result;
+
+    outputDir = AppPaths::WithTrailingSeparator(QDir(batchSettings.outputDir).absolutePath());
+    if (!workFolder.Create(outputDir, &result.message))
+        return result;
 
     jobs = &list;
     settings = batchSettings;
-    outputDir = AppPaths::WithTrailingSeparator(QDir(settings.outputDir).absolutePath());
     runner.SetWorkingDirectory(AppPaths::ProfileDir());
     converting = true;
     host.ConvertingChanged(true);
     cancelRequested = false;
     list.ResetProgress();
+    PlanOutputs();
 
     for (activeJobIndex = 0; activeJobIndex < count; ++activeJobIndex) {
+        if (ActiveJob().phase == JobPhase::Skipped) {
+            ++result.skippedJobs;
+            host.JobEnded(activeJobIndex, JobOutcome::Skipped);
+            continue;
+        }
         if (ActiveJob().isRealMedia == 1) {
             ExportRealMediaJob();
             if (cancelRequested) {
@@ -152,6 +167,7 @@ BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& bat
         host.JobEnded(activeJobIndex, outcome);
     }
 
+    workFolder.Remove();
     converting = false;
     host.ConvertingChanged(false);
     jobs = nullptr;
@@ -169,65 +185,185 @@ JobOutcome ConversionEngine::ConvertActiveJob() {
     if (!profile.IsValid())
         return FailJob({}, profile.message);
     const QStringList& templates = profile.passTemplates;
+    // Every pass writes into the job's own folder inside the work folder, never beside the
+    // user's files; only the checked result is moved out.
+    jobDir = workFolder.JobDir(activeJobIndex);
+    activeSource = ProbeMedia(ActiveJob().sourcePath);
 
-    // First pass, read and shown as it goes.
-    const CommandLine first = ExpandCommandTemplate(templates.at(0), ActiveJob(), outputDir);
-    SetJobPhase(JobPhase::FirstPass);
-    const FileStamp firstBefore(PassOutputPath(1));
-    runner.RunWithOutput(first);
-    const QString exportPath = ActiveJob().exportPath;
-    if (cancelRequested) {
-        SetJobPhase(JobPhase::Canceled);
-        DeleteFile(exportPath);
-        runner.CloseOutputRead();
-        runner.RequestStop();
-        runner.EndChild();
-        // Again, now that the encoder has let go of them.
-        DeletePartialFiles(JobPhase::FirstPass);
-        return JobOutcome::Canceled;
+    CommandLine command;
+    for (int pass = 1; pass <= templates.size(); ++pass) {
+        const JobPhase phase = pass == 1   ? JobPhase::FirstPass
+                               : pass == 2 ? JobPhase::SecondPass
+                                           : JobPhase::ThirdPass;
+        command = ExpandCommandTemplate(templates.at(pass - 1), ActiveJob(), jobDir);
+        SetJobPhase(phase);
+        if (pass == 1) {
+            runner.RunWithOutput(command);
+            DeleteFile(ActiveJob().exportPath); // the RealMedia intermediate has been read
+            // The encoder may still be there after closing its output: ask it to quit, then
+            // make sure.
+            runner.CloseOutputRead();
+            runner.RequestStop();
+            if (!cancelRequested)
+                runner.EndChild();
+        } else {
+            runner.RunAndWait(command);
+        }
+        if (cancelRequested)
+            return CancelJob();
+        if (const QString problem = runner.ExitProblem(); !problem.isEmpty())
+            return FailJob(command, problem);
+        if (!HasContent(PassOutputPath(pass)))
+            return FailJob(command, QStringLiteral("The encoder wrote no output file."));
+        if (pass > 1)
+            DeleteFile(PassOutputPath(pass - 1));
     }
-    DeleteFile(exportPath);
-    // The encoder may still be there after closing its output: ask it to quit, then make sure.
+    return FinishOutput(command);
+}
+
+// Stop during a pass: the encoder is ended and what the job wrote goes with its folder.
+JobOutcome ConversionEngine::CancelJob() {
     runner.CloseOutputRead();
     runner.RequestStop();
     runner.EndChild();
-    if (cancelRequested) {
-        SetJobPhase(JobPhase::Canceled);
-        DeletePartialFiles(JobPhase::FirstPass);
-        return JobOutcome::Canceled;
-    }
-    if (!firstBefore.WrittenSince(PassOutputPath(1)))
-        return FailJob(first, QStringLiteral("The encoder wrote no output file."));
+    DeleteFile(ActiveJob().exportPath);
+    SetJobPhase(JobPhase::Canceled);
+    DeletePartialFiles(JobPhase::Canceled);
+    return JobOutcome::Canceled;
+}
 
-    if (settings.outputType != OutputType::Aac3g2)
-        return JobOutcome::Finished;
-
-    const CommandLine second = ExpandCommandTemplate(templates.at(1), ActiveJob(), outputDir);
-    SetJobPhase(JobPhase::SecondPass);
-    const FileStamp secondBefore(PassOutputPath(2));
-    runner.RunAndWait(second);
-    if (cancelRequested) {
-        SetJobPhase(JobPhase::Canceled);
-        DeletePartialFiles(JobPhase::SecondPass);
-        return JobOutcome::Canceled;
-    }
-    DeleteFile(PassOutputPath(1));
-    if (!secondBefore.WrittenSince(PassOutputPath(2)))
-        return FailJob(second, QStringLiteral("The second pass wrote no output file."));
-
-    const CommandLine third = ExpandCommandTemplate(templates.at(2), ActiveJob(), outputDir);
-    SetJobPhase(JobPhase::ThirdPass);
-    const FileStamp thirdBefore(PassOutputPath(3));
-    runner.RunAndWait(third);
-    if (cancelRequested) {
-        SetJobPhase(JobPhase::Canceled);
-        DeletePartialFiles(JobPhase::ThirdPass);
-        return JobOutcome::Canceled;
-    }
-    DeleteFile(PassOutputPath(2));
-    if (!thirdBefore.WrittenSince(PassOutputPath(3)))
-        return FailJob(third, QStringLiteral("The third pass wrote no output file."));
+// The last pass wrote the output: it is checked as a user would check it, gets the H.263
+// level its stream needs (the writer always says the lowest), and only then moves to its
+// place, with one rename.
+JobOutcome ConversionEngine::FinishOutput(const CommandLine& lastPass) {
+    const Job job = ActiveJob();
+    const QString finished = FinalOutputPath();
+    OutputExpectation expected;
+    expected.brandPrefix =
+        settings.outputType == OutputType::Aac3g2 ? QStringLiteral("3g2") : QStringLiteral("3gp");
+    expected.video = activeSource.hasVideo;
+    expected.audio = activeSource.hasAudio;
+    CProfileIniReader reader;
+    expected.encoders =
+        NeedsOfTemplates(ResolveProfile(reader, AppPaths::ProfileDir(), settings.outputType,
+                                        settings.profileSelection)
+                             .passTemplates)
+            .encoders;
+    const double end = activeSource.ok ? std::min(job.endTime, activeSource.duration) : job.endTime;
+    expected.duration = end - job.beginTime;
+    if (const QString problem = CheckOutputFile(finished, expected); !problem.isEmpty())
+        return FailJob(lastPass, problem);
+    QString problem;
+    if (!WriteH263Level(finished, &problem))
+        return FailJob(lastPass, QStringLiteral("The output file cannot be read: %1").arg(problem));
+    if (!PlaceOutput(finished, &problem))
+        return FailJob(lastPass, problem);
+    DeletePartialFiles(JobPhase::NotStarted);
     return JobOutcome::Finished;
+}
+
+QStringList ConversionEngine::ExistingOutputNames(const JobList& list, OutputType type,
+                                                  const QString& outputDir) {
+    QStringList names;
+    JobList fresh = list;
+    fresh.ResetOutputNames();
+    for (const Job& job : fresh) {
+        const QString name = job.outputName + OutputExtension(type);
+        if (QFileInfo::exists(QDir(outputDir).filePath(name)))
+            names.append(name);
+    }
+    return names;
+}
+
+namespace {
+
+// A file's identity on disk, so that a link to a source is known as that source.
+struct FileId {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileId&) const = default;
+};
+
+std::optional<FileId> IdOf(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return FileId{info.st_dev, info.st_ino};
+}
+
+bool NameExists(const QString& path) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+} // namespace
+
+// Decides each job's output name before anything runs: a name already on disk is kept for
+// the user's file (a free name for the new one), replaced, or the job is skipped, as the user
+// chose; a file that a job of the batch reads is never written, whatever the choice.
+bool ConversionEngine::PlanOutputs() {
+    QList<FileId> sources;
+    for (const Job& job : *jobs) {
+        if (const auto id = IdOf(job.sourcePath))
+            sources.append(*id);
+    }
+    jobs->ResetOutputNames();
+    const QString extension = OutputExtension(settings.outputType);
+    QSet<QString> taken;
+    for (const Job& job : *jobs)
+        taken.insert(job.outputName);
+    for (qsizetype i = 0; i < jobs->Count(); ++i) {
+        Job job = jobs->At(i);
+        if (job.phase == JobPhase::Skipped)
+            job.phase = JobPhase::NotStarted;
+        const QString target = outputDir + job.outputName + extension;
+        const auto id = IdOf(target);
+        const bool isSource = id && sources.contains(*id);
+        if (NameExists(target) && (isSource || settings.existing != ExistingOutputs::Overwrite)) {
+            if (settings.existing == ExistingOutputs::Skip) {
+                job.phase = JobPhase::Skipped;
+            } else {
+                QString name;
+                for (int n = 2; name.isEmpty() || taken.contains(name) ||
+                                NameExists(outputDir + name + extension);
+                     ++n)
+                    name = QStringLiteral("%1 (%2)").arg(job.outputName).arg(n);
+                taken.insert(name);
+                jobs->SetOutputName(i, name);
+            }
+        }
+        jobs->Set(i, job);
+    }
+    return true;
+}
+
+// Moves a checked file from the work folder to its name in the output folder with one
+// rename. Without the user's leave to overwrite, a name taken meanwhile (another run) is not
+// replaced: the next free name is used.
+bool ConversionEngine::PlaceOutput(const QString& finished, QString* error) {
+    Job job = ActiveJob();
+    const QString extension = OutputExtension(settings.outputType);
+    const QByteArray from = QFile::encodeName(finished);
+    const QString base = job.outputName;
+    for (int n = 2;; ++n) {
+        const QString target = outputDir + job.outputName + extension;
+        const QByteArray to = QFile::encodeName(target);
+        const bool replace = settings.existing == ExistingOutputs::Overwrite && n == 2;
+        const int result = replace ? ::rename(from.constData(), to.constData())
+                                   : ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD,
+                                                 to.constData(), RENAME_NOREPLACE);
+        if (result == 0)
+            break;
+        if (errno != EEXIST || n > 10000) {
+            *error = QStringLiteral("The output file cannot be moved to %1: %2")
+                         .arg(QDir::toNativeSeparators(target),
+                              QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+        job.outputName = QStringLiteral("%1 (%2)").arg(base).arg(n);
+    }
+    jobs->SetOutputName(activeJobIndex, job.outputName);
+    return true;
 }
 
 void ConversionEngine::SetJobPhase(JobPhase phase) {
@@ -251,6 +387,11 @@ void ConversionEngine::CancelActiveJob() {
         runner.RequestStop();
     }
     DeletePartialFiles(phase);
+}
+
+void ConversionEngine::SuspendEncoder(bool suspend) {
+    if (converting)
+        runner.SignalGroup(suspend ? SIGSTOP : SIGCONT);
 }
 
 void ConversionEngine::ExportRealMediaJob() {
@@ -361,41 +502,26 @@ void ConversionEngine::StoreActiveJob(const Job& job) {
 
 QString ConversionEngine::FilePath(const QString& suffix) const {
     const Job job = ActiveJob();
-    return outputDir + (job.outputName.isEmpty() ? job.baseName : job.outputName) + suffix;
+    return jobDir + (job.outputName.isEmpty() ? job.baseName : job.outputName) + suffix;
 }
 
 QString ConversionEngine::FinalOutputPath() const {
     return FilePath(OutputExtension(settings.outputType));
 }
 
-// The file each pass writes: 3GP types write the final file in their only pass; 3GP2 goes
-// through "_temp.3gp" and "_temp_2.3g2" to ".3g2".
+// The file each pass writes in the job's folder: 3GP types write the final file in their only
+// pass; 3GP2 goes through "_temp.3gp" and "_temp_2.3g2" to ".3g2".
 QString ConversionEngine::PassOutputPath(int pass) const {
     if (settings.outputType != OutputType::Aac3g2 || pass >= 3)
         return FinalOutputPath();
     return FilePath(pass == 1 ? QStringLiteral("_temp.3gp") : QStringLiteral("_temp_2.3g2"));
 }
 
-// What a pass in this phase leaves half written when it is stopped.
+// Whatever a pass leaves, half written or not, is in the job's folder only: the folder goes.
 void ConversionEngine::DeletePartialFiles(JobPhase phase) {
-    switch (phase) {
-    case JobPhase::FirstPass:
-        DeleteFile(FilePath(QStringLiteral("_temp.3gp")));
-        if (settings.outputType != OutputType::Aac3g2)
-            DeleteFile(FinalOutputPath());
-        break;
-    case JobPhase::SecondPass:
-        DeleteFile(FilePath(QStringLiteral("_temp.3gp")));
-        DeleteFile(FilePath(QStringLiteral("_temp_2.3g2")));
-        break;
-    case JobPhase::ThirdPass:
-        DeleteFile(FilePath(QStringLiteral("_temp.3gp")));
-        DeleteFile(FilePath(QStringLiteral("_temp_2.3g2")));
-        DeleteFile(FinalOutputPath());
-        break;
-    default:
-        break;
-    }
+    (void)phase;
+    if (!jobDir.isEmpty())
+        QDir(jobDir).removeRecursively();
 }
 
 void ConversionEngine::ParseChunk(QByteArrayView chunk) {
@@ -409,25 +535,27 @@ void ConversionEngine::ParseChunk(QByteArrayView chunk) {
 
 // A job whose passes left no usable output: not finished, shown as "Failed", and logged with
 // what the encoder said, so that the user can find out why.
+// A job whose passes left no usable output: not finished, shown as "Failed" with the reason,
+// and logged with what the encoder said, so that the user can find out why.
 JobOutcome ConversionEngine::FailJob(const CommandLine& command, const QString& reason) {
-    const QString finalOutput = FinalOutputPath();
-    if (QFileInfo(finalOutput).isFile() && !HasContent(finalOutput))
-        DeleteFile(finalOutput); // an empty file must not look like a result
-    if (settings.outputType == OutputType::Aac3g2) {
-        DeleteFile(FilePath(QStringLiteral("_temp.3gp")));
-        DeleteFile(FilePath(QStringLiteral("_temp_2.3g2")));
-    }
+    runner.EndChild();
     QString entry = QStringLiteral("FAILED:  source          =   %1.\n"
                                    "         reason          =   %2\n")
-                        .arg(QDir::toNativeSeparators(ActiveJob().sourcePath), reason);
+                        .arg(EscapeForLog(QDir::toNativeSeparators(ActiveJob().sourcePath)),
+                             EscapeForLog(reason));
     if (!command.IsEmpty()) {
-        entry += QStringLiteral("         command line    =   %1\n").arg(command.Printable());
+        entry += QStringLiteral("         command line    =   %1\n")
+                     .arg(EscapeForLog(command.Printable()));
         const QString tail = runner.OutputTail();
         entry += QStringLiteral("         encoder output  =\n");
         for (const QString& line : tail.split(u'\n', Qt::SkipEmptyParts))
-            entry += QStringLiteral("             ") + line + u'\n';
+            entry += QStringLiteral("             ") + EscapeForLog(line) + u'\n';
     }
     AppendToLog(entry);
+    DeletePartialFiles(JobPhase::Failed);
+    Job job = ActiveJob();
+    job.failReason = reason;
+    StoreActiveJob(job);
     SetJobPhase(JobPhase::Failed);
     return JobOutcome::Failed;
 }

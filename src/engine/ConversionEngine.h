@@ -3,11 +3,22 @@
 #include "engine/ChildProcessRunner.h"
 #include "engine/ConversionHost.h"
 #include "engine/JobList.h"
+#include "engine/WorkFolder.h"
+#include "media/MediaProbe.h"
 #include "profiles/OutputType.h"
 
 #include <QMetaObject>
+
+class EncoderCapabilities;
 #include <QObject>
 #include <QString>
+
+// What a batch does with a job whose output file already exists.
+enum class ExistingOutputs {
+    KeepBoth,  // the new file gets a free name: "clip (2).3gp"
+    Overwrite, // the existing file is replaced (never a file that a job of the batch reads)
+    Skip,      // the job is not converted
+};
 
 // What the batch takes from the page when Start is pressed. The page disables these controls
 // during a batch, so they cannot change while it runs.
@@ -15,6 +26,9 @@ struct BatchSettings {
     OutputType outputType = OutputType::Amr3gp; // the output type combo box
     int profileSelection = -1;                  // the profile list's row (0-based), -1 for none
     QString outputDir;                          // the output directory as the user gave it
+    // What the installed encoder can make, when known: a profile it cannot run is refused.
+    const EncoderCapabilities* capabilities = nullptr;
+    ExistingOutputs existing = ExistingOutputs::KeepBoth;
 };
 
 // How a call of StartBatch ended.
@@ -31,6 +45,7 @@ struct BatchResult {
     QString message;
     int finishedJobs = 0;
     int failedJobs = 0;
+    int skippedJobs = 0;
 
     // The batch ran (the "Converting Finished" message follows, also after a Stop).
     bool Ran() const { return status == Status::Completed || status == Status::Canceled; }
@@ -59,6 +74,10 @@ public:
     // Does nothing when no batch runs, and may be called again harmlessly.
     void CancelActiveJob();
 
+    // Suspends (true) or resumes the running encoder with everything it started, as a
+    // terminal's Ctrl+Z and `fg` do to the program itself.
+    void SuspendEncoder(bool suspend);
+
     bool IsConverting() const { return converting; }
     bool CancelRequested() const { return cancelRequested; }
     // The position in the list of the job being converted.
@@ -68,6 +87,14 @@ public:
 
     // Checks an output directory: "" when it exists and can be written to, else a message.
     static QString CheckOutputDir(const QString& outputDir);
+    // The output files of the jobs that already exist in outputDir (names as the Output column
+    // shows them), so that the user can choose what to do before anything runs.
+    static QStringList ExistingOutputNames(const JobList& jobs, OutputType type,
+                                           const QString& outputDir);
+    // Checks that a profile's encoder program is there and can make what the profile asks
+    // (when capabilities are known): "" when it can, else a message that says how to fix it.
+    static QString CheckEncoder(const QStringList& passTemplates,
+                                const EncoderCapabilities* capabilities);
 
     // The steps of one job, used by StartBatch; public so that they can be driven one by one.
     // Each works on the job at ActiveJobIndex() of the running batch.
@@ -89,6 +116,10 @@ private:
     void DeletePartialFiles(JobPhase phase);
     void ParseChunk(QByteArrayView chunk);
     JobOutcome FailJob(const CommandLine& command, const QString& reason);
+    JobOutcome FinishOutput(const CommandLine& lastPass);
+    bool PlanOutputs();
+    bool PlaceOutput(const QString& finished, QString* error);
+    JobOutcome CancelJob();
     void EndExport(MediaExporter* exporter);
 
     ConversionHost& host;
@@ -105,5 +136,8 @@ private:
     JobList* jobs = nullptr;
     BatchSettings settings;
     QString outputDir; // with a trailing separator
+    WorkFolder workFolder;
+    QString jobDir; // the active job's folder inside the work folder: "$OUTPUT_DIR"
+    MediaInfo activeSource;
     QList<QMetaObject::Connection> exportConnections;
 };

@@ -7,6 +7,7 @@ enum class JobOutcome {
     Finished, // every pass ran and the output file is there
     Failed,   // the passes ended without a cancel but left no usable output (see log.txt)
     Canceled, // Stop was pressed during the job
+    Skipped,  // its output existed and the user chose to keep it
 };
 
 // What the conversion engine needs from whoever shows the batch: the main page of the window

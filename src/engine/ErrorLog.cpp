@@ -34,3 +34,21 @@ void LogApiError(const QString& api, int code, const QString& message) {
 void LogApiError(const QString& api, int code) {
     LogApiError(api, code, qt_error_string(code));
 }
+
+QString EscapeForLog(const QString& text) {
+    QString escaped;
+    escaped.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == u'\n')
+            escaped += QStringLiteral("\\n");
+        else if (c == u'\r')
+            escaped += QStringLiteral("\\r");
+        else if (c == u'\t')
+            escaped += QStringLiteral("\\t");
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            escaped += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            escaped += c;
+    }
+    return escaped;
+}

@@ -21,3 +21,7 @@ void AppendToLog(const QString& text);
 void LogApiError(const QString& api, int code, const QString& message);
 // The same with the system's own text for an errno code (2 gives "No such file or directory").
 void LogApiError(const QString& api, int code);
+
+// A text for one log line: control characters (a newline in a file name) are written as
+// escapes ("\n", "\x1b"), so that no name can forge or break the log's lines.
+QString EscapeForLog(const QString& text);

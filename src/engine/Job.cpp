@@ -17,6 +17,7 @@ Job Job::FromPath(const QString& path, double clipLength) {
     job.baseName = BaseNameOf(path);
     job.outputName = job.baseName;
     job.endTime = clipLength;
+    job.clipLength = clipLength;
     job.isRealMedia = IsRealMediaPath(path) ? 1 : 0;
     return job;
 }
@@ -52,4 +53,32 @@ QString FormatHms(double seconds) {
     t = std::clamp(t, -limit, limit);
     const auto s = static_cast<qint64>(t);
     return QString::asprintf("%02lld:%02lld:%02lld", s / 3600, (s % 3600) / 60, s % 60);
+}
+
+namespace {
+
+// Keeps absurd times (a broken header's years) from overflowing the conversion.
+double ClampedMilliseconds(double seconds) {
+    constexpr double limit = 1.0e15;
+    if (!(seconds > 0.0))
+        return 0.0;
+    return std::min(seconds * 1000.0, limit);
+}
+
+} // namespace
+
+qint64 FloorMilliseconds(double seconds) {
+    // A hair of slack so that 1.001 (stored as 1.00099999...) stays 1001.
+    return static_cast<qint64>(std::floor(ClampedMilliseconds(seconds) + 1e-6));
+}
+
+qint64 CeilMilliseconds(double seconds) {
+    return static_cast<qint64>(std::ceil(ClampedMilliseconds(seconds) - 1e-6));
+}
+
+QString FormatHmsMilliseconds(qint64 milliseconds) {
+    const qint64 ms = std::max<qint64>(milliseconds, 0);
+    const qint64 s = ms / 1000;
+    return QString::asprintf("%02lld:%02lld:%02lld.%03lld", s / 3600, (s % 3600) / 60, s % 60,
+                             ms % 1000);
 }

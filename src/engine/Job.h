@@ -20,6 +20,7 @@ struct Job {
     QString baseName; // file name without folder and extension
     double beginTime = 0.0;
     double endTime = 0.0;
+    double clipLength = 0.0; // the source's playing time; an end at it means "to the end"
     int finished = 0;
     int sizeKB = 0;
     double framesPerSecond = 0.0;
@@ -52,3 +53,11 @@ bool IsRealMediaPath(const QString& path);
 // Seconds as hours:minutes:seconds ("%02d:%02d:%02d"), truncated toward zero to whole
 // seconds; the hours are not limited to two digits.
 QString FormatHms(double seconds);
+
+// Milliseconds of a time in seconds, rounded down (Floor) or up (Ceil); 0 for NaN and below.
+qint64 FloorMilliseconds(double seconds);
+qint64 CeilMilliseconds(double seconds);
+
+// Milliseconds as hours:minutes:seconds.milliseconds ("%02d:%02d:%02d.%03d"), which the
+// encoder reads exactly; the hours are not limited to two digits.
+QString FormatHmsMilliseconds(qint64 milliseconds);

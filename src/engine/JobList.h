@@ -21,6 +21,11 @@ public:
     // Clears the figures of every job before a batch: finished, size, speed and encoded
     // time. The phase and the RealMedia export fields stay as they are.
     void ResetProgress();
+    // Gives every job its output name from its base name again (unique within the list),
+    // undoing the names a batch chose to keep existing files.
+    void ResetOutputNames() { UpdateOutputNames(0); }
+    // Gives a job another output name (a batch keeping an existing file of the same name).
+    void SetOutputName(qsizetype index, const QString& name) { jobs[index].outputName = name; }
 
     auto begin() const { return jobs.cbegin(); }
     auto end() const { return jobs.cend(); }

@@ -22,6 +22,78 @@ struct FormatContextCloser {
     void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
 };
 
+struct PacketFreer {
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+
+constexpr qint64 TailBytes = 2 * 1024 * 1024;
+
+bool IsPlayedStream(const AVStream* stream) {
+    const AVMediaType type = stream->codecpar->codec_type;
+    return type == AVMEDIA_TYPE_AUDIO ||
+           (type == AVMEDIA_TYPE_VIDEO && !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC));
+}
+
+// Where the packets of the played streams begin and end, read from a byte position on.
+struct PacketSpan {
+    double first = 0.0;
+    double last = 0.0;
+    bool timed = false; // some packet had a time stamp
+    qint64 videoPackets = 0;
+    double frameRate = 0.0;
+};
+
+PacketSpan ScanPackets(AVFormatContext* context, qint64 fromByte) {
+    PacketSpan span;
+    if (av_seek_frame(context, -1, fromByte, AVSEEK_FLAG_BYTE | AVSEEK_FLAG_ANY) < 0 &&
+        fromByte > 0)
+        return span;
+    const std::unique_ptr<AVPacket, PacketFreer> packet(av_packet_alloc());
+    while (packet && av_read_frame(context, packet.get()) >= 0) {
+        const AVStream* stream = context->streams[packet->stream_index];
+        if (IsPlayedStream(stream)) {
+            const int64_t stamp = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+            if (stamp != AV_NOPTS_VALUE) {
+                const double tb = av_q2d(stream->time_base);
+                const double begin = double(stamp) * tb;
+                const double end = double(stamp + std::max<int64_t>(packet->duration, 0)) * tb;
+                span.first = span.timed ? std::min(span.first, begin) : begin;
+                span.last = span.timed ? std::max(span.last, end) : end;
+                span.timed = true;
+            }
+            if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+                ++span.videoPackets;
+                span.frameRate = av_q2d(stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate
+                                                                       : stream->r_frame_rate);
+            }
+        }
+        av_packet_unref(packet.get());
+    }
+    return span;
+}
+
+// The real playing time of a file whose header only guesses it (from the bit rate) or does
+// not give it: the end of the last packet, found in the file's tail where the streams carry
+// time stamps, else by reading every packet.
+double PlayingTimeFromPackets(AVFormatContext* context) {
+    const qint64 size = context->pb != nullptr ? avio_size(context->pb) : -1;
+    const double start =
+        context->start_time != AV_NOPTS_VALUE ? double(context->start_time) / AV_TIME_BASE : 0.0;
+    // Raw elementary streams number their frames from wherever reading starts: their tail
+    // says nothing about the time since the start.
+    if (!(context->iformat->flags & AVFMT_NOTIMESTAMPS) && size > TailBytes) {
+        const PacketSpan tail = ScanPackets(context, size - TailBytes);
+        if (tail.timed && tail.last > start)
+            return tail.last - start;
+    }
+    const PacketSpan whole = ScanPackets(context, 0);
+    if (whole.timed && whole.last > whole.first)
+        return whole.last - whole.first;
+    if (whole.videoPackets > 0)
+        return double(whole.videoPackets) / (whole.frameRate > 0.0 ? whole.frameRate : 25.0);
+    return 0.0;
+}
+
 } // namespace
 
 MediaInfo ProbeMedia(const QString& path) {
@@ -57,31 +129,26 @@ MediaInfo ProbeMedia(const QString& path) {
         return info;
     }
 
-    double longestStream = 0.0;
     for (unsigned i = 0; i < context->nb_streams; ++i) {
         const AVStream* stream = context->streams[i];
-        const AVMediaType type = stream->codecpar->codec_type;
-        if (type == AVMEDIA_TYPE_VIDEO && !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC))
-            info.hasVideo = true;
-        else if (type == AVMEDIA_TYPE_AUDIO)
-            info.hasAudio = true;
-        else
+        if (!IsPlayedStream(stream))
             continue;
-        if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
-            longestStream = std::max(longestStream, stream->duration * av_q2d(stream->time_base));
+        if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+            info.hasVideo = true;
+        else
+            info.hasAudio = true;
     }
     if (!info.hasVideo && !info.hasAudio) {
         info.error = QStringLiteral("The file holds neither video nor sound.");
         return info;
     }
 
-    if (context->duration != AV_NOPTS_VALUE && context->duration > 0)
-        info.duration = double(context->duration) / AV_TIME_BASE;
-    else
-        info.duration = longestStream;
-    if (info.duration <= 0.0) {
-        info.error =
-            QStringLiteral("The file's playing time cannot be found; it may be truncated.");
+    const bool guessed = context->duration == AV_NOPTS_VALUE || context->duration <= 0 ||
+                         context->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
+    info.duration =
+        guessed ? PlayingTimeFromPackets(context.get()) : double(context->duration) / AV_TIME_BASE;
+    if (!(info.duration > 0.0)) {
+        info.error = QStringLiteral("Nothing in the file can be played; it may be truncated.");
         return info;
     }
     info.ok = true;

@@ -574,8 +574,11 @@ void TestMainPage::stopInSecondPassOf3gp2() {
 
     QTimer poll;
     connect(&poll, &QTimer::timeout, this, [&] {
-        if (page->Jobs().At(0).phase == JobPhase::SecondPass &&
-            QFileInfo::exists(outDir + "/clip_temp_2.3g2")) {
+        // The passes write into the batch's hidden work folder.
+        const QStringList work =
+            QDir(outDir).entryList({".morvane-work-*"}, QDir::Dirs | QDir::Hidden);
+        if (page->Jobs().At(0).phase == JobPhase::SecondPass && !work.isEmpty() &&
+            QFileInfo::exists(outDir + "/" + work.first() + "/0/clip_temp_2.3g2")) {
             poll.stop();
             QCOMPARE(CellText(0, 4), QString("Exporting"));
             QTest::mouseClick(page->Control(CMorvaneDlg::IdcStop), Qt::LeftButton);

@@ -25,12 +25,18 @@ private slots:
     void defaultOutputDirectory_data();
     void defaultOutputDirectory();
     void missingOutputDirectory();
+    void encoderProblemsAreNamed_data();
+    void encoderProblemsAreNamed();
     void stopLeavesNoPartialFile_data();
     void stopLeavesNoPartialFile();
 
 private:
     QString Out() const { return outDir->path(); }
-    QStringList OutFiles() const { return QDir(Out()).entryList(QDir::Files | QDir::Hidden); }
+    // What the output folder holds, a work folder included.
+    QStringList OutFiles() const {
+        return QDir(Out()).entryList(QDir::Files | QDir::Dirs | QDir::Hidden |
+                                     QDir::NoDotAndDotDot);
+    }
 
     QTemporaryDir fixtureDir;
     MediaFixtures* fixtures = nullptr;
@@ -199,15 +205,103 @@ void TestCli::missingOutputDirectory() {
     QVERIFY(!QFileInfo::exists(missing));
 }
 
+void TestCli::encoderProblemsAreNamed_data() {
+    QTest::addColumn<QString>("fakeEncoder"); // a script put beside the program as "ffmpeg"
+    QTest::addColumn<QString>("path");        // the PATH the program runs with
+    QTest::addColumn<QString>("message");
+    // An ffmpeg built without the optional AMR library.
+    QTest::newRow("no AMR encoder")
+        << "#!/bin/sh\n/usr/bin/ffmpeg \"$@\" | grep -v amrnb\n"
+        << qEnvironmentVariable("PATH")
+        << "needs the encoder \"libopencore_amrnb\", which the installed ffmpeg does not "
+           "have. Install the package libavcodec-extra";
+    QTest::newRow("no ffmpeg at all")
+        << QString() << "/nonexistent"
+        << "The encoder program \"ffmpeg\" cannot be found. Install it (on Debian: sudo apt "
+           "install ffmpeg libavcodec-extra).";
+}
+
+// A profile the installed encoder cannot make is marked in the list and refused with the way
+// to fix it; nothing runs.
+void TestCli::encoderProblemsAreNamed() {
+    QFETCH(QString, fakeEncoder);
+    QFETCH(QString, path);
+    QFETCH(QString, message);
+    QTemporaryDir program;
+    QVERIFY(QFile::copy(CliTest::CliPath(), CliTest::CliPath(program.path())));
+    QVERIFY(QFile::copy(QDir(TestPaths::ProgramDir()).filePath("app/3GP_AMR_Profile.ini"),
+                        QDir(program.path()).filePath("3GP_AMR_Profile.ini")) &&
+            QDir(program.path()).mkpath("app") &&
+            QFile::rename(QDir(program.path()).filePath("3GP_AMR_Profile.ini"),
+                          QDir(program.path()).filePath("app/3GP_AMR_Profile.ini")));
+    if (!fakeEncoder.isEmpty()) {
+        QFile script(QDir(program.path()).filePath("ffmpeg"));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(fakeEncoder.toUtf8());
+        script.close(); // a file open for writing cannot be run
+        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PATH", path);
+    env.insert("HOME", outDir->path());
+
+    if (!fakeEncoder.isEmpty()) {
+        const CliTest::Run list =
+            CliTest::RunProgram(CliTest::CliPath(program.path()), {"--list-profiles"}, env);
+        QCOMPARE(list.out.count(message), 4); // every AMR profile
+    }
+    const CliTest::Run run = CliTest::RunProgram(CliTest::CliPath(program.path()),
+                                                 {"-t", "0", "-o", Out(), videoClip}, env);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QCOMPARE(OutFiles(), QStringList());
+}
+
 void TestCli::stopLeavesNoPartialFile_data() {
     QTest::addColumn<int>("type");
     QTest::addColumn<QString>("stopAt");      // the progress text after which Ctrl+C comes
     QTest::addColumn<QString>("partialFile"); // what the stopped pass is writing
+    QTest::addColumn<int>("signal");
     QTest::newRow("first pass") << 0 << "00:00:0"
-                                << "clip.3gp";
+                                << "clip.3gp" << SIGINT;
     QTest::newRow("second pass of 3gp2") << 2 << "Exporting"
-                                         << "clip_temp_2.3g2";
+                                         << "clip_temp_2.3g2" << SIGINT;
+    QTest::newRow("terminal closed") << 0 << "00:00:0"
+                                     << "clip.3gp" << SIGHUP;
+    QTest::newRow("killed") << 0 << "00:00:0"
+                            << "clip.3gp" << SIGKILL;
+    // Ctrl+Z suspends the encoder with the program, `fg` resumes both; then Ctrl+C.
+    QTest::newRow("suspended and resumed") << 0 << "00:00:0"
+                                           << "clip.3gp" << SIGTSTP;
 }
+
+namespace {
+
+// The processes whose command line names a path (the encoders of a test's batch).
+QList<int> ProcessesNaming(const QString& path) {
+    QList<int> found;
+    for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
+        bool isPid = false;
+        const int pid = entry.toInt(&isPid);
+        QFile cmdline("/proc/" + entry + "/cmdline");
+        if (isPid && cmdline.open(QIODevice::ReadOnly) &&
+            QString::fromLocal8Bit(cmdline.readAll()).contains(path))
+            found.append(pid);
+    }
+    return found;
+}
+
+// A process's state letter ('T' when stopped), or 0 when it is gone.
+char StateOf(int pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray text = stat.readAll();
+    const qsizetype close = text.lastIndexOf(')');
+    return close >= 0 && close + 2 < text.size() ? text.at(close + 2) : char(0);
+}
+
+} // namespace
 
 // A copy of the program with profiles whose passes run at playing speed, so that Ctrl+C
 // surely comes while the pass runs.
@@ -246,14 +340,51 @@ void TestCli::stopLeavesNoPartialFile() {
     while (!out.contains(stopAt.toUtf8()) && cli.waitForReadyRead(20000))
         out += cli.readAllStandardOutput();
     QVERIFY2(out.contains(stopAt.toUtf8()), out.constData());
-    // Ctrl+C once the pass has begun its file.
-    const QString partial = QDir(Out()).filePath(partialFile);
-    for (int i = 0; i < 200 && !QFile::exists(partial); ++i)
+    // Ctrl+C once the pass has begun its file, in the batch's work folder: nothing half
+    // written ever has the final name.
+    const auto partial = [this, &partialFile] {
+        const QStringList work =
+            QDir(Out()).entryList({".morvane-work-*"}, QDir::Dirs | QDir::Hidden);
+        return work.isEmpty() ? QString()
+                              : QDir(Out()).filePath(work.first() + "/0/" + partialFile);
+    };
+    for (int i = 0; i < 200 && !QFile::exists(partial()); ++i)
         QTest::qSleep(10);
-    QVERIFY(QFile::exists(partial));
-    ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+    QVERIFY(QFile::exists(partial()));
+    QVERIFY(!QFile::exists(QDir(Out()).filePath(partialFile)));
+    QFETCH(int, signal);
+    const auto cliPid = static_cast<pid_t>(cli.processId());
+    if (signal == SIGTSTP) {
+        QList<int> encoders = ProcessesNaming(Out());
+        encoders.removeAll(int(cliPid)); // its arguments name the folder too
+        QCOMPARE(encoders.size(), 1);
+        ::kill(cliPid, SIGTSTP);
+        for (int i = 0; i < 200 && (StateOf(cliPid) != 'T' || StateOf(encoders[0]) != 'T'); ++i)
+            QTest::qSleep(10);
+        QCOMPARE(StateOf(encoders[0]), 'T');
+        QCOMPARE(StateOf(cliPid), 'T');
+        ::kill(cliPid, SIGCONT);
+        for (int i = 0; i < 200 && StateOf(encoders[0]) == 'T'; ++i)
+            QTest::qSleep(10);
+        QVERIFY(StateOf(encoders[0]) != 'T');
+        signal = SIGINT;
+    }
+    ::kill(cliPid, signal);
     QVERIFY(cli.waitForFinished(20000));
     out += cli.readAllStandardOutput();
+    // No encoder outlives the program, however it ends.
+    for (int i = 0; i < 200 && !ProcessesNaming(Out()).isEmpty(); ++i)
+        QTest::qSleep(10);
+    QCOMPARE(ProcessesNaming(Out()), QList<int>());
+    if (signal == SIGKILL) {
+        // Only the hidden work folder can be left; the next run in that folder removes it.
+        QCOMPARE(OutFiles().size(), 1);
+        QVERIFY(OutFiles().first().startsWith(".morvane-work-"));
+        const CliTest::Run again = CliTest::RunCli({"-t", "1", "-o", Out(), soundClip});
+        QCOMPARE(again.exitCode, 0);
+        QCOMPARE(OutFiles(), QStringList{"clip.3gp"});
+        return;
+    }
     QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
     QCOMPARE(cli.exitCode(), 130);
     QVERIFY2(out.contains("clip.avi: Canceled\n"), out.constData());

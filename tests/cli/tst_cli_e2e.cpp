@@ -117,23 +117,65 @@ void TestCliEndToEnd::Convert(const QString& source, const QStringList& options,
 
 void TestCliEndToEnd::everyFormat_data() {
     QTest::addColumn<QString>("extension");
+    QTest::addColumn<QStringList>("recipe"); // empty: the format's standard clip
+    QTest::addColumn<double>("length");
     for (const QString& extension : MediaFixtures::Extensions())
-        QTest::newRow(qPrintable(extension)) << extension;
+        QTest::newRow(qPrintable(extension))
+            << extension << QStringList() << MediaFixtures::ClipSeconds;
+    // Files as they come from the wild.
+    QTest::newRow("mp3 with a cover picture") << "mp3"
+                                              << QStringList{"-f",
+                                                             "lavfi",
+                                                             "-i",
+                                                             "sine=duration=1.5",
+                                                             "-f",
+                                                             "lavfi",
+                                                             "-i",
+                                                             "color=red:size=64x64:duration=1",
+                                                             "-frames:v",
+                                                             "1",
+                                                             "-map",
+                                                             "0",
+                                                             "-map",
+                                                             "1",
+                                                             "-c:a",
+                                                             "libmp3lame",
+                                                             "-c:v",
+                                                             "mjpeg",
+                                                             "-disposition:v",
+                                                             "attached_pic"}
+                                              << 1.5;
+    QTest::newRow("a clap of 0.3 s")
+        << "wav" << QStringList{"-f", "lavfi", "-i", "sine=duration=0.3", "-c:a", "pcm_s16le"}
+        << 0.3;
+    QTest::newRow("MPEG-1 stream whose header guesses 0.02 s")
+        << "mpg"
+        << QStringList{"-f",   "lavfi",      "-i",   "testsrc=size=160x120:rate=30:duration=2.5",
+                       "-c:v", "mpeg1video", "-b:v", "2M",
+                       "-f",   "mpeg1video"}
+        << 2.5;
 }
 
 // Every input format with the type's default profile, the whole clip.
 void TestCliEndToEnd::everyFormat() {
     QFETCH(QString, extension);
-    const QString source = fixtures->Make(extension, prefix + extension);
+    QFETCH(QStringList, recipe);
+    QFETCH(double, length);
+    const QString name = prefix + QString(QTest::currentDataTag()).replace(' ', '_');
+    const QString source = recipe.isEmpty() ? fixtures->Make(extension, prefix + extension)
+                                            : fixtures->MakeWith(name + '.' + extension, recipe);
     QVERIFY2(!source.isEmpty(), qPrintable(fixtures->LastError()));
+    const bool audioOnly = MediaFixtures::IsAudioOnly(extension) ||
+                           recipe.contains("attached_pic") || recipe.contains("sine=duration=0.3");
     CProfileIniReader reader;
     reader.SetFile(QDir(TestPaths::ProgramDir()).filePath("app/" + ProfileFileName(type)));
     const int defaultProfile = reader.GetValue("Info", "DefaultProfile").toInt();
     Expected expected;
-    expected.videoCodec =
-        MediaFixtures::IsAudioOnly(extension) ? QString() : ProfileVideoCodec(defaultProfile);
-    expected.audioCodec = type == OutputType::Amr3gp ? "amr_nb" : "aac";
-    expected.length = MediaFixtures::ClipSeconds;
+    expected.videoCodec = audioOnly ? QString() : ProfileVideoCodec(defaultProfile);
+    expected.audioCodec = recipe.contains("mpeg1video") ? QString()
+                          : type == OutputType::Amr3gp  ? "amr_nb"
+                                                        : "aac";
+    expected.length = length;
     Convert(source, {}, expected);
 }
 
@@ -146,7 +188,7 @@ void TestCliEndToEnd::everyProfile_data() {
         for (const QString extension : {"avi", "wav"}) {
             for (const bool trimmed : {false, true}) {
                 QTest::addRow("%d %s, %s", number, qPrintable(extension),
-                              trimmed ? "0.5 s to 1.5 s" : "whole")
+                              trimmed ? "0.25 s to 0.9 s" : "whole")
                     << number << extension << trimmed;
             }
         }
@@ -164,14 +206,14 @@ void TestCliEndToEnd::everyProfile() {
     expected.videoCodec =
         MediaFixtures::IsAudioOnly(extension) ? QString() : ProfileVideoCodec(profile);
     expected.audioCodec = type == OutputType::Amr3gp ? "amr_nb" : "aac";
-    // Trims reach the encoder in whole seconds: 0.5 s to 1.5 s starts at 0 and lasts 1 s.
-    expected.length = trimmed ? 1.0 : MediaFixtures::ClipSeconds;
+    // Trims reach the encoder to the millisecond: a range under a second is not empty.
+    expected.length = trimmed ? 0.65 : MediaFixtures::ClipSeconds;
     QStringList options{"-p", QString::number(profile)};
     if (trimmed)
         options << "-b"
-                << "0.5"
+                << "0.25"
                 << "-e"
-                << "1.5";
+                << "0.9";
     Convert(source, options, expected);
 }
 

@@ -6,9 +6,11 @@ namespace {
 
 const QDateTime fixedNow(QDate(2006, 3, 7), QTime(9, 5, 1));
 
-Job MakeJob(const QString& path, double begin, double end) {
-    Job job = Job::FromPath(path, end);
+// A job trimmed to begin..end of a clip of the given length.
+Job MakeJob(const QString& path, double begin, double end, double clip = 100000.0) {
+    Job job = Job::FromPath(path, clip);
     job.beginTime = begin;
+    job.endTime = end;
     return job;
 }
 
@@ -58,25 +60,41 @@ void TestCommandTemplate::expand_data() {
     QTest::addColumn<double>("begin");
     QTest::addColumn<double>("end");
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<double>("clip");
 
     QTest::newRow("no variables") << "enc -a 1 -b two" << 0.0 << 10.0
-                                  << QStringList{"enc", "-a", "1", "-b", "two"};
+                                  << QStringList{"enc", "-a", "1", "-b", "two"} << 100.0;
+    // Exact times: whole seconds would cut every file's last fraction and make a range under
+    // a second empty; a seek to 0 is left out, as it loses the start of some files' sound.
     QTest::newRow("all six")
         << "enc \"$INPUT_FILE\" $START $LENGTH \"$TIMESTAMP\" \"$OUTPUT_DIR$OUTPUT_FILE.3gp\""
-        << 0.0 << 95.9 << QStringList{"enc",      "/v/clip.final.avi",   "00:00:00",
-                                      "00:01:35", "2006-03-07 09:05:01", "/out/clip.final.3gp"};
-    QTest::newRow("begin truncated") << "enc -ss $START -t $LENGTH" << 3725.5 << 3800.0
-                                     << QStringList{"enc", "-ss", "01:02:05", "-t", "00:01:14"};
+        << 0.0 << 95.9
+        << QStringList{"enc", "/v/clip.final.avi", "00:01:35.900", "2006-03-07 09:05:01",
+                       "/out/clip.final.3gp"}
+        << 100.0;
+    QTest::newRow("begin exact") << "enc -ss $START -t $LENGTH" << 3725.5 << 3800.0
+                                 << QStringList{"enc", "-ss", "01:02:05.500", "-t", "00:01:14.500"}
+                                 << 4000.0;
+    QTest::newRow("no seek from 0")
+        << "enc -y -ss $START -i in -t $LENGTH" << 0.0 << 0.25
+        << QStringList{"enc", "-y", "-i", "in", "-t", "00:00:00.250"} << 10.0;
+    QTest::newRow("length rounded outward")
+        << "enc $START $LENGTH" << 1.0004 << 2.0001
+        << QStringList{"enc", "00:00:01.000", "00:00:01.001"} << 10.0;
+    QTest::newRow("to the clip's end reads the file to its end")
+        << "enc -t $LENGTH" << 0.0 << 193.88 << QStringList{"enc", "-t", "00:03:14.880"} << 193.88;
+    QTest::newRow("hours past two digits")
+        << "enc $START" << 360000.0 << 360001.0 << QStringList{"enc", "100:00:00.000"} << 400000.0;
     QTest::newRow("output file twice") << "enc $OUTPUT_FILE $OUTPUT_FILE" << 0.0 << 1.0
-                                       << QStringList{"enc", "clip.final", "clip.final"};
+                                       << QStringList{"enc", "clip.final", "clip.final"} << 100.0;
     QTest::newRow("suffix after variable")
         << "enc \"$OUTPUT_DIR$OUTPUT_FILE_temp_2.3g2\"" << 0.0 << 1.0
-        << QStringList{"enc", "/out/clip.final_temp_2.3g2"};
+        << QStringList{"enc", "/out/clip.final_temp_2.3g2"} << 100.0;
     QTest::newRow("unknown and lower-case variables stay")
-        << "enc $FOO $start" << 0.0 << 1.0 << QStringList{"enc", "$FOO", "$start"};
+        << "enc $FOO $start" << 0.0 << 1.0 << QStringList{"enc", "$FOO", "$start"} << 100.0;
     QTest::newRow("timestamp unquoted splits at its blank")
         << "enc creation_time=$TIMESTAMP" << 0.0 << 1.0
-        << QStringList{"enc", "creation_time=2006-03-07 09:05:01"};
+        << QStringList{"enc", "creation_time=2006-03-07 09:05:01"} << 100.0;
 }
 
 void TestCommandTemplate::expand() {
@@ -84,7 +102,8 @@ void TestCommandTemplate::expand() {
     QFETCH(double, begin);
     QFETCH(double, end);
     QFETCH(QStringList, arguments);
-    const Job job = MakeJob("/v/clip.final.avi", begin, end);
+    QFETCH(double, clip);
+    const Job job = MakeJob("/v/clip.final.avi", begin, end, clip);
     const CommandLine command = ExpandCommandTemplate(commandTemplate, job, "/out/", fixedNow);
     QCOMPARE(command.arguments, arguments);
 }
@@ -98,15 +117,15 @@ void TestCommandTemplate::realMediaInput_data() {
     // "$START" loses the trailing blank that the encoder would reject.
     QTest::newRow("first pass reads the export")
         << int(JobPhase::FirstPass) << "enc -ss $START -i \"$INPUT_FILE\" -t $LENGTH"
-        << QStringList{"enc", "-ss", "00:00:00", "-i", "/p/Clip_23817.avi", "-t", "00:00:20"};
-    QTest::newRow("quoted start keeps the blank")
-        << int(JobPhase::FirstPass) << "enc \"$START\"" << QStringList{"enc", "00:00:00 "};
+        << QStringList{"enc", "-i", "/p/Clip_23817.avi", "-t", "00:00:20.000"};
+    QTest::newRow("quoted start stays an argument")
+        << int(JobPhase::FirstPass) << "enc \"$START\"" << QStringList{"enc", ""};
     QTest::newRow("second pass reads the source")
         << int(JobPhase::SecondPass) << "enc -ss $START -i \"$INPUT_FILE\""
-        << QStringList{"enc", "-ss", "00:01:05", "-i", "/v/Clip.rm"};
+        << QStringList{"enc", "-ss", "00:01:05.000", "-i", "/v/Clip.rm"};
     QTest::newRow("failed export reads the source")
         << int(JobPhase::NotStarted) << "enc -ss $START -i \"$INPUT_FILE\""
-        << QStringList{"enc", "-ss", "00:01:05", "-i", "/v/Clip.rm"};
+        << QStringList{"enc", "-ss", "00:01:05.000", "-i", "/v/Clip.rm"};
 }
 
 void TestCommandTemplate::realMediaInput() {
@@ -147,17 +166,9 @@ void TestCommandTemplate::oddFileNamesStayOneArgument() {
     const CommandLine command = ExpandCommandTemplate(
         "ffmpeg -y -ss $START -i \"$INPUT_FILE\" -t $LENGTH -f 3gp \"$OUTPUT_DIR$OUTPUT_FILE.3gp\"",
         job, outputDir, fixedNow);
-    const QStringList expected{"ffmpeg",
-                               "-y",
-                               "-ss",
-                               "00:00:00",
-                               "-i",
-                               source,
-                               "-t",
-                               "00:00:10",
-                               "-f",
-                               "3gp",
-                               outputDir + job.baseName + ".3gp"};
+    const QStringList expected{"ffmpeg", "-y",  "-i",
+                               source,   "-t",  "00:00:10.000",
+                               "-f",     "3gp", outputDir + job.baseName + ".3gp"};
     QCOMPARE(command.arguments, expected);
 }
 

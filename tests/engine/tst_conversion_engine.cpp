@@ -1,3 +1,4 @@
+#include "MediaFixtures.h"
 #include "engine/AppPaths.h"
 #include "engine/ConversionEngine.h"
 #include "engine/ErrorLog.h"
@@ -43,6 +44,7 @@ public:
 class TestConversionEngine : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init();
     void passesRunInOrder_data();
     void passesRunInOrder();
@@ -55,6 +57,9 @@ private slots:
     void nothingRunsWhenRefused();
     void sameFileTwiceGivesTwoOutputs();
     void oldOutputIsNotTakenForNewOne();
+    void existingOutputs_data();
+    void existingOutputs();
+    void abandonedWorkFoldersGo();
     void emptyListDoesNothing();
     void startAgainConvertsEverythingAgain();
 
@@ -62,6 +67,11 @@ private:
     QString Path(const QString& name) const { return QDir(dir->path()).filePath(name); }
     QString OutDir() const { return Path("out"); }
     QString Fake() const { return QStringLiteral("\"" FAKE_ENCODER "\""); }
+    // A fake pass that "encodes" by copying a real, playable file of the type's container
+    // (2 s of picture and sound, as the sources) to the pass's output.
+    QString Encodes(const QString& to, bool threeG2 = false) const {
+        return Fake() + " copy=\"" + (threeG2 ? reference3g2 : reference3gp) + ":" + to + "\"";
+    }
     // Writes the profile file of a type with one profile made of the given pass templates.
     void WriteProfile(OutputType type, const QStringList& passes);
     QString Source(const QString& name);
@@ -71,7 +81,20 @@ private:
 
     std::unique_ptr<QTemporaryDir> dir;
     RecordingHost host;
+    QTemporaryDir fixtureDir;
+    QString sourceClip; // 2 s of picture and sound
+    QString reference3gp;
+    QString reference3g2;
 };
+
+void TestConversionEngine::initTestCase() {
+    MediaFixtures fixtures(fixtureDir.path());
+    sourceClip = fixtures.Make("avi");
+    const QStringList clip{"-i", sourceClip, "-c:v", "mpeg4", "-c:a", "aac", "-f"};
+    reference3gp = fixtures.MakeWith("reference.3gp", clip + QStringList{"3gp"});
+    reference3g2 = fixtures.MakeWith("reference.3g2", clip + QStringList{"3g2"});
+    QVERIFY2(!reference3g2.isEmpty(), qPrintable(fixtures.LastError()));
+}
 
 void TestConversionEngine::init() {
     dir = std::make_unique<QTemporaryDir>();
@@ -98,14 +121,14 @@ void TestConversionEngine::WriteProfile(OutputType type, const QStringList& pass
 
 QString TestConversionEngine::Source(const QString& name) {
     const QString path = Path("src/" + name);
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write("source");
+    QFile::copy(sourceClip, path);
     return path;
 }
 
+// What the output folder holds, work folders included (none may be left).
 QStringList TestConversionEngine::OutputFiles() const {
-    return QDir(OutDir()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    return QDir(OutDir()).entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot,
+                                    QDir::Name);
 }
 
 BatchResult TestConversionEngine::Run(JobList& jobs, OutputType type, int selection) {
@@ -130,15 +153,14 @@ void TestConversionEngine::passesRunInOrder_data() {
     QTest::addColumn<QList<int>>("phases");
 
     const QString out = "\"$OUTPUT_DIR$OUTPUT_FILE";
-    QTest::newRow("3gp with amr: one pass")
-        << 0 << QStringList{Fake() + " status=3 write=" + out + ".3gp\""} << QStringList{"clip.3gp"}
-        << QList<int>{1};
-    QTest::newRow("3gp with aac: one pass")
-        << 1 << QStringList{Fake() + " status=3 write=" + out + ".3gp\""} << QStringList{"clip.3gp"}
-        << QList<int>{1};
+    const QString to = "$OUTPUT_DIR$OUTPUT_FILE";
+    QTest::newRow("3gp with amr: one pass") << 0 << QStringList{Encodes(to + ".3gp") + " status=3"}
+                                            << QStringList{"clip.3gp"} << QList<int>{1};
+    QTest::newRow("3gp with aac: one pass") << 1 << QStringList{Encodes(to + ".3gp") + " status=3"}
+                                            << QStringList{"clip.3gp"} << QList<int>{1};
     QTest::newRow("3gp2: three passes leave only the final file")
         << 2
-        << QStringList{Fake() + " status=3 write=" + out + "_temp.3gp\"",
+        << QStringList{Encodes(to + "_temp.3gp", true) + " status=3",
                        Fake() + " copy=" + out + "_temp.3gp:" + out.mid(1) + "_temp_2.3g2\"",
                        Fake() + " copy=" + out + "_temp_2.3g2:" + out.mid(1) + ".3g2\""}
         << QStringList{"clip.3g2"} << QList<int>{1, 2, 3};
@@ -150,7 +172,7 @@ void TestConversionEngine::passesRunInOrder() {
     const auto outputType = static_cast<OutputType>(type);
     WriteProfile(outputType, passes);
     JobList jobs;
-    jobs.Append(Job::FromPath(Source("clip.avi"), 10.0));
+    jobs.Append(Job::FromPath(Source("clip.avi"), MediaFixtures::ClipSeconds));
     const BatchResult result = Run(jobs, outputType);
     QCOMPARE(result.status, BatchResult::Status::Completed);
     QCOMPARE(result.finishedJobs, 1);
@@ -169,12 +191,10 @@ void TestConversionEngine::passesRunInOrder() {
 // The encoder gets "q" once after a first pass that ended by itself.
 void TestConversionEngine::stopRequestAfterFirstPass() {
     const QString received = Path("stdin.txt");
-    WriteProfile(OutputType::Amr3gp, {Fake() +
-                                      " write=\"$OUTPUT_DIR$OUTPUT_FILE.3gp\" "
-                                      "close-output record-stdin=\"" +
-                                      received + "\""});
+    WriteProfile(OutputType::Amr3gp, {Encodes("$OUTPUT_DIR$OUTPUT_FILE.3gp") +
+                                      " close-output record-stdin=\"" + received + "\""});
     JobList jobs;
-    jobs.Append(Job::FromPath(Source("clip.avi"), 10.0));
+    jobs.Append(Job::FromPath(Source("clip.avi"), MediaFixtures::ClipSeconds));
     QCOMPARE(Run(jobs, OutputType::Amr3gp).finishedJobs, 1);
     QFile file(received);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -191,13 +211,27 @@ void TestConversionEngine::failureIsNotSuccess_data() {
                                << "time=00:00:00.08";
     QTest::newRow("empty output") << 1 << QStringList{Fake() + " write=" + out + ".3gp\":0"}
                                   << "write=";
-    QTest::newRow("missing encoder")
-        << 0 << QStringList{"no-such-encoder -i \"$INPUT_FILE\""} << "CreateProcess";
     QTest::newRow("3gp2 second pass writes nothing")
         << 2
         << QStringList{Fake() + " status=1 write=" + out + "_temp.3gp\"", Fake() + " exit=1",
                        Fake() + " copy=" + out + "_temp_2.3g2:" + out.mid(1) + ".3g2\""}
         << "exit=1";
+    // An encoder that ends badly after writing, or a file that does not play, is no result.
+    const QString to = "$OUTPUT_DIR$OUTPUT_FILE";
+    QTest::newRow("killed after half a file")
+        << 0 << QStringList{Fake() + " status=2 write=" + out + ".3gp\":393000 crash"}
+        << "The encoder crashed or was killed.";
+    QTest::newRow("exits 1 after a whole file")
+        << 1 << QStringList{Encodes(to + ".3gp") + " exit=1"} << "The encoder ended with code 1.";
+    QTest::newRow("exit 0 over an unplayable file")
+        << 0 << QStringList{Fake() + " write=" + out + ".3gp\":44"}
+        << "The output file cannot be opened";
+    QTest::newRow("3gp2 written as 3gp")
+        << 2
+        << QStringList{Encodes(to + "_temp.3gp"),
+                       Fake() + " copy=" + out + "_temp.3gp:" + out.mid(1) + "_temp_2.3g2\"",
+                       Fake() + " copy=" + out + "_temp_2.3g2:" + out.mid(1) + ".3g2\""}
+        << "no 3G2 file";
     QTest::newRow("3gp2 third pass crashes")
         << 2
         << QStringList{Fake() + " status=1 write=" + out + "_temp.3gp\"",
@@ -212,9 +246,10 @@ void TestConversionEngine::failureIsNotSuccess() {
     const auto outputType = static_cast<OutputType>(type);
     WriteProfile(outputType, passes);
     JobList jobs;
-    const QString source = Source("my clip.avi");
-    jobs.Append(Job::FromPath(source, 10.0));
-    jobs.Append(Job::FromPath(Source("next.avi"), 10.0));
+    // A newline in a name must not forge a line of the log.
+    const QString source = Source("my\nFAILED: clip.avi");
+    jobs.Append(Job::FromPath(source, MediaFixtures::ClipSeconds));
+    jobs.Append(Job::FromPath(Source("next.avi"), MediaFixtures::ClipSeconds));
     const BatchResult result = Run(jobs, outputType);
 
     // The batch goes on with the next job, which fails the same way.
@@ -228,9 +263,11 @@ void TestConversionEngine::failureIsNotSuccess() {
     // Nothing that looks like a result, and no intermediate, is left.
     QCOMPARE(OutputFiles(), QStringList());
     const QString log = ReadLog();
-    QCOMPARE(log.count("FAILED:"), 2);
-    QVERIFY(log.contains(source));
-    QVERIFY(log.contains(FAKE_ENCODER) || log.contains("no-such-encoder"));
+    QCOMPARE(log.count("FAILED:  source"), 2);
+    QVERIFY(log.contains("my\\nFAILED: clip.avi"));
+    QVERIFY(!log.contains("\nFAILED: clip.avi"));
+    QVERIFY(!jobs.At(0).failReason.isEmpty());
+    QVERIFY(log.contains(FAKE_ENCODER));
     QFETCH(QString, logged);
     QVERIFY2(log.contains(logged), qPrintable(log));
 }
@@ -241,7 +278,7 @@ void TestConversionEngine::cancelRemovesPartialFiles_data() {
     QTest::addColumn<QStringList>("passes");
 
     const QString out = "\"$OUTPUT_DIR$OUTPUT_FILE";
-    const QString mark = "touch=\"$OUTPUT_DIR../running\" hang";
+    const QString mark = "touch=\"@RUNNING@\" hang"; // the test's own folder, made per row
     QTest::newRow("3gp, first pass")
         << 0 << 1 << QStringList{Fake() + " until-q=" + out + ".3gp\""};
     QTest::newRow("3gp with aac, first pass")
@@ -264,10 +301,11 @@ void TestConversionEngine::cancelRemovesPartialFiles() {
     QFETCH(int, cancelPhase);
     QFETCH(QStringList, passes);
     const auto outputType = static_cast<OutputType>(type);
+    passes.replaceInStrings("@RUNNING@", Path("running"));
     WriteProfile(outputType, passes);
     JobList jobs;
-    jobs.Append(Job::FromPath(Source("clip.avi"), 10.0));
-    jobs.Append(Job::FromPath(Source("later.avi"), 10.0));
+    jobs.Append(Job::FromPath(Source("clip.avi"), MediaFixtures::ClipSeconds));
+    jobs.Append(Job::FromPath(Source("later.avi"), MediaFixtures::ClipSeconds));
 
     ConversionEngine engine(host);
     host.jobs = &jobs;
@@ -312,6 +350,8 @@ void TestConversionEngine::nothingRunsWhenRefused_data() {
     QTest::newRow("no profile selected") << -1 << "out" << true << "No profile is selected";
     QTest::newRow("selection past the profiles") << 1 << "out" << true << "has no profile 2";
     QTest::newRow("no profile file") << 0 << "out" << false << "missing or holds no profiles";
+    QTest::newRow("no encoder program")
+        << 0 << "out" << true << "The encoder program \"no-such-encoder\" that the profile names";
 }
 
 void TestConversionEngine::nothingRunsWhenRefused() {
@@ -320,7 +360,10 @@ void TestConversionEngine::nothingRunsWhenRefused() {
     QFETCH(bool, profileFile);
     const QString ran = Path("ran");
     if (profileFile)
-        WriteProfile(OutputType::Amr3gp, {Fake() + " touch=\"" + ran + "\""});
+        WriteProfile(OutputType::Amr3gp, {(QString(QTest::currentDataTag()) == "no encoder program"
+                                               ? QString("no-such-encoder")
+                                               : Fake()) +
+                                          " touch=\"" + ran + "\""});
     JobList jobs;
     jobs.Append(Job::FromPath(Source("clip.avi"), 10.0));
     host.jobs = &jobs;
@@ -340,13 +383,11 @@ void TestConversionEngine::nothingRunsWhenRefused() {
 }
 
 void TestConversionEngine::sameFileTwiceGivesTwoOutputs() {
-    WriteProfile(OutputType::Amr3gp, {Fake() + " write=\"$OUTPUT_DIR$OUTPUT_FILE.3gp\""});
+    WriteProfile(OutputType::Amr3gp, {Encodes("$OUTPUT_DIR$OUTPUT_FILE.3gp")});
     JobList jobs;
     const QString source = Source("clip.avi");
-    jobs.Append(Job::FromPath(source, 10.0));
-    Job second = Job::FromPath(source, 10.0);
-    second.beginTime = 5.0;
-    jobs.Append(second);
+    jobs.Append(Job::FromPath(source, MediaFixtures::ClipSeconds));
+    jobs.Append(Job::FromPath(source, MediaFixtures::ClipSeconds));
     QCOMPARE(Run(jobs, OutputType::Amr3gp).finishedJobs, 2);
     QCOMPARE(OutputFiles(), (QStringList{"clip (2).3gp", "clip.3gp"}));
 }
@@ -354,8 +395,7 @@ void TestConversionEngine::sameFileTwiceGivesTwoOutputs() {
 // A file of the output's name left from an earlier run does not make a failed pass look done,
 // and it is left as it was.
 void TestConversionEngine::oldOutputIsNotTakenForNewOne() {
-    WriteProfile(OutputType::Amr3gp,
-                 {"no-such-encoder -i \"$INPUT_FILE\" \"$OUTPUT_DIR$OUTPUT_FILE.3gp\""});
+    WriteProfile(OutputType::Amr3gp, {Fake() + " exit=1"});
     const QString old = QDir(OutDir()).filePath("old.3gp");
     QFile file(old);
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -370,6 +410,74 @@ void TestConversionEngine::oldOutputIsNotTakenForNewOne() {
     QCOMPARE(file.readAll(), QByteArray("an earlier conversion"));
 }
 
+void TestConversionEngine::existingOutputs_data() {
+    QTest::addColumn<int>("existing");
+    QTest::addColumn<bool>("sourceInOutputFolder");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<bool>("oldKept");
+    QTest::addColumn<int>("skipped");
+    QTest::newRow("keep both") << int(ExistingOutputs::KeepBoth) << false
+                               << QStringList{"clip (2).3gp", "clip.3gp"} << true << 0;
+    QTest::newRow("overwrite") << int(ExistingOutputs::Overwrite) << false
+                               << QStringList{"clip.3gp"} << false << 0;
+    QTest::newRow("skip") << int(ExistingOutputs::Skip) << false << QStringList{"clip.3gp"} << true
+                          << 1;
+    // A .3gp source converted into its own folder, even by way of a link to that folder.
+    QTest::newRow("overwrite never writes a source")
+        << int(ExistingOutputs::Overwrite) << true << QStringList{"clip (2).3gp", "clip.3gp"}
+        << true << 0;
+}
+
+// An existing file is replaced only when the user chose to, and a source never.
+void TestConversionEngine::existingOutputs() {
+    QFETCH(int, existing);
+    QFETCH(bool, sourceInOutputFolder);
+    WriteProfile(OutputType::Amr3gp, {Encodes("$OUTPUT_DIR$OUTPUT_FILE.3gp")});
+    const QString old = QDir(OutDir()).filePath("clip.3gp");
+    QVERIFY(QFile::copy(sourceClip, old));
+    JobList jobs;
+    const QString source = sourceInOutputFolder ? Path("linked/clip.3gp") : Source("clip.avi");
+    if (sourceInOutputFolder)
+        QVERIFY(QFile::link(OutDir(), Path("linked")));
+    jobs.Append(Job::FromPath(source, MediaFixtures::ClipSeconds));
+    host.jobs = &jobs;
+    ConversionEngine engine(host);
+    BatchSettings settings;
+    settings.outputType = OutputType::Amr3gp;
+    settings.profileSelection = 0;
+    settings.outputDir = OutDir();
+    settings.existing = static_cast<ExistingOutputs>(existing);
+    const BatchResult result = engine.StartBatch(jobs, settings);
+    QTEST(OutputFiles(), "files");
+    QFile file(old);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QFile original(sourceClip);
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    QFETCH(bool, oldKept);
+    QCOMPARE(file.readAll() == original.readAll(), oldKept);
+    QTEST(result.skippedJobs, "skipped");
+    QCOMPARE(result.finishedJobs + result.skippedJobs, 1);
+}
+
+// Work folders that a stop, a crash or a kill left behind go with the next run in that
+// folder; the folder of a run that still goes on stays.
+void TestConversionEngine::abandonedWorkFoldersGo() {
+    const auto leave = [this](const QString& name, const QByteArray& owner) {
+        const QString folder = QDir(OutDir()).filePath(name);
+        QVERIFY(QDir().mkpath(folder));
+        QFile lock(QDir(folder).filePath("owner.pid"));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write(owner);
+    };
+    leave(".morvane-work-dead", "2147483000");
+    leave(".morvane-work-live", QByteArray::number(QCoreApplication::applicationPid()));
+    WriteProfile(OutputType::Amr3gp, {Encodes("$OUTPUT_DIR$OUTPUT_FILE.3gp")});
+    JobList jobs;
+    jobs.Append(Job::FromPath(Source("clip.avi"), MediaFixtures::ClipSeconds));
+    QCOMPARE(Run(jobs, OutputType::Amr3gp).finishedJobs, 1);
+    QCOMPARE(OutputFiles(), (QStringList{".morvane-work-live", "clip.3gp"}));
+}
+
 void TestConversionEngine::emptyListDoesNothing() {
     WriteProfile(OutputType::Amr3gp, {Fake()});
     JobList jobs;
@@ -380,10 +488,10 @@ void TestConversionEngine::emptyListDoesNothing() {
 }
 
 void TestConversionEngine::startAgainConvertsEverythingAgain() {
-    WriteProfile(OutputType::Amr3gp, {Fake() + " status=2 write=\"$OUTPUT_DIR$OUTPUT_FILE.3gp\""});
+    WriteProfile(OutputType::Amr3gp, {Encodes("$OUTPUT_DIR$OUTPUT_FILE.3gp") + " status=2"});
     JobList jobs;
-    jobs.Append(Job::FromPath(Source("a.avi"), 10.0));
-    jobs.Append(Job::FromPath(Source("b.avi"), 10.0));
+    jobs.Append(Job::FromPath(Source("a.avi"), MediaFixtures::ClipSeconds));
+    jobs.Append(Job::FromPath(Source("b.avi"), MediaFixtures::ClipSeconds));
     Job canceled = jobs.At(1);
     canceled.phase = JobPhase::Canceled;
     jobs.Set(1, canceled);

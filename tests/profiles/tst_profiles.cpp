@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -264,9 +265,24 @@ void TestProfiles::shippedProfiles() {
         }
         const CommandLine first =
             ExpandCommandTemplate(resolved.passTemplates.first(), job, "/out dir/");
-        QCOMPARE(first.arguments.at(first.arguments.indexOf("-ss") + 1), QString("00:00:05"));
-        QCOMPARE(first.arguments.at(first.arguments.indexOf("-t") + 1), QString("00:00:15"));
-        QCOMPARE(first.arguments.at(first.arguments.indexOf("-i") + 1), job.sourcePath);
+        const auto value = [&first](const QString& option) {
+            return first.arguments.value(first.arguments.indexOf(option) + 1);
+        };
+        QCOMPARE(value("-ss"), QString("00:00:05.000"));
+        QCOMPARE(value("-t"), QString("00:00:16.000")); // to the clip's end, and a second more
+        QCOMPARE(value("-i"), job.sourcePath);
+        // The first real video stream only: a cover picture is no video for a phone.
+        QVERIFY(first.arguments.join(' ').contains("-map 0:V:0? -map 0:a:0? -map_chapters -1"));
+        // The title says what the profile makes: its frame, and its video rate as the cap.
+        const QRegularExpression frame(R"((\d+)x(\d+), (\d+) fps, (\d+) kbps)");
+        const QRegularExpressionMatch said = frame.match(resolved.profile.title);
+        QVERIFY2(said.hasMatch(), qPrintable(resolved.profile.title));
+        QVERIFY(value("-vf").startsWith(QString("fps=%1:").arg(said.captured(3))));
+        QVERIFY(
+            value("-vf").contains(QString("pad=%1:%2:").arg(said.captured(1), said.captured(2))));
+        QCOMPARE(value("-maxrate"), said.captured(4) + "k");
+        const bool wide = resolved.profile.title.contains("Wide");
+        QCOMPARE(wide, said.captured(1).toInt() * 9 == said.captured(2).toInt() * 16);
         if (outputType == OutputType::Aac3g2) {
             QCOMPARE(outputs, (QStringList{"/out dir/a \"b\"_temp.3gp",
                                            "/out dir/a \"b\"_temp_2.3g2", "/out dir/a \"b\".3g2"}));

@@ -21,6 +21,9 @@ public:
     // A clip of that format named "clip.EXT" (or baseName.EXT); empty when ffmpeg failed,
     // with the reason in LastError().
     QString Make(const QString& extension, const QString& baseName = QStringLiteral("clip"));
+    // A file made by ffmpeg from the given arguments (inputs, codecs, format), named name;
+    // empty when ffmpeg failed, with the reason in LastError().
+    QString MakeWith(const QString& name, const QStringList& ffmpegArguments);
     QString LastError() const { return lastError; }
 
 private:

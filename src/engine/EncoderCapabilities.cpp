@@ -1,0 +1,143 @@
+#include "engine/EncoderCapabilities.h"
+
+#include "engine/CommandTemplate.h"
+
+#include <QFileInfo>
+
+namespace {
+
+bool IsEncoderOption(const QString& word) {
+    static const QSet<QString> options{"-c",       "-codec",   "-c:v",       "-c:a",
+                                       "-codec:v", "-codec:a", "-vcodec",    "-acodec",
+                                       "-c:v:0",   "-c:a:0",   "-codec:v:0", "-codec:a:0"};
+    return options.contains(word);
+}
+
+} // namespace
+
+EncoderNeeds NeedsOfTemplates(const QStringList& passTemplates) {
+    EncoderNeeds needs;
+    for (const QString& text : passTemplates) {
+        const QList<TemplateWord> words = SplitCommandTemplate(text);
+        if (words.isEmpty())
+            continue;
+        if (needs.program.isEmpty())
+            needs.program = words.first().text;
+        qsizetype lastInput = -1;
+        for (qsizetype i = 0; i < words.size(); ++i) {
+            if (words.at(i).text == u"-i")
+                lastInput = i;
+        }
+        for (qsizetype i = 1; i + 1 < words.size(); ++i) {
+            const QString& option = words.at(i).text;
+            const QString& value = words.at(i + 1).text;
+            if (IsEncoderOption(option) && value != u"copy" && !needs.encoders.contains(value))
+                needs.encoders.append(value);
+            else if (option == u"-f" && i > lastInput && !needs.muxers.contains(value))
+                needs.muxers.append(value);
+        }
+    }
+    return needs;
+}
+
+QSet<QString> ParseEncoderListing(const QByteArray& listing) {
+    QSet<QString> names;
+    bool pastRule = false;
+    for (const QByteArray& rawLine : listing.split('\n')) {
+        const QByteArray line = rawLine.trimmed();
+        if (!pastRule) {
+            pastRule = line.startsWith("--");
+            continue;
+        }
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() >= 2)
+            names.insert(QString::fromUtf8(fields.at(1)));
+    }
+    return names;
+}
+
+QString PackageForEncoder(const QString& encoder) {
+    if (encoder == u"libopencore_amrnb" || encoder == u"libopencore_amrwb" ||
+        encoder == u"libvo_amrwbenc")
+        return QStringLiteral("libavcodec-extra");
+    return {};
+}
+
+EncoderCapabilities::EncoderCapabilities(QObject* parent) : QObject(parent) {}
+
+EncoderCapabilities::~EncoderCapabilities() {
+    for (QProcess* run : {encodersRun.get(), muxersRun.get()}) {
+        if (run != nullptr && run->state() != QProcess::NotRunning) {
+            run->disconnect(this);
+            run->kill();
+            run->waitForFinished(1000);
+        }
+    }
+}
+
+void EncoderCapabilities::Query(const QString& path) {
+    programPath = path;
+    known = false;
+    encoders.clear();
+    muxers.clear();
+    pending = 0;
+    if (path.isEmpty()) {
+        emit Ready();
+        return;
+    }
+    const auto start = [this, &path](std::unique_ptr<QProcess>& run, const char* listing) {
+        run = std::make_unique<QProcess>();
+        run->setStandardInputFile(QProcess::nullDevice());
+        run->setStandardErrorFile(QProcess::nullDevice());
+        connect(run.get(), &QProcess::finished, this, &EncoderCapabilities::OnListed);
+        connect(run.get(), &QProcess::errorOccurred, this, [this, raw = run.get()] {
+            if (raw->state() == QProcess::NotRunning)
+                OnListed();
+        });
+        ++pending;
+        run->start(path, {QStringLiteral("-hide_banner"), QString::fromLatin1(listing)});
+    };
+    start(encodersRun, "-encoders");
+    start(muxersRun, "-muxers");
+}
+
+void EncoderCapabilities::OnListed() {
+    if (pending <= 0 || --pending > 0)
+        return;
+    const auto listed = [](QProcess& run) {
+        return run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0
+                   ? ParseEncoderListing(run.readAllStandardOutput())
+                   : QSet<QString>();
+    };
+    encoders = listed(*encodersRun);
+    muxers = listed(*muxersRun);
+    // A program that lists nothing is no ffmpeg we can ask: nothing is known then.
+    known = !encoders.isEmpty() && !muxers.isEmpty();
+    emit Ready();
+}
+
+QString EncoderCapabilities::MissingFor(const EncoderNeeds& needs) const {
+    if (!known || QFileInfo(needs.program).fileName() != QFileInfo(programPath).fileName())
+        return {};
+    const QString program = QFileInfo(programPath).fileName();
+    for (const QString& encoder : needs.encoders) {
+        if (encoders.contains(encoder))
+            continue;
+        const QString package = PackageForEncoder(encoder);
+        return QStringLiteral("This profile needs the encoder \"%1\", which the installed %2 "
+                              "does not have. %3")
+            .arg(encoder, program,
+                 package.isEmpty()
+                     ? QStringLiteral("Install a build of %1 that has it.").arg(program)
+                     : QStringLiteral("Install the package %1 (on Debian: sudo apt install "
+                                      "%1).")
+                           .arg(package));
+    }
+    for (const QString& muxer : needs.muxers) {
+        if (!muxers.contains(muxer))
+            return QStringLiteral("This profile needs the output format \"%1\", which the "
+                                  "installed %2 cannot write.")
+                .arg(muxer, program);
+    }
+    return {};
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QObject>
+#include <QProcess>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+// What a profile's passes need from the encoder program: the program word and the encoders
+// and output formats that its options name ("-c:v h263", "-c:a aac", "-f 3gp"; "copy" and
+// input formats need nothing).
+struct EncoderNeeds {
+    QString program;
+    QStringList encoders;
+    QStringList muxers;
+};
+
+EncoderNeeds NeedsOfTemplates(const QStringList& passTemplates);
+
+// The names listed by "ffmpeg -encoders" or "ffmpeg -muxers" (the word after the flags column
+// of every line below the "--" rule).
+QSet<QString> ParseEncoderListing(const QByteArray& listing);
+
+// The Debian package that brings an encoder the plain FFmpeg build lacks, or "".
+QString PackageForEncoder(const QString& encoder);
+
+// What the installed encoder program can make, asked once a run in the background (two short
+// runs of the program), so start-up does not wait for it.
+class EncoderCapabilities : public QObject {
+    Q_OBJECT
+public:
+    explicit EncoderCapabilities(QObject* parent = nullptr);
+    ~EncoderCapabilities() override;
+
+    // Asks the program (a path) for its encoders and muxers; Ready follows, also on failure.
+    void Query(const QString& programPath);
+    bool IsKnown() const { return known; }
+    QString ProgramPath() const { return programPath; }
+
+    // Why these needs cannot be met ("" when they can, or while nothing is known, or when
+    // they name another program): the missing encoder or format, and how to get it.
+    QString MissingFor(const EncoderNeeds& needs) const;
+
+signals:
+    void Ready();
+
+private:
+    void OnListed();
+
+    QString programPath;
+    std::unique_ptr<QProcess> encodersRun;
+    std::unique_ptr<QProcess> muxersRun;
+    int pending = 0;
+    bool known = false;
+    QSet<QString> encoders;
+    QSet<QString> muxers;
+};
