@@ -18,6 +18,7 @@ class CRangeSlider;
 class CVideoEdit;
 struct CellInfo;
 class PowerControl;
+class ShutdownCountdown;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -104,6 +105,9 @@ public:
     void FillProfiles(int outputType);
     void EnableSettingsControls(bool enable);
     void ShutDownComputer();
+    // The end of a batch: the box that says how it went, or the countdown to the power-off.
+    void ShowBatchEnd();
+    void StartShutdownCountdown();
 
     void LoadJob(int index);
     void ShowStill(const QString& path, double time);
@@ -115,6 +119,10 @@ public:
     void SelectRow(int index);
     void RefreshList();
     void ResetTrimSlider();
+    // A double click on a Begin or End cell: the user types that end's time.
+    void EditTimeCell(int row, int column);
+    // Sets one end of a job's trim, clamped as a drag of that end is.
+    void SetJobTime(int row, bool begin, double seconds);
 
     // The window is closing: a running conversion is stopped and nothing more is shown.
     void PrepareToClose();
@@ -136,8 +144,11 @@ private:
     void SetLinkAddresses();
     void CreateControls();
     void PlaceControls();
+    void FitFont();
+    void OrderAndNameControls();
     void ConnectHandlers();
     void OnGetCellInfo(CellInfo& cell);
+    void DressProgressCell(const Job& job, CellInfo& cell);
     void OnRangeChanged(int part, int dragEnded);
     void LoadOutputDir();
     void SaveFileNumber();
@@ -163,6 +174,7 @@ private:
     std::unique_ptr<PowerControl> ownPower;
     UserPrompts* prompts;
     PowerControl* power;
+    std::unique_ptr<ShutdownCountdown> countdown;
 
     // Controls.
     CHyperlinkLabel* links[4] = {};
