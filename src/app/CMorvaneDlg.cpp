@@ -271,6 +271,11 @@ void CMorvaneDlg::DressButtons() {
         b.button->SetHoverBorder(false);
     }
     helpButton->SetHoverBorder(true);
+    // Help's caption lies on the page's light background picture: dark under any palette
+    // (the desktop's light default), never the button text colour of a dark theme.
+    for (int slot :
+         {CImageButton::CaptionNormal, CImageButton::CaptionHover, CImageButton::CaptionFocus})
+        helpButton->SetStateColor(slot, Qt::black);
     for (const IconButton& b : iconButtons)
         b.button->SetTip(QString::fromLatin1(b.tip), true);
     for (const BitmapButton& b : bitmapButtons)
