@@ -1,5 +1,6 @@
 #include "app/CMorvaneDlg.h"
 
+#include "app/AccessibleControls.h"
 #include "app/BatchSummary.h"
 #include "app/PageFont.h"
 #include "app/PowerControl.h"
@@ -102,6 +103,7 @@ CMorvaneDlg::CMorvaneDlg(QWidget* parent)
     : QWidget(parent), engine(*this), ownPrompts(std::make_unique<UserPrompts>()),
       ownPower(std::make_unique<LogindPowerControl>()), prompts(ownPrompts.get()),
       power(ownPower.get()) {
+    InstallAccessibleControls();
     CreateControls();
     ConnectHandlers();
     OnInitDialog();

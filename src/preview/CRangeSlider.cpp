@@ -366,6 +366,16 @@ bool CRangeSlider::MoveEndByKey(int key, Qt::KeyboardModifiers modifiers) {
     return true;
 }
 
+void CRangeSlider::MoveEnd(bool rightEnd, double value) {
+    if (std::isnan(value))
+        return;
+    if (rightEnd)
+        right = std::clamp(value, std::min(left, maxValue), maxValue);
+    else
+        left = std::clamp(value, minValue, std::max(right, minValue));
+    KeyMoved(rightEnd ? RangeChangedEvent::RightEnd : RangeChangedEvent::LeftEnd);
+}
+
 void CRangeSlider::KeyMoved(int part) {
     // Two ends moved in one rest count as both.
     restPart = restTimer->isActive() && restPart != part ? int(RangeChangedEvent::BothEnds) : part;

@@ -41,6 +41,9 @@ public:
     void SetSelection(double newLeft, double newRight);
     // (left, right).
     std::pair<double, double> GetSelection() const;
+    // Moves one end as a key would (clamped between the other end and its limit), reported to
+    // the parent as a key move: used when a screen reader sets an end's value.
+    void MoveEnd(bool rightEnd, double value);
     // (min, max).
     std::pair<double, double> GetLimits() const;
 

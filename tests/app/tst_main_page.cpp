@@ -15,6 +15,7 @@
 #include "preview/CVideoEdit.h"
 #include "preview/RangeChangedEvent.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -122,6 +123,7 @@ private slots:
     void typedTimes();
     void textsShowWhole();
     void skinDressesThePageOnly();
+    void accessibleControls();
     void batchEndTexts_data();
     void batchEndTexts();
     void settingsFirstRunBrowseCancel();
@@ -929,6 +931,49 @@ void TestMainPage::skinDressesThePageOnly() {
     }
     skin.Call(SkinEngine::Release);
     QApplication::setPalette(before);
+}
+
+void TestMainPage::accessibleControls() {
+    // Every control a screen reader reaches has a name; the job list reads as rows of
+    // cells, the slider as its two ends.
+    for (int id = CMorvaneDlg::IdcJobList; id <= CMorvaneDlg::IdcLink4; ++id) {
+        QWidget* control = page->Control(CMorvaneDlg::ControlId(id));
+        if (control == nullptr || control->focusPolicy() == Qt::NoFocus ||
+            qobject_cast<QLabel*>(control) != nullptr)
+            continue;
+        QAccessibleInterface* access = QAccessible::queryAccessibleInterface(control);
+        QVERIFY2(!access->text(QAccessible::Name).isEmpty(), qPrintable(control->objectName()));
+    }
+    QAccessibleInterface* add =
+        QAccessible::queryAccessibleInterface(page->Control(CMorvaneDlg::IdcAdd));
+    QCOMPARE(add->text(QAccessible::Description), QString("Add a video to converting task"));
+
+    AddFiles({Fixture("avi"), Fixture("mp3", "song")});
+    QAccessibleInterface* list =
+        QAccessible::queryAccessibleInterface(page->Control(CMorvaneDlg::IdcJobList));
+    QCOMPARE(list->role(), QAccessible::Table);
+    QCOMPARE(list->childCount(), 2);
+    QAccessibleInterface* row = list->child(1);
+    QCOMPARE(row->role(), QAccessible::Row);
+    QVERIFY(row->state().selected); // the job just added is the current one
+    QVERIFY(!list->child(0)->state().selected);
+    QCOMPARE(row->childCount(), 5);
+    QCOMPARE(row->child(0)->text(QAccessible::Name), QString("song.mp3"));
+    QCOMPARE(row->child(3)->text(QAccessible::Name), QString("song.3gp"));
+    QCOMPARE(row->child(3)->text(QAccessible::Description), QString("Output"));
+    QCOMPARE(list->indexOfChild(row), 1);
+    QVERIFY(row->text(QAccessible::Name).startsWith("song.mp3, 00:00:00, "));
+
+    auto* slider = static_cast<CRangeSlider*>(page->Control(CMorvaneDlg::IdcTrimSlider));
+    QAccessibleInterface* trim = QAccessible::queryAccessibleInterface(slider);
+    QCOMPARE(trim->childCount(), 2);
+    QAccessibleValueInterface* end = trim->child(1)->valueInterface();
+    QVERIFY(end != nullptr);
+    QCOMPARE(end->currentValue().toDouble(), page->Jobs().At(1).endTime);
+    // Setting a value moves that end as the keys do, and the job takes it.
+    end->setCurrentValue(1.0);
+    QCOMPARE(page->Jobs().At(1).endTime, 1.0);
+    QCOMPARE(trim->text(QAccessible::Value), QString("00:00:00 to 00:00:01"));
 }
 
 void TestMainPage::batchEndTexts_data() {
