@@ -1,6 +1,7 @@
 #include "app/AccessibleControls.h"
 
 #include "controls/CCellListCtrl.h"
+#include "controls/CHyperlinkLabel.h"
 #include "engine/Job.h"
 #include "preview/CRangeSlider.h"
 
@@ -278,6 +279,8 @@ QAccessibleInterface* ControlsFactory(const QString& /*key*/, QObject* object) {
         return new JobListAccessible(list);
     if (auto* slider = qobject_cast<CRangeSlider*>(object))
         return new RangeSliderAccessible(slider);
+    if (auto* link = qobject_cast<CHyperlinkLabel*>(object))
+        return new QAccessibleWidget(link, QAccessible::Link);
     return nullptr;
 }
 

@@ -366,6 +366,8 @@ void CMorvaneDlg::OrderAndNameControls() {
         link->setAccessibleName(link->text());
         link->setAccessibleDescription(link->Link());
     }
+    setAccessibleName(QStringLiteral("Morvane"));
+    lowerFrame->setAccessibleName(QStringLiteral("Conversion list"));
     outputTypeLabel->setBuddy(outputType);
     profileLabel->setBuddy(profiles);
     directoryLabel->setBuddy(outputDirEdit);
