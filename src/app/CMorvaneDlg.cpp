@@ -162,7 +162,7 @@ void CMorvaneDlg::CreateControls() {
     helpButton = makeButton(QStringLiteral("Help"), QStringLiteral("help"));
     browseButton = new QPushButton(QStringLiteral("Browse"), this);
     browseButton->setObjectName(QStringLiteral("browse"));
-    browseButton->setAutoDefault(true); // Return presses it while it has the focus
+    browseButton->setAutoDefault(false);
     removeAllButton = makeButton(QString(), QStringLiteral("removeAll"));
     addButton = makeButton(QString(), QStringLiteral("add"));
     trimSlider = new CRangeSlider(this);
@@ -194,6 +194,7 @@ void CMorvaneDlg::ConnectHandlers() {
     // Enter and Escape never reach the page's controls; the job list's keys move the current
     // job; files dropped on the list are added.
     jobList->installEventFilter(this);
+    browseButton->installEventFilter(this);
     jobList->viewport()->installEventFilter(this);
     jobList->viewport()->setAcceptDrops(true);
 }
@@ -780,6 +781,11 @@ bool CMorvaneDlg::eventFilter(QObject* watched, QEvent* event) {
     if (type == QEvent::KeyPress || type == QEvent::KeyRelease ||
         type == QEvent::ShortcutOverride) {
         const int key = static_cast<QKeyEvent*>(event)->key();
+        if (watched == browseButton && type == QEvent::KeyPress &&
+            (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            browseButton->click(); // a focused button takes Return as Space
+            return true;
+        }
         if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)
             return true; // never closes the window or presses a button
         if (key == Qt::Key_Tab || key == Qt::Key_Backtab)

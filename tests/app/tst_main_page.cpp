@@ -430,8 +430,10 @@ void TestMainPage::enterAndEscapeAreSwallowed() {
     int starts = 0;
     connect(static_cast<QPushButton*>(page->Control(CMorvaneDlg::IdcStart)), &QPushButton::clicked,
             this, [&] { ++starts; });
+    prompts.folders.append(outDir); // Return in a list is no click on Browse either
     const QList<QWidget*> targets{page->Control(CMorvaneDlg::IdcJobList),
-                                  page->Control(CMorvaneDlg::IdcProfiles), frame.get()};
+                                  page->Control(CMorvaneDlg::IdcProfiles),
+                                  page->Control(CMorvaneDlg::IdcOutputType), frame.get()};
     for (QWidget* target : targets) {
         target->setFocus();
         QTest::keyClick(target, Qt::Key_Return);
@@ -442,6 +444,7 @@ void TestMainPage::enterAndEscapeAreSwallowed() {
     QCOMPARE(starts, 0);
     QCOMPARE(page->Jobs().Count(), 1);
     QVERIFY(prompts.boxes.isEmpty());
+    QCOMPARE(prompts.folders.size(), 1);
 }
 
 void TestMainPage::settingsFirstRunBrowseCancel() {
