@@ -132,6 +132,7 @@ private slots:
     void batchOfTwoFinishes();
     void refusalsWhileConverting();
     void stopInSecondPassOf3gp2();
+    void failedJobEndsInAWarning();
     void closingDuringPassCancels();
     void shutdownPaths_data();
     void shutdownPaths();
@@ -641,6 +642,27 @@ void TestMainPage::stopInSecondPassOf3gp2() {
     QCOMPARE(power.requests, 0);
     QCOMPARE(prompts.boxes.size(), 1);
     QVERIFY(prompts.boxes.first().text.startsWith("Converting ended: 0 of 2 jobs finished."));
+}
+
+void TestMainPage::failedJobEndsInAWarning() {
+    // The encoder ends well but writes nothing: the job fails, and the end says so.
+    UseProfileDir(WriteFakeProfiles("status=0", "status=0"));
+    AddFiles({Fixture("avi"), Fixture("avi", "second")});
+    prompts.folders.append(outDir);
+    page->OnBrowse();
+    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
+    QCOMPARE(page->Jobs().At(0).phase, JobPhase::Failed);
+    QCOMPARE(prompts.boxes.size(), 1);
+    QCOMPARE(prompts.boxes.first().caption, QString("Warning"));
+    QVERIFY(prompts.boxes.first().text.startsWith(
+        "Converting ended: 0 of 2 jobs finished.\n\n2 failed.\n\nWhy a job failed"));
+    QVERIFY(prompts.boxes.first().text.endsWith("log.txt"));
+    // A failed row does not look like a normal or a finished one.
+    auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
+    const CellInfo failed = list->GetCellInfo(0, 4);
+    QCOMPARE(failed.text, QString("Failed"));
+    QVERIFY(failed.progressRange <= 0);
+    QVERIFY(failed.backgroundColour != list->GetCellInfo(0, 0).backgroundColour);
 }
 
 void TestMainPage::closingDuringPassCancels() {
