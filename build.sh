@@ -14,6 +14,7 @@ PACKAGES=(
     qt6-base-dev qt6-multimedia-dev libqt6svg6-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
     ffmpeg libavcodec-extra
+    xvfb openbox
 )
 
 # Only the package command needs these (dpkg-shlibdeps works out the package's Depends).

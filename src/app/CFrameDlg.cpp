@@ -17,6 +17,7 @@ CFrameDlg::CFrameDlg(QWidget* parent) : QDialog(parent), page(new CMorvaneDlg(th
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowIcon(Resources::LoadIconResource(128));
     setGeometry(0, 0, outerSize.width(), outerSize.height());
+    FitOuterSize();
     page->setGeometry(2, 2, 669, 628);
     page->show();
     SkinEngine::Instance().Call(SkinEngine::AddWindow, page, 0);
@@ -24,13 +25,36 @@ CFrameDlg::CFrameDlg(QWidget* parent) : QDialog(parent), page(new CMorvaneDlg(th
 
 void CFrameDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    FitOuterSize();
     if (placed)
         return;
     placed = true;
-    // The outer size includes the window manager's frame, known only once shown.
-    const QSize frame = frameGeometry().size() - size();
-    resize(outerSize - frame);
     move(0, 0);
+}
+
+void CFrameDlg::moveEvent(QMoveEvent* event) {
+    QDialog::moveEvent(event);
+    FitOuterSize();
+}
+
+void CFrameDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    FitOuterSize();
+}
+
+void CFrameDlg::FitOuterSize() {
+    // The outer size includes the window manager's frame, which is known only after the
+    // window is shown (and may arrive later still): the inside is fixed to what is left, so
+    // the user cannot resize the window either.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const QSize inside = (outerSize - frame).expandedTo(QSize(1, 1));
+    if (inside == fixedInside)
+        return;
+    const bool frameArrived = fixedInside.isValid() && frame != QSize(0, 0);
+    fixedInside = inside;
+    setFixedSize(inside);
+    if (frameArrived)
+        move(0, 0); // the frame's top-left corner, not the inside's, goes to the corner
 }
 
 void CFrameDlg::keyPressEvent(QKeyEvent* event) {

@@ -17,9 +17,14 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void done(int result) override;
 
 private:
+    void FitOuterSize();
+
     CMorvaneDlg* page;
     bool placed = false;
+    QSize fixedInside; // invalid until first fixed
 };

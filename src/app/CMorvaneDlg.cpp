@@ -1,7 +1,12 @@
 #include "app/CMorvaneDlg.h"
 
+#include "app/AccessibleControls.h"
+#include "app/BatchSummary.h"
+#include "app/PageFont.h"
 #include "app/PowerControl.h"
+#include "app/ShutdownCountdown.h"
 #include "app/SkinEngine.h"
+#include "app/TimeCellEditor.h"
 #include "app/UserPrompts.h"
 #include "controls/CCellListCtrl.h"
 #include "controls/CFadePicture.h"
@@ -10,6 +15,7 @@
 #include "controls/ListMessages.h"
 #include "controls/Resources.h"
 #include "engine/AppPaths.h"
+#include "engine/ErrorLog.h"
 #include "engine/JobCellText.h"
 #include "engine/StoredSettings.h"
 #include "preview/CRangeSlider.h"
@@ -24,6 +30,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -62,9 +69,6 @@ const LinkText linkTexts[4] = {
      QStringLiteral("https://www.3gpp2.org/")},
 };
 
-const QString finishedText =
-    QStringLiteral("           \t          Converting Finished         \t            ");
-
 } // namespace
 
 const QString CMorvaneDlg::FileFilter = QStringLiteral(
@@ -99,6 +103,7 @@ CMorvaneDlg::CMorvaneDlg(QWidget* parent)
     : QWidget(parent), engine(*this), ownPrompts(std::make_unique<UserPrompts>()),
       ownPower(std::make_unique<LogindPowerControl>()), prompts(ownPrompts.get()),
       power(ownPower.get()) {
+    InstallAccessibleControls();
     CreateControls();
     ConnectHandlers();
     OnInitDialog();
@@ -176,6 +181,7 @@ void CMorvaneDlg::ConnectHandlers() {
     connect(jobList, &CCellListCtrl::RightClicked, this, &CMorvaneDlg::OnListClick);
     connect(jobList, &CCellListCtrl::DoubleClicked, this, &CMorvaneDlg::OnListClick);
     connect(jobList, &CCellListCtrl::RightDoubleClicked, this, &CMorvaneDlg::OnListClick);
+    connect(jobList, &CCellListCtrl::DoubleClicked, this, &CMorvaneDlg::EditTimeCell);
     connect(startButton, &QPushButton::clicked, this, &CMorvaneDlg::OnStartConverting);
     connect(stopButton, &QPushButton::clicked, this, &CMorvaneDlg::OnStopConverting);
     connect(outputType, &QComboBox::activated, this, &CMorvaneDlg::OnOutputTypeChanged);
@@ -188,6 +194,7 @@ void CMorvaneDlg::ConnectHandlers() {
     // Enter and Escape never reach the page's controls; the job list's keys move the current
     // job; files dropped on the list are added.
     jobList->installEventFilter(this);
+    browseButton->installEventFilter(this);
     jobList->viewport()->installEventFilter(this);
     jobList->viewport()->setAcceptDrops(true);
 }
@@ -213,7 +220,9 @@ void CMorvaneDlg::OnInitDialog() {
             &CMorvaneDlg::MarkUnavailableProfiles);
     capabilities.Query(AppPaths::FindProgram(QStringLiteral("ffmpeg")));
     PlaceControls();
+    FitFont();
     SetLinkAddresses();
+    OrderAndNameControls();
     LoadOutputDir();
     background = Resources::LoadBitmapResource(185);
 }
@@ -268,6 +277,11 @@ void CMorvaneDlg::DressButtons() {
         b.button->SetHoverBorder(false);
     }
     helpButton->SetHoverBorder(true);
+    // Help's caption lies on the page's light background picture: dark under any palette
+    // (the desktop's light default), never the button text colour of a dark theme.
+    for (int slot :
+         {CImageButton::CaptionNormal, CImageButton::CaptionHover, CImageButton::CaptionFocus})
+        helpButton->SetStateColor(slot, Qt::black);
     for (const IconButton& b : iconButtons)
         b.button->SetTip(QString::fromLatin1(b.tip), true);
     for (const BitmapButton& b : bitmapButtons)
@@ -304,6 +318,85 @@ void CMorvaneDlg::PlaceControls() {
     };
     for (const Placement& p : placements)
         p.widget->setGeometry(p.x, p.y, p.width, p.height);
+}
+
+void CMorvaneDlg::OrderAndNameControls() {
+    // Tab follows the page from the top left to the bottom right: the preview row, the output
+    // settings, then the lower frame row by row.
+    QWidget* const order[] = {
+        previewButton, stopPreviewButton, trimSlider,   outputType, profiles,
+        shutdownBox,   outputDirEdit,     browseButton, jobList,    addButton,
+        removeButton,  removeAllButton,   links[0],     links[2],   links[1],
+        links[3],      helpButton,        startButton,  stopButton,
+    };
+    for (size_t i = 1; i < std::size(order); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+
+    // What a screen reader says: the control's name and, as its description, its tooltip or
+    // the label in front of it.
+    struct Name {
+        QWidget* widget;
+        const char* name;
+        const char* description;
+    };
+    const Name names[] = {
+        {addButton, "Add", nullptr},
+        {removeButton, "Remove", nullptr},
+        {removeAllButton, "Remove all", nullptr},
+        {startButton, "Start", nullptr},
+        {stopButton, "Stop", nullptr},
+        {previewButton, "Preview", nullptr},
+        {stopPreviewButton, "Stop preview", nullptr},
+        {helpButton, "Help", nullptr},
+        {browseButton, "Browse", "Choose the output directory"},
+        {trimSlider, "Trim", "Begin and end of the part to convert"},
+        {jobList, "Jobs", "The videos to convert: source, begin and end time, output, progress"},
+        {outputType, "Select Output Type", nullptr},
+        {profiles, "Select Profile", nullptr},
+        {description, "Profile description", nullptr},
+        {outputDirEdit, "Output Directory", nullptr},
+        {shutdownBox, "Automatically Shut Down the computer when converting finished", nullptr},
+        {videoFrame, "Video", "The picture of the selected video"},
+        {videoEdit, "Video", "The picture of the selected video"},
+    };
+    for (const Name& n : names) {
+        n.widget->setAccessibleName(QString::fromLatin1(n.name));
+        const auto* button = qobject_cast<CImageButton*>(n.widget);
+        const QString tip = button != nullptr ? button->TipText() : n.widget->toolTip();
+        n.widget->setAccessibleDescription(
+            n.description != nullptr ? QString::fromLatin1(n.description) : tip);
+    }
+    for (CHyperlinkLabel* link : links) {
+        link->setAccessibleName(link->text());
+        link->setAccessibleDescription(link->Link());
+    }
+    setAccessibleName(QStringLiteral("Morvane"));
+    lowerFrame->setAccessibleName(QStringLiteral("Conversion list"));
+    outputTypeLabel->setBuddy(outputType);
+    profileLabel->setBuddy(profiles);
+    directoryLabel->setBuddy(outputDirEdit);
+}
+
+void CMorvaneDlg::FitFont() {
+    // The room of each text: its control's width less what the control draws beside the text
+    // (a check box's box, a combo box's arrow, a button's or a header's margins).
+    QList<TextRoom> rooms{
+        {outputTypeLabel->text(), outputTypeLabel->width(), outputTypeLabel->height()},
+        {profileLabel->text(), profileLabel->width(), profileLabel->height()},
+        {directoryLabel->text(), directoryLabel->width(), directoryLabel->height()},
+        {shutdownBox->text(), shutdownBox->width() - 24, shutdownBox->height()},
+        {browseButton->text(), browseButton->width() - 22, browseButton->height()},
+        {helpButton->text(), helpButton->width() - 8, helpButton->height()},
+    };
+    for (int i = 0; i < outputType->count(); ++i)
+        rooms.append({outputType->itemText(i), outputType->width() - 30, outputType->height()});
+    for (int i = 0; i < 4; ++i)
+        rooms.append({links[i]->text(), i == 0 ? 300 : 320, 15});
+    for (int column = 0; column < JobColumnCount; ++column) {
+        rooms.append({JobColumnTitle(static_cast<JobColumn>(column)),
+                      jobList->GetHeaderCtrl()->sectionSize(column) - 12, 20});
+    }
+    setFont(FitPageFont(font(), rooms));
 }
 
 QWidget* CMorvaneDlg::Control(ControlId id) const {
@@ -390,8 +483,11 @@ void CMorvaneDlg::FillProfiles(int type) {
     profiles->clear();
     QStringList names;
     profileReader.GetSectionNames(names);
-    for (qsizetype i = 1; i < names.size(); ++i)
-        profiles->addItem(profileReader.GetValue(names.at(i), QStringLiteral("Title")));
+    for (qsizetype i = 1; i < names.size(); ++i) {
+        const QString title = profileReader.GetValue(names.at(i), QStringLiteral("Title"));
+        profiles->addItem(title);
+        profiles->item(profiles->count() - 1)->setToolTip(title); // long titles are cut
+    }
     const int row = defaultProfile - 1;
     if (row >= 0 && row < profiles->count())
         profiles->setCurrentRow(row);
@@ -466,9 +562,12 @@ void CMorvaneDlg::OpenCompiledHelp() {
 
 void CMorvaneDlg::ShutDownComputer() {
     QString reason;
-    if (!power->RequestPowerOff(&reason))
-        ShowMessage(QStringLiteral("Your computer cannot shutdown"), QStringLiteral("Warning"),
-                    IconError);
+    if (power->RequestPowerOff(&reason))
+        return;
+    QString text = QStringLiteral("Your computer cannot shutdown");
+    if (!reason.isEmpty())
+        text += QStringLiteral("\n\n") + reason; // the system's own words
+    ShowMessage(text, QStringLiteral("Warning"), IconError);
 }
 
 void CMorvaneDlg::ShowMessage(const QString& text, const QString& caption, int icon) {
@@ -512,6 +611,25 @@ void CMorvaneDlg::OnGetCellInfo(CellInfo& cell) {
         cell.progressRange = progress.range;
         cell.progressPosition = progress.position;
         cell.progressBarColour = QColor(progress.barRed, progress.barGreen, progress.barBlue);
+    }
+    DressProgressCell(job, cell);
+}
+
+void CMorvaneDlg::DressProgressCell(const Job& job, CellInfo& cell) {
+    if (job.finished == 1) {
+        // A full green bar: the job is done and its file is there.
+        cell.progressBarColour = QColor(40, 140, 60);
+        cell.progressTextColour = Qt::white;
+    } else if (job.phase == JobPhase::FirstPass && cell.progressRange > 0) {
+        // The whole status line does not fit the column; the bar shows the share and the
+        // tooltip the whole line.
+        cell.barText = QStringLiteral("%1%").arg(cell.progressPosition);
+        cell.toolTip = cell.text;
+    } else if (job.phase == JobPhase::Failed) {
+        cell.textColour = QColor(150, 0, 0);
+        cell.backgroundColour = QColor(255, 215, 215);
+        cell.ignoreSelection = true;
+        cell.toolTip = job.failReason;
     }
 }
 
@@ -683,8 +801,15 @@ bool CMorvaneDlg::eventFilter(QObject* watched, QEvent* event) {
     if (type == QEvent::KeyPress || type == QEvent::KeyRelease ||
         type == QEvent::ShortcutOverride) {
         const int key = static_cast<QKeyEvent*>(event)->key();
+        if (watched == browseButton && type == QEvent::KeyPress &&
+            (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            browseButton->click(); // a focused button takes Return as Space
+            return true;
+        }
         if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)
             return true; // never closes the window or presses a button
+        if (key == Qt::Key_Tab || key == Qt::Key_Backtab)
+            return false; // the list never keeps the focus from the next control
         if (watched == jobList && type == QEvent::KeyPress)
             return converting || HandleListKey(key);
     }
@@ -814,10 +939,32 @@ void CMorvaneDlg::OnStartConverting() {
     if (!result.Ran() || closing)
         return;
     if (result.status == BatchResult::Status::Completed && shutdownBox->isChecked()) {
-        ShutDownComputer();
+        StartShutdownCountdown();
         return;
     }
-    ShowMessage(finishedText, QStringLiteral("Information"), IconInformation);
+    ShowBatchEnd();
+}
+
+void CMorvaneDlg::ShowBatchEnd() {
+    const BatchCounts counts = BatchCounts::Of(jobs);
+    const QString caption = BatchEndCaption(counts);
+    if (!window()->isActiveWindow())
+        prompts->Notify(QStringLiteral("Morvane: converting ended"), BatchEndSummary(counts));
+    const QString folder = outputDir;
+    prompts->BatchEndBox(this, BatchEndText(counts, ErrorLog::LogFilePath()), caption,
+                         counts.failed > 0 ? UserPrompts::Icon::Warning
+                                           : UserPrompts::Icon::Information,
+                         [this, folder] { prompts->OpenDocument(folder); });
+}
+
+void CMorvaneDlg::StartShutdownCountdown() {
+    if (!window()->isActiveWindow())
+        prompts->Notify(QStringLiteral("Morvane: converting finished"),
+                        QStringLiteral("The computer shuts down in a minute."));
+    countdown = std::make_unique<ShutdownCountdown>();
+    connect(countdown.get(), &ShutdownCountdown::Expired, this, &CMorvaneDlg::ShutDownComputer);
+    prompts->ShowCountdown(this, countdown.get());
+    countdown->Start();
 }
 
 void CMorvaneDlg::OnStopConverting() {
@@ -840,7 +987,51 @@ MediaExporter* CMorvaneDlg::Exporter() {
 
 void CMorvaneDlg::ConvertingChanged(bool nowConverting) {
     converting = nowConverting;
+    // No sleep in the middle of a batch; without logind the batch runs all the same.
+    if (nowConverting)
+        power->InhibitSleep(nullptr);
+    else
+        power->AllowSleep();
     EnableSettingsControls(!nowConverting);
-    startButton->setVisible(!nowConverting);
+    // The focus goes from Start to Stop and back, so the keyboard can stop what it started.
+    const bool hadFocus = startButton->hasFocus() || stopButton->hasFocus();
     stopButton->setVisible(nowConverting);
+    startButton->setVisible(!nowConverting);
+    if (hadFocus)
+        (nowConverting ? stopButton : startButton)->setFocus(Qt::TabFocusReason);
+}
+
+void CMorvaneDlg::EditTimeCell(int row, int column) {
+    if (converting || !jobs.IsValidIndex(row) ||
+        (column != int(JobColumn::BeginTime) && column != int(JobColumn::EndTime)))
+        return;
+    const bool begin = column == int(JobColumn::BeginTime);
+    const Job& job = jobs.At(row);
+    auto* editor = new TimeCellEditor(FormatHms(begin ? job.beginTime : job.endTime),
+                                      jobList->GetCellRect(row, column), jobList->viewport());
+    connect(editor, &TimeCellEditor::Committed, this,
+            [this, row, begin](double seconds) { SetJobTime(row, begin, seconds); });
+}
+
+void CMorvaneDlg::SetJobTime(int row, bool begin, double seconds) {
+    if (converting || !jobs.IsValidIndex(row))
+        return;
+    Job job = jobs.At(row);
+    // Clamped as a drag of that end is: inside the clip, and never past the other end.
+    double length = videoEdit->GetClipLength(job.sourcePath);
+    if (length < 0)
+        length = job.endTime;
+    if (begin)
+        job.beginTime = std::clamp(seconds, 0.0, std::max(job.endTime, 0.0));
+    else
+        job.endTime = std::clamp(seconds, std::min(job.beginTime, length), length);
+    jobs.Set(row, job);
+    jobList->InvalidateCells(row, row, int(JobColumn::BeginTime), false);
+    jobList->InvalidateCells(row, row, int(JobColumn::EndTime), false);
+    if (row != currentJob)
+        return;
+    rangeGuard = true;
+    trimSlider->SetSelection(job.beginTime, job.endTime);
+    rangeGuard = false;
+    ShowStill(job.sourcePath, begin ? job.beginTime : job.endTime);
 }

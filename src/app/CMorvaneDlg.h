@@ -19,6 +19,7 @@ class CRangeSlider;
 class CVideoEdit;
 struct CellInfo;
 class PowerControl;
+class ShutdownCountdown;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -109,6 +110,9 @@ public:
     const EncoderCapabilities& Capabilities() const { return capabilities; }
     void EnableSettingsControls(bool enable);
     void ShutDownComputer();
+    // The end of a batch: the box that says how it went, or the countdown to the power-off.
+    void ShowBatchEnd();
+    void StartShutdownCountdown();
 
     void LoadJob(int index);
     void ShowStill(const QString& path, double time);
@@ -120,6 +124,10 @@ public:
     void SelectRow(int index);
     void RefreshList();
     void ResetTrimSlider();
+    // A double click on a Begin or End cell: the user types that end's time.
+    void EditTimeCell(int row, int column);
+    // Sets one end of a job's trim, clamped as a drag of that end is.
+    void SetJobTime(int row, bool begin, double seconds);
 
     // The window is closing: a running conversion is stopped and nothing more is shown.
     void PrepareToClose();
@@ -141,8 +149,11 @@ private:
     void SetLinkAddresses();
     void CreateControls();
     void PlaceControls();
+    void FitFont();
+    void OrderAndNameControls();
     void ConnectHandlers();
     void OnGetCellInfo(CellInfo& cell);
+    void DressProgressCell(const Job& job, CellInfo& cell);
     void OnRangeChanged(int part, int dragEnded);
     void LoadOutputDir();
     void SaveFileNumber();
@@ -169,6 +180,7 @@ private:
     std::unique_ptr<PowerControl> ownPower;
     UserPrompts* prompts;
     PowerControl* power;
+    std::unique_ptr<ShutdownCountdown> countdown;
 
     // Controls.
     CHyperlinkLabel* links[4] = {};

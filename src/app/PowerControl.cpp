@@ -32,3 +32,11 @@ bool LogindPowerControl::RequestPowerOff(QString* reason) {
         return fail(reply.error().message());
     return true;
 }
+
+bool LogindPowerControl::InhibitSleep(QString* reason) {
+    return inhibitor.Acquire(QStringLiteral("Converting videos"), reason);
+}
+
+void LogindPowerControl::AllowSleep() {
+    inhibitor.Release();
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPalette>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -8,7 +9,9 @@
 // program. Its operations are called by number, in this order at start-up: 17 (reset), 1 (enable
 // skinning), 2 (name the skin file), 18 (apply it); 6 for each window (flag 0 a window whose
 // controls take the skin, flag 1 a control that draws itself); 7 at the end (release).
-// Without a skin file, or before 18, every window keeps the platform's look.
+// Without a skin file, or before 18, every window keeps the platform's look. The sheet and the
+// skin's own palette go to the windows announced with flag 0 and their children, never to the
+// whole application: file dialogs and message boxes follow the desktop.
 class SkinEngine {
 public:
     enum Operation : int {
@@ -31,8 +34,13 @@ public:
     bool IsApplied() const { return applied; }
     // The style sheet read from the skin file ("" when there is none).
     const QString& StyleSheet() const { return styleSheet; }
+    // The palette a skinned window keeps, whatever the desktop's palette is.
+    static QPalette Palette();
 
 private:
+    void Dress(QWidget* window) const;
+    static void Undress(QWidget* window);
+
     bool enabled = false;
     bool applied = false;
     QString styleSheet;

@@ -1,27 +1,83 @@
 #include "app/UserPrompts.h"
 
+#include "app/ShutdownCountdown.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 
+namespace {
+// Dialogs belong to the owner's window, not to the page: the page's skin sheet and palette
+// reach its children, and the standard dialogs keep the desktop's look.
+QWidget* DialogParent(QWidget* owner) {
+    return owner != nullptr ? owner->window() : nullptr;
+}
+
+QMessageBox::Icon BoxIcon(UserPrompts::Icon icon) {
+    return icon == UserPrompts::Icon::Information ? QMessageBox::Information
+           : icon == UserPrompts::Icon::Warning   ? QMessageBox::Warning
+                                                  : QMessageBox::Critical;
+}
+} // namespace
+
 QString UserPrompts::OpenFile(QWidget* owner, const QString& filter) {
-    return QFileDialog::getOpenFileName(owner, QString(), QString(), filter);
+    return QFileDialog::getOpenFileName(DialogParent(owner), QString(), QString(), filter);
 }
 
 QString UserPrompts::BrowseForFolder(QWidget* owner, const QString& start) {
-    return QFileDialog::getExistingDirectory(owner, QString(), start, QFileDialog::ShowDirsOnly);
+    return QFileDialog::getExistingDirectory(DialogParent(owner), QString(), start,
+                                             QFileDialog::ShowDirsOnly);
 }
 
 void UserPrompts::MessageBox(QWidget* owner, const QString& text, const QString& caption,
                              Icon icon) {
-    const QMessageBox::Icon boxIcon = icon == Icon::Information ? QMessageBox::Information
-                                      : icon == Icon::Warning   ? QMessageBox::Warning
-                                                                : QMessageBox::Critical;
-    QMessageBox box(boxIcon, caption, text, QMessageBox::Ok, owner);
+    QMessageBox box(BoxIcon(icon), caption, text, QMessageBox::Ok, DialogParent(owner));
     box.exec();
 }
 
 void UserPrompts::OpenDocument(const QString& path) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void UserPrompts::BatchEndBox(QWidget* owner, const QString& text, const QString& caption,
+                              Icon icon, const std::function<void()>& openFolder) {
+    auto* box = new QMessageBox(BoxIcon(icon), caption, text, QMessageBox::Ok, DialogParent(owner));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton* open = box->addButton(QStringLiteral("Open Folder"), QMessageBox::ActionRole);
+    box->setDefaultButton(QMessageBox::Ok);
+    QObject::connect(open, &QPushButton::clicked, box, [openFolder] {
+        if (openFolder)
+            openFolder();
+    });
+    box->open();
+}
+
+void UserPrompts::ShowCountdown(QWidget* owner, ShutdownCountdown* countdown) {
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Shut Down"),
+                                countdown->Text(), QMessageBox::Cancel, DialogParent(owner));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(countdown, &ShutdownCountdown::Ticked, box,
+                     [box, countdown] { box->setText(countdown->Text()); });
+    QObject::connect(countdown, &ShutdownCountdown::Expired, box, &QWidget::close);
+    QObject::connect(countdown, &ShutdownCountdown::Canceled, box, &QWidget::close);
+    // Cancel, Escape or the close box: the computer stays on.
+    QObject::connect(box, &QDialog::finished, countdown, &ShutdownCountdown::Cancel);
+    box->open();
+}
+
+void UserPrompts::Notify(const QString& title, const QString& text) {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"),
+        QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    call << QStringLiteral("Morvane") << uint(0) << QStringLiteral("video-x-generic") << title
+         << text << QStringList() << QVariantMap() << int(-1);
+    // No answer is awaited: without a notification service nothing happens.
+    QDBusConnection::sessionBus().asyncCall(call);
 }

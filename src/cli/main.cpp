@@ -7,6 +7,7 @@
 #include "engine/StoredSettings.h"
 #include "media/MediaExporter.h"
 #include "media/MediaProbe.h"
+#include "power/SleepInhibitor.h"
 #include "profiles/CProfileIniReader.h"
 #include "profiles/OutputType.h"
 #include "profiles/Profile.h"
@@ -261,7 +262,11 @@ int main(int argc, char* argv[]) {
     settings.existing = parser.isSet(overwriteOption) ? ExistingOutputs::Overwrite
                         : parser.isSet(skipOption)    ? ExistingOutputs::Skip
                                                       : ExistingOutputs::KeepBoth;
+    // The computer stays awake while the batch runs; without logind it converts all the same.
+    SleepInhibitor awake;
+    awake.Acquire(QStringLiteral("Converting videos"));
     const BatchResult result = engine.StartBatch(jobs, settings);
+    awake.Release();
     if (result.status == BatchResult::Status::Refused) {
         Err() << "morvane-cli: " << result.message.trimmed() << Qt::endl;
         return ExitFailed;

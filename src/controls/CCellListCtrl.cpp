@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStandardItemModel>
+#include <QToolTip>
 #include <qdrawutil.h>
 
 #include <algorithm>
@@ -324,8 +325,8 @@ void CCellListCtrl::DrawCell(QPainter& painter, int row, int column) {
     if (isProgress) {
         // Drawn twice over the whole bar: over the filled part in the progress text colour,
         // over the rest in the normal text colour, so the text stays readable as the bar grows.
-        const QString text =
-            painter.fontMetrics().elidedText(cell.text, Qt::ElideRight, textRect.width());
+        const QString text = painter.fontMetrics().elidedText(
+            cell.barText.isEmpty() ? cell.text : cell.barText, Qt::ElideRight, textRect.width());
         if (!filled.isEmpty()) {
             painter.save();
             painter.setClipRect(filled, Qt::IntersectClip);
@@ -358,6 +359,42 @@ void CCellListCtrl::DrawCell(QPainter& painter, int row, int column) {
     }
     painter.setPen(TextColour(cell, cell.ignoreSelection));
     painter.drawText(textRect, flags, text);
+}
+
+QString CCellListCtrl::CellToolTip(int row, int column) {
+    const QRect rect = GetCellRect(row, column);
+    if (rect.isEmpty()) {
+        return {};
+    }
+    const CellInfo& cell = GetCellInfo(row, column);
+    if (!cell.toolTip.isEmpty()) {
+        return cell.toolTip;
+    }
+    // The room DrawCell gives the text: the bar's inside, or the cell less its left margin.
+    const bool framed = cell.progressFrameEdge != CellInfo::EdgeNone;
+    const int room =
+        cell.progressRange > 0 ? rect.width() - 3 - (framed ? 4 : 0) : rect.width() - 2;
+    if (fontMetrics().horizontalAdvance(cell.text) > room) {
+        return cell.text;
+    }
+    return {};
+}
+
+bool CCellListCtrl::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const Hit hit = SubItemHitTest(help->pos());
+        const QString tip = hit.row >= 0 ? CellToolTip(hit.row, hit.column) : QString();
+        if (tip.isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            QToolTip::showText(help->globalPos(), tip, viewport(),
+                               GetCellRect(hit.row, hit.column));
+        }
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
 }
 
 QColor CCellListCtrl::BackgroundColour(const CellInfo& cell, bool ignoreSelection) const {

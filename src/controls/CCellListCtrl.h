@@ -79,6 +79,8 @@ public:
     // Asks the parent for the cell (WM_LIST_GETCELLINFO) and returns the list's record as the
     // parent left it. The reference is valid until the next request.
     virtual const CellInfo& GetCellInfo(int row, int column);
+    // The cell's tooltip: the one its parent gives, else its text when the text is cut.
+    [[nodiscard]] QString CellToolTip(int row, int column);
 
 signals:
     // Row and column are those hit by the click, or -1 when it hit no cell.
@@ -99,6 +101,7 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

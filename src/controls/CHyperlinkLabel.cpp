@@ -1,8 +1,11 @@
 #include "controls/CHyperlinkLabel.h"
 
+#include "controls/FocusMark.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
@@ -55,6 +58,7 @@ CHyperlinkLabel::CHyperlinkLabel(const QString& text, QWidget* parent) : QLabel(
     FitToText();
     setCursor(Qt::PointingHandCursor);
     setToolTip(address);
+    setFocusPolicy(Qt::TabFocus); // reachable from the keyboard; a click opens, never focuses
 }
 
 CHyperlinkLabel::~CHyperlinkLabel() {
@@ -135,6 +139,8 @@ void CHyperlinkLabel::paintEvent(QPaintEvent* /*event*/) {
     painter.setFont(textFont);
     painter.setPen(CurrentColor());
     painter.drawText(contentsRect(), static_cast<int>(alignment()), text());
+    if (hasFocus())
+        DrawFocusMark(painter, rect()); // only Tab gives a link the focus
 }
 
 void CHyperlinkLabel::mouseMoveEvent(QMouseEvent* event) {
@@ -169,6 +175,10 @@ void CHyperlinkLabel::mousePressEvent(QMouseEvent* event) {
         return;
     }
     over = false;
+    Activate();
+}
+
+void CHyperlinkLabel::Activate() {
     const int result = OpenLink(address);
     visited = result > 32;
     if (visited) {
@@ -178,6 +188,28 @@ void CHyperlinkLabel::mousePressEvent(QMouseEvent* event) {
         ShowOpenError(result);
     }
     emit LinkOpened(result);
+}
+
+void CHyperlinkLabel::keyPressEvent(QKeyEvent* event) {
+    // From the keyboard, Return or Space opens the link as a click does.
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) &&
+        event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        Activate();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void CHyperlinkLabel::focusInEvent(QFocusEvent* event) {
+    QLabel::focusInEvent(event);
+    update();
+}
+
+void CHyperlinkLabel::focusOutEvent(QFocusEvent* event) {
+    QLabel::focusOutEvent(event);
+    update();
 }
 
 bool CHyperlinkLabel::DesktopOpen(const QString& link) {
@@ -319,5 +351,5 @@ QString CHyperlinkLabel::OpenErrorText(int code) {
 }
 
 void CHyperlinkLabel::ShowOpenError(int code) {
-    QMessageBox::warning(this, QApplication::applicationName(), OpenErrorText(code));
+    QMessageBox::warning(window(), QApplication::applicationName(), OpenErrorText(code));
 }

@@ -63,10 +63,14 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
 
 private:
     void SetUnderlined(bool on);
+    void Activate();
 
     QColor linkColor = DefaultLinkColor();
     QColor visitedColor = DefaultVisitedColor();

@@ -1,8 +1,10 @@
 #include "controls/CImageButton.h"
 
+#include "controls/FocusMark.h"
 #include "controls/Resources.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -225,6 +227,8 @@ void CImageButton::paintEvent(QPaintEvent* /*event*/) {
         DrawBitmap(painter, !text.isEmpty(), item, caption, pressed, disabled);
     if (!text.isEmpty())
         DrawCaption(painter, item, caption, pressed, disabled);
+    if (focusMark && hasFocus())
+        DrawFocusMark(painter, item);
 }
 
 void CImageButton::DrawBackground(QPainter& painter, const QRect& item) {
@@ -343,6 +347,30 @@ void CImageButton::LeaveHover() {
 void CImageButton::leaveEvent(QEvent* event) {
     QPushButton::leaveEvent(event);
     LeaveHover();
+}
+
+void CImageButton::focusInEvent(QFocusEvent* event) {
+    QPushButton::focusInEvent(event);
+    focusMark = IsKeyboardFocusReason(event->reason());
+    update();
+}
+
+void CImageButton::keyPressEvent(QKeyEvent* event) {
+    focusMark = true;
+    update();
+    // Return presses the focused button like Space does (the page has no default button).
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        click();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
+}
+
+void CImageButton::mousePressEvent(QMouseEvent* event) {
+    focusMark = false;
+    QPushButton::mousePressEvent(event);
 }
 
 void CImageButton::focusOutEvent(QFocusEvent* event) {

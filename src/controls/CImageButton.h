@@ -73,7 +73,10 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool event(QEvent* event) override;
@@ -94,6 +97,7 @@ private:
     int pressOffsetX = 1;
     int pressOffsetY = 1;
     bool hovered = false;
+    bool focusMark = false; // the focus came from the keyboard
     bool parentBackground = false;
     int layout = 0;
     bool hoverBorder = true;

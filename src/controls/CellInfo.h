@@ -33,6 +33,11 @@ struct CellInfo {
     QColor progressBarColour;  // default: highlight
     QColor progressTextColour; // text over the filled part; default: highlighted text
     int progressFrameEdge = EdgeSunken;
+    // Drawn inside the bar in place of text when set (a short form that always fits, such as
+    // "45%"); text stays the cell's full text.
+    QString barText;
+    // The cell's tooltip. When empty, a text too wide for its cell is its own tooltip.
+    QString toolTip;
 
     QColor textColour;                  // default: window text
     QColor backgroundColour;            // default: window (base)

@@ -1,5 +1,7 @@
 #include "preview/CRangeSlider.h"
 
+#include "controls/FocusMark.h"
+
 #include "preview/RangeChangedEvent.h"
 
 #include <QCoreApplication>
@@ -66,12 +68,15 @@ int ToPixel(double value) {
 
 } // namespace
 
-CRangeSlider::CRangeSlider(QWidget* parent) : QWidget(parent) {
+CRangeSlider::CRangeSlider(QWidget* parent) : QWidget(parent), restTimer(new QTimer(this)) {
     static const bool resourcesReady = (InitSliderResources(), true);
     Q_UNUSED(resourcesReady);
     // Tab reaches it; a left press takes the focus itself (other buttons do not).
     setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_OpaquePaintEvent, false);
+    restTimer->setSingleShot(true);
+    restTimer->setInterval(KeyRestMs);
+    connect(restTimer, &QTimer::timeout, this, &CRangeSlider::KeysRested);
 }
 
 void CRangeSlider::SetLimits(double a, double b) {
@@ -197,6 +202,8 @@ void CRangeSlider::paintEvent(QPaintEvent* /*event*/) {
     const int stretchWidth = rp - lp + 2;
     if (stretchWidth > 0 && !artwork[Stretch].isNull())
         painter.drawPixmap(QRect(lp + T - 1, 5, stretchWidth, 7), artwork[Stretch]);
+    if (focusMark && hasFocus())
+        DrawFocusMark(painter, rect());
 }
 
 void CRangeSlider::mousePressEvent(QMouseEvent* event) {
@@ -206,6 +213,8 @@ void CRangeSlider::mousePressEvent(QMouseEvent* event) {
     }
     event->accept();
     setFocus(Qt::MouseFocusReason);
+    focusMark = false;
+    restTimer->stop(); // a drag reports its own end
     update();
     if (tracking)
         return;
@@ -331,9 +340,62 @@ void CRangeSlider::mouseReleaseEvent(QMouseEvent* event) {
     update();
 }
 
+bool CRangeSlider::MoveEndByKey(int key, Qt::KeyboardModifiers modifiers) {
+    const bool rightEnd =
+        key == Qt::Key_End || (key != Qt::Key_Home && (modifiers & Qt::ShiftModifier));
+    switch (key) {
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown: {
+        const double step = key == Qt::Key_PageUp ? KeyPageSeconds : -KeyPageSeconds;
+        if (rightEnd)
+            right = std::clamp(right + step, std::min(left, maxValue), maxValue);
+        else
+            left = std::clamp(left + step, minValue, std::max(right, minValue));
+        break;
+    }
+    case Qt::Key_Home:
+        left = minValue;
+        break;
+    case Qt::Key_End:
+        right = maxValue;
+        break;
+    default:
+        return false;
+    }
+    KeyMoved(rightEnd ? RangeChangedEvent::RightEnd : RangeChangedEvent::LeftEnd);
+    return true;
+}
+
+void CRangeSlider::MoveEnd(bool rightEnd, double value) {
+    if (std::isnan(value))
+        return;
+    if (rightEnd)
+        right = std::clamp(value, std::min(left, maxValue), maxValue);
+    else
+        left = std::clamp(value, minValue, std::max(right, minValue));
+    KeyMoved(rightEnd ? RangeChangedEvent::RightEnd : RangeChangedEvent::LeftEnd);
+}
+
+void CRangeSlider::KeyMoved(int part) {
+    // Two ends moved in one rest count as both.
+    restPart = restTimer->isActive() && restPart != part ? int(RangeChangedEvent::BothEnds) : part;
+    restTimer->start();
+    SendRangeChanged(part, false);
+    update();
+}
+
+void CRangeSlider::KeysRested() {
+    restTimer->stop();
+    SendRangeChanged(restPart, true);
+}
+
 void CRangeSlider::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
     const Qt::KeyboardModifiers modifiers = event->modifiers();
+    if (!(modifiers & Qt::ControlModifier) && MoveEndByKey(key, modifiers)) {
+        event->accept();
+        return;
+    }
     if ((key != Qt::Key_Right && key != Qt::Key_Left) || (modifiers & Qt::ControlModifier)) {
         QWidget::keyPressEvent(event);
         return;
@@ -359,16 +421,18 @@ void CRangeSlider::keyPressEvent(QKeyEvent* event) {
         left = minValue + lp * d;
         right = minValue + rp * d;
     }
-    SendRangeChanged(onlyRight ? RangeChangedEvent::RightEnd : RangeChangedEvent::BothEnds, false);
-    update();
+    KeyMoved(onlyRight ? RangeChangedEvent::RightEnd : RangeChangedEvent::BothEnds);
 }
 
 void CRangeSlider::focusInEvent(QFocusEvent* event) {
     QWidget::focusInEvent(event);
+    focusMark = IsKeyboardFocusReason(event->reason());
     update();
 }
 
 void CRangeSlider::focusOutEvent(QFocusEvent* event) {
     QWidget::focusOutEvent(event);
+    if (restTimer->isActive())
+        KeysRested(); // leaving ends the key move at once
     update();
 }

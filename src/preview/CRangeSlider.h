@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPixmap>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -8,8 +9,12 @@
 
 // A horizontal slider with two thumbs that selects a sub-range [left, right] of [min, max].
 // The user drags either thumb or the bar between them, or steps one pixel of the bar with the
-// arrow keys (with Shift only the right end moves). Every change is reported at once to the
-// parent widget with a RangeChangedEvent (preview/RangeChangedEvent.h), sent synchronously.
+// arrow keys (with Shift only the right end moves). Page Up and Page Down move the left end
+// (with Shift the right end) by KeyPageSeconds; Home takes the left end to the minimum, End the
+// right end to the maximum. Every change is reported at once to the parent widget with a
+// RangeChangedEvent (preview/RangeChangedEvent.h), sent synchronously. Once the keys have rested
+// for KeyRestMs (or the focus leaves), the last key move is reported again as ended, as a drag
+// is on its release, so that the parent shows the picture there once rather than on every press.
 //
 // Geometry: each thumb is 13 pixels wide and the values map onto the bar length
 // L = width() - 26; the left thumb is drawn at px(left), the right thumb at px(right) + 13, so
@@ -21,6 +26,8 @@ class CRangeSlider : public QWidget {
 public:
     static constexpr int ThumbWidth = 13;
     static constexpr int ThumbHeight = 17;
+    static constexpr double KeyPageSeconds = 10.0;
+    static constexpr int KeyRestMs = 300;
 
     explicit CRangeSlider(QWidget* parent = nullptr);
 
@@ -34,6 +41,9 @@ public:
     void SetSelection(double newLeft, double newRight);
     // (left, right).
     std::pair<double, double> GetSelection() const;
+    // Moves one end as a key would (clamped between the other end and its limit), reported to
+    // the parent as a key move: used when a screen reader sets an end's value.
+    void MoveEnd(bool rightEnd, double value);
     // (min, max).
     std::pair<double, double> GetLimits() const;
 
@@ -62,6 +72,9 @@ private:
     int RightThumbX() const;
     void ClampSelection();
     void SendRangeChanged(int part, bool dragEnded);
+    bool MoveEndByKey(int key, Qt::KeyboardModifiers modifiers);
+    void KeyMoved(int part);
+    void KeysRested();
     void EnsureArtwork();
 
     double minValue = 0.0;
@@ -71,6 +84,9 @@ private:
     bool tracking = false;
     int draggedPart = LeftThumb;
     int grabOffset = 0;
+    bool focusMark = false; // the focus came from the keyboard
+    QTimer* restTimer;      // runs from a key move until the keys rest
+    int restPart = 0;       // what the last key move moved
 
     // Bitmaps 212 (track), 213 (left thumb), 214 (right thumb), 215 (selected stretch),
     // rendered for artworkRatio; a null pixmap (missing artwork) simply draws nothing.

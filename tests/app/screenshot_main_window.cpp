@@ -3,6 +3,8 @@
 //   screenshot_main_window trimmed OUT.png      a clip loaded and trimmed
 //   screenshot_main_window start OUT.png        right after start (mid-fade) and OUT-faded.png
 // Run it under a display (Xvfb) or offscreen; it makes its own clips with ffmpeg.
+// MORVANE_NO_SKIN=1 leaves the skin off; MORVANE_DARK=1 runs under Fusion with a dark palette,
+// as a dark desktop theme would.
 #include "TestPaths.h"
 #include "app/CFrameDlg.h"
 #include "app/CMorvaneApp.h"
@@ -17,6 +19,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QPalette>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -58,6 +61,17 @@ int main(int argc, char* argv[]) {
     if (argc < 3) {
         qWarning("usage: screenshot_main_window converting|trimmed|start OUT.png");
         return 2;
+    }
+    if (qEnvironmentVariableIsSet("MORVANE_DARK")) {
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        QPalette dark(QColor(53, 53, 53));
+        dark.setColor(QPalette::Base, QColor(35, 35, 35));
+        dark.setColor(QPalette::AlternateBase, QColor(53, 53, 53));
+        dark.setColor(QPalette::Text, QColor(230, 230, 230));
+        dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+        dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+        dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
+        QApplication::setPalette(dark);
     }
     const QString mode = QString::fromLocal8Bit(argv[1]);
     const QString out = QString::fromLocal8Bit(argv[2]);

@@ -1,8 +1,11 @@
 #include "MediaFixtures.h"
 #include "TestPaths.h"
+#include "app/BatchSummary.h"
 #include "app/CFrameDlg.h"
 #include "app/CMorvaneDlg.h"
 #include "app/PowerControl.h"
+#include "app/ShutdownCountdown.h"
+#include "app/SkinEngine.h"
 #include "app/UserPrompts.h"
 #include "controls/CCellListCtrl.h"
 #include "controls/ListMessages.h"
@@ -12,6 +15,7 @@
 #include "preview/CVideoEdit.h"
 #include "preview/RangeChangedEvent.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -57,18 +61,36 @@ public:
         if (onBox)
             onBox();
     }
+    bool openFolder = false; // the end box's answer: "Open Folder" rather than OK
+    void BatchEndBox(QWidget* owner, const QString& text, const QString& caption, Icon icon,
+                     const std::function<void()>& open) override {
+        MessageBox(owner, text, caption, icon);
+        if (openFolder)
+            open();
+    }
+    ShutdownCountdown* countdown = nullptr;
+    void ShowCountdown(QWidget*, ShutdownCountdown* shown) override { countdown = shown; }
+    void Notify(const QString&, const QString&) override {}
 };
 
 class FakePower : public PowerControl {
 public:
     bool allow = true;
     int requests = 0;
+    int inhibits = 0;
+    bool awake = false; // the sleep lock is held
     bool RequestPowerOff(QString* reason) override {
         ++requests;
         if (!allow && reason != nullptr)
             *reason = "not permitted";
         return allow;
     }
+    bool InhibitSleep(QString*) override {
+        ++inhibits;
+        awake = true;
+        return true;
+    }
+    void AllowSleep() override { awake = false; }
 };
 
 const QString finishedText =
@@ -94,12 +116,23 @@ private slots:
     void listKeys_data();
     void listKeys();
     void enterAndEscapeAreSwallowed();
+    void buttonKeys_data();
+    void buttonKeys();
+    void tabOrder();
+    void typedTimes_data();
+    void typedTimes();
+    void textsShowWhole();
+    void skinDressesThePageOnly();
+    void accessibleControls();
+    void batchEndTexts_data();
+    void batchEndTexts();
     void settingsFirstRunBrowseCancel();
     void startRefusals_data();
     void startRefusals();
     void batchOfTwoFinishes();
     void refusalsWhileConverting();
     void stopInSecondPassOf3gp2();
+    void failedJobEndsInAWarning();
     void closingDuringPassCancels();
     void shutdownPaths_data();
     void shutdownPaths();
@@ -398,9 +431,10 @@ void TestMainPage::enterAndEscapeAreSwallowed() {
     int starts = 0;
     connect(static_cast<QPushButton*>(page->Control(CMorvaneDlg::IdcStart)), &QPushButton::clicked,
             this, [&] { ++starts; });
+    prompts.folders.append(outDir); // Return in a list is no click on Browse either
     const QList<QWidget*> targets{page->Control(CMorvaneDlg::IdcJobList),
-                                  page->Control(CMorvaneDlg::IdcStart),
-                                  page->Control(CMorvaneDlg::IdcProfiles), frame.get()};
+                                  page->Control(CMorvaneDlg::IdcProfiles),
+                                  page->Control(CMorvaneDlg::IdcOutputType), frame.get()};
     for (QWidget* target : targets) {
         target->setFocus();
         QTest::keyClick(target, Qt::Key_Return);
@@ -411,6 +445,7 @@ void TestMainPage::enterAndEscapeAreSwallowed() {
     QCOMPARE(starts, 0);
     QCOMPARE(page->Jobs().Count(), 1);
     QVERIFY(prompts.boxes.isEmpty());
+    QCOMPARE(prompts.folders.size(), 1);
 }
 
 void TestMainPage::settingsFirstRunBrowseCancel() {
@@ -498,6 +533,7 @@ void TestMainPage::batchOfTwoFinishes() {
     connect(&probe, &QTimer::timeout, this, [&] {
         if (page->IsConverting()) {
             sawConverting = true;
+            QVERIFY(power.awake);
             QVERIFY(page->Control(CMorvaneDlg::IdcStop)->isVisible());
             QVERIFY(!page->Control(CMorvaneDlg::IdcOutputType)->isEnabled());
             QVERIFY(!page->Control(CMorvaneDlg::IdcProfiles)->isEnabled());
@@ -517,6 +553,9 @@ void TestMainPage::batchOfTwoFinishes() {
     QVERIFY(QFileInfo(outDir + "/song.3gp").size() > 0);
     QVERIFY(page->Control(CMorvaneDlg::IdcOutputType)->isEnabled());
     QCOMPARE(power.requests, 0);
+    QVERIFY(!power.awake);
+    QCOMPARE(power.inhibits, 1);
+    QVERIFY(prompts.documents.isEmpty()); // OK leaves the folder closed
 }
 
 void TestMainPage::refusalsWhileConverting() {
@@ -551,14 +590,26 @@ void TestMainPage::refusalsWhileConverting() {
         QVERIFY(prompts.boxes.isEmpty());
         page->OpenHtmlHelp(); // Help still works
         QCOMPARE(prompts.documents.size(), 1);
+        // The keyboard reaches Stop: Tab leaves the list, and Return presses Stop.
+        list->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(list, Qt::Key_Tab);
+        QVERIFY(!list->hasFocus());
+        page->Control(CMorvaneDlg::IdcHelp)->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), page->Control(CMorvaneDlg::IdcStop));
         checked = true;
-        QTest::mouseClick(page->Control(CMorvaneDlg::IdcStop), Qt::LeftButton);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     });
+    frame->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(frame.get()));
     QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
     QVERIFY(checked);
     QCOMPARE(CellText(0, 4), QString("Canceled"));
     QCOMPARE(prompts.boxes.size(), 1);
-    QCOMPARE(prompts.boxes.first().text, finishedText);
+    QCOMPARE(prompts.boxes.first().text,
+             QString("Converting ended: 0 of 2 jobs finished.\n\n1 canceled, 1 not converted."));
+    QCOMPARE(prompts.boxes.first().caption, QString("Information"));
+    QCOMPARE(QApplication::focusWidget(), page->Control(CMorvaneDlg::IdcStart));
 }
 
 void TestMainPage::stopInSecondPassOf3gp2() {
@@ -593,7 +644,28 @@ void TestMainPage::stopInSecondPassOf3gp2() {
     QVERIFY(QDir(outDir).isEmpty());
     QCOMPARE(power.requests, 0);
     QCOMPARE(prompts.boxes.size(), 1);
-    QCOMPARE(prompts.boxes.first().text, finishedText);
+    QVERIFY(prompts.boxes.first().text.startsWith("Converting ended: 0 of 2 jobs finished."));
+}
+
+void TestMainPage::failedJobEndsInAWarning() {
+    // The encoder ends well but writes nothing: the job fails, and the end says so.
+    UseProfileDir(WriteFakeProfiles("status=0", "status=0"));
+    AddFiles({Fixture("avi"), Fixture("avi", "second")});
+    prompts.folders.append(outDir);
+    page->OnBrowse();
+    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
+    QCOMPARE(page->Jobs().At(0).phase, JobPhase::Failed);
+    QCOMPARE(prompts.boxes.size(), 1);
+    QCOMPARE(prompts.boxes.first().caption, QString("Warning"));
+    QVERIFY(prompts.boxes.first().text.startsWith(
+        "Converting ended: 0 of 2 jobs finished.\n\n2 failed.\n\nWhy a job failed"));
+    QVERIFY(prompts.boxes.first().text.endsWith("log.txt"));
+    // A failed row does not look like a normal or a finished one.
+    auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
+    const CellInfo failed = list->GetCellInfo(0, 4);
+    QCOMPARE(failed.text, QString("Failed"));
+    QVERIFY(failed.progressRange <= 0);
+    QVERIFY(failed.backgroundColour != list->GetCellInfo(0, 0).backgroundColour);
 }
 
 void TestMainPage::closingDuringPassCancels() {
@@ -614,13 +686,18 @@ void TestMainPage::closingDuringPassCancels() {
 
 void TestMainPage::shutdownPaths_data() {
     QTest::addColumn<bool>("allow");
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<int>("requests");
     QTest::addColumn<int>("boxes");
-    QTest::newRow("powers off without a box") << true << 0;
-    QTest::newRow("refused: warning") << false << 1;
+    QTest::newRow("powers off after the countdown, without a box") << true << false << 1 << 0;
+    QTest::newRow("cancel keeps the computer on") << true << true << 0 << 0;
+    QTest::newRow("refused: warning with the reason") << false << false << 1 << 1;
 }
 
 void TestMainPage::shutdownPaths() {
     QFETCH(bool, allow);
+    QFETCH(bool, cancel);
+    QFETCH(int, requests);
     QFETCH(int, boxes);
     power.allow = allow;
     AddFiles({Fixture("wav", "tone")});
@@ -628,10 +705,21 @@ void TestMainPage::shutdownPaths() {
     page->OnBrowse();
     static_cast<QCheckBox*>(page->Control(CMorvaneDlg::IdcShutdown))->setChecked(true);
     QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
-    QCOMPARE(power.requests, 1);
+    // Nothing is powered off before the minute is over.
+    QVERIFY(prompts.countdown != nullptr);
+    QCOMPARE(prompts.countdown->Remaining(), ShutdownCountdown::Seconds);
+    QCOMPARE(power.requests, 0);
+    for (int second = 1; second < ShutdownCountdown::Seconds; ++second)
+        prompts.countdown->Step();
+    QCOMPARE(power.requests, 0);
+    if (cancel)
+        prompts.countdown->Cancel();
+    prompts.countdown->Step();
+    QCOMPARE(power.requests, requests);
     QCOMPARE(prompts.boxes.size(), boxes);
     if (boxes == 1) {
-        QCOMPARE(prompts.boxes.first().text, QString("Your computer cannot shutdown"));
+        QCOMPARE(prompts.boxes.first().text,
+                 QString("Your computer cannot shutdown\n\nnot permitted"));
         QCOMPARE(prompts.boxes.first().caption, QString("Warning"));
     }
     QCOMPARE(CellText(0, 4), QString(" Finished "));
@@ -712,6 +800,257 @@ void TestMainPage::previewPlaysTheTrimmedRange() {
     // Stop with nothing playing still clears the range flag.
     QTest::mouseClick(page->Control(CMorvaneDlg::IdcStopPreview), Qt::LeftButton);
     QVERIFY(!page->RangePlaying());
+}
+
+void TestMainPage::buttonKeys_data() {
+    QTest::addColumn<int>("key");
+    QTest::newRow("Return") << int(Qt::Key_Return);
+    QTest::newRow("Enter") << int(Qt::Key_Enter);
+    QTest::newRow("Space") << int(Qt::Key_Space);
+}
+
+void TestMainPage::buttonKeys() {
+    // A focused button reacts to Return and Space as to a click.
+    QFETCH(int, key);
+    const QString clip = Fixture("avi");
+    AddFiles({clip, clip});
+    QWidget* remove = page->Control(CMorvaneDlg::IdcRemove);
+    remove->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(remove, Qt::Key(key));
+    QCOMPARE(page->Jobs().Count(), 1);
+    prompts.folders.append(outDir);
+    QTest::keyClick(page->Control(CMorvaneDlg::IdcBrowse), Qt::Key(key));
+    QCOMPARE(page->OutputDir(), outDir + QDir::separator());
+}
+
+void TestMainPage::tabOrder() {
+    AddFiles({Fixture("avi")});
+    frame->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(frame.get()));
+    // From the top left to the bottom right; the output directory is not editable.
+    const QList<CMorvaneDlg::ControlId> order{
+        CMorvaneDlg::IdcPreview,    CMorvaneDlg::IdcStopPreview, CMorvaneDlg::IdcTrimSlider,
+        CMorvaneDlg::IdcOutputType, CMorvaneDlg::IdcProfiles,    CMorvaneDlg::IdcShutdown,
+        CMorvaneDlg::IdcBrowse,     CMorvaneDlg::IdcJobList,     CMorvaneDlg::IdcAdd,
+        CMorvaneDlg::IdcRemove,     CMorvaneDlg::IdcRemoveAll,   CMorvaneDlg::IdcLink1,
+        CMorvaneDlg::IdcLink3,      CMorvaneDlg::IdcLink2,       CMorvaneDlg::IdcLink4,
+        CMorvaneDlg::IdcHelp,       CMorvaneDlg::IdcStart};
+    page->Control(order.first())->setFocus(Qt::TabFocusReason);
+    for (qsizetype i = 1; i < order.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), page->Control(order.at(i)));
+    }
+    for (qsizetype i = order.size() - 2; i >= 0; --i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), page->Control(order.at(i)));
+    }
+}
+
+void TestMainPage::typedTimes_data() {
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("typed");
+    // Expected trim; -1 stands for the clip's length.
+    QTest::addColumn<double>("begin");
+    QTest::addColumn<double>("end");
+    QTest::addColumn<bool>("editorStays");
+
+    QTest::newRow("begin in seconds") << 1 << "0.5" << 0.5 << -1.0 << false;
+    QTest::newRow("begin as h:m:s with a fraction") << 1 << "0:00:01.25" << 1.25 << -1.0 << false;
+    QTest::newRow("begin past the end: the end") << 1 << "99" << -1.0 << -1.0 << false;
+    QTest::newRow("end as m:s") << 2 << "00:01.5" << 0.0 << 1.5 << false;
+    QTest::newRow("end past the clip: its length") << 2 << "1:00:00" << 0.0 << -1.0 << false;
+    QTest::newRow("no time: the editor stays") << 1 << "1:2:3:4" << 0.0 << -1.0 << true;
+    QTest::newRow("sixty seconds is no field") << 2 << "0:60" << 0.0 << -1.0 << true;
+    QTest::newRow("negative is no time") << 1 << "-1" << 0.0 << -1.0 << true;
+}
+
+void TestMainPage::typedTimes() {
+    QFETCH(int, column);
+    QFETCH(QString, typed);
+    QFETCH(double, begin);
+    QFETCH(double, end);
+    QFETCH(bool, editorStays);
+    AddFiles({Fixture("avi")});
+    const double length = page->Jobs().At(0).endTime;
+    QVERIFY(length > 1.5);
+    frame->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(frame.get()));
+    auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->GetCellRect(0, column).center());
+    auto* editor = list->viewport()->findChild<QLineEdit*>("timeEditor");
+    QVERIFY(editor != nullptr);
+    QVERIFY(editor->hasFocus());
+    QTest::keyClicks(editor, typed);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCOMPARE(page->Jobs().At(0).beginTime, begin < 0 ? length : begin);
+    QCOMPARE(page->Jobs().At(0).endTime, end < 0 ? length : end);
+    QCOMPARE(editor->isVisible(), editorStays);
+    if (editorStays) {
+        QCOMPARE(editor->text(), typed); // nothing the user typed is lost
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QVERIFY(!editor->isVisible());
+        return;
+    }
+    // The slider shows the typed trim.
+    auto* slider = static_cast<CRangeSlider*>(page->Control(CMorvaneDlg::IdcTrimSlider));
+    QCOMPARE(slider->GetSelection(),
+             std::make_pair(page->Jobs().At(0).beginTime, page->Jobs().At(0).endTime));
+}
+
+void TestMainPage::textsShowWhole() {
+    // At the default font every text of the page fits its control.
+    for (auto id :
+         {CMorvaneDlg::IdcOutputTypeLabel, CMorvaneDlg::IdcProfileLabel,
+          CMorvaneDlg::IdcDirectoryLabel, CMorvaneDlg::IdcShutdown, CMorvaneDlg::IdcOutputType}) {
+        QWidget* control = page->Control(id);
+        QVERIFY2(control->sizeHint().width() <= control->width(),
+                 qPrintable(QStringLiteral("%1: %2 > %3")
+                                .arg(id)
+                                .arg(control->sizeHint().width())
+                                .arg(control->width())));
+    }
+    for (auto id : {CMorvaneDlg::IdcLink1, CMorvaneDlg::IdcLink2, CMorvaneDlg::IdcLink3,
+                    CMorvaneDlg::IdcLink4}) {
+        auto* link = static_cast<QLabel*>(page->Control(id));
+        QVERIFY(QFontMetrics(link->font()).horizontalAdvance(link->text()) <= link->width());
+        QVERIFY(link->geometry().right() < page->Control(CMorvaneDlg::IdcHelp)->x());
+    }
+    // Profile titles and file names too long for their place show whole as tooltips.
+    auto* profiles = static_cast<QListWidget*>(page->Control(CMorvaneDlg::IdcProfiles));
+    for (int i = 0; i < profiles->count(); ++i)
+        QCOMPARE(profiles->item(i)->toolTip(), profiles->item(i)->text());
+    const QString longName = "a holiday video whose name is far too long for its column";
+    AddFiles({Fixture("avi", longName)});
+    auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
+    QCOMPARE(list->CellToolTip(0, 0), longName + ".avi");
+    QCOMPARE(list->CellToolTip(0, 3), longName + ".3gp");
+    QCOMPARE(list->CellToolTip(0, 1), QString());
+}
+
+void TestMainPage::skinDressesThePageOnly() {
+    // A dark desktop palette: the skinned page keeps its own light one, and the sheet stays
+    // off the application, so standard dialogs keep the desktop's look.
+    QPalette dark(QColor(45, 45, 48));
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(dark);
+    SkinEngine& skin = SkinEngine::Instance();
+    skin.Call(SkinEngine::Reset);
+    skin.Call(SkinEngine::Enable, 1);
+    skin.Call(SkinEngine::LoadSkinFile, QDir(TestPaths::ProgramDir()).filePath("Derov.skf"));
+    skin.Call(SkinEngine::ApplySkin);
+    QVERIFY(skin.IsApplied());
+    {
+        CFrameDlg skinned;
+        CMorvaneDlg& skinnedPage = skinned.Page();
+        QVERIFY(qApp->styleSheet().isEmpty());
+        QVERIFY(!skinnedPage.styleSheet().isEmpty());
+        for (auto id :
+             {CMorvaneDlg::IdcOutputType, CMorvaneDlg::IdcJobList, CMorvaneDlg::IdcProfiles}) {
+            const QPalette colours = skinnedPage.Control(id)->palette();
+            QVERIFY(colours.color(QPalette::Base).lightness() > 200);
+            QVERIFY(colours.color(QPalette::Text).lightness() < 100);
+            QVERIFY(colours.color(QPalette::ButtonText).lightness() < 100);
+        }
+        auto* combo = static_cast<QComboBox*>(skinnedPage.Control(CMorvaneDlg::IdcOutputType));
+        QVERIFY(combo->view()->palette().color(QPalette::Base).lightness() > 200);
+    }
+    skin.Call(SkinEngine::Release);
+    QApplication::setPalette(before);
+}
+
+void TestMainPage::accessibleControls() {
+    // Every control a screen reader reaches has a name; the job list reads as rows of
+    // cells, the slider as its two ends.
+    for (int id = CMorvaneDlg::IdcJobList; id <= CMorvaneDlg::IdcLink4; ++id) {
+        QWidget* control = page->Control(CMorvaneDlg::ControlId(id));
+        if (control == nullptr || control->focusPolicy() == Qt::NoFocus ||
+            qobject_cast<QLabel*>(control) != nullptr)
+            continue;
+        QAccessibleInterface* access = QAccessible::queryAccessibleInterface(control);
+        QVERIFY2(!access->text(QAccessible::Name).isEmpty(), qPrintable(control->objectName()));
+    }
+    QAccessibleInterface* add =
+        QAccessible::queryAccessibleInterface(page->Control(CMorvaneDlg::IdcAdd));
+    QCOMPARE(add->text(QAccessible::Description), QString("Add a video to converting task"));
+
+    AddFiles({Fixture("avi"), Fixture("mp3", "song")});
+    QAccessibleInterface* list =
+        QAccessible::queryAccessibleInterface(page->Control(CMorvaneDlg::IdcJobList));
+    QCOMPARE(list->role(), QAccessible::Table);
+    QCOMPARE(list->childCount(), 2);
+    QAccessibleInterface* row = list->child(1);
+    QCOMPARE(row->role(), QAccessible::Row);
+    QVERIFY(row->state().selected); // the job just added is the current one
+    QVERIFY(!list->child(0)->state().selected);
+    QCOMPARE(row->childCount(), 5);
+    QCOMPARE(row->child(0)->text(QAccessible::Name), QString("song.mp3"));
+    QCOMPARE(row->child(3)->text(QAccessible::Name), QString("song.3gp"));
+    QCOMPARE(row->child(3)->text(QAccessible::Description), QString("Output"));
+    QCOMPARE(list->indexOfChild(row), 1);
+    QVERIFY(row->text(QAccessible::Name).startsWith("song.mp3, 00:00:00, "));
+
+    auto* slider = static_cast<CRangeSlider*>(page->Control(CMorvaneDlg::IdcTrimSlider));
+    QAccessibleInterface* trim = QAccessible::queryAccessibleInterface(slider);
+    QCOMPARE(trim->childCount(), 2);
+    QAccessibleValueInterface* end = trim->child(1)->valueInterface();
+    QVERIFY(end != nullptr);
+    QCOMPARE(end->currentValue().toDouble(), page->Jobs().At(1).endTime);
+    // Setting a value moves that end as the keys do, and the job takes it.
+    end->setCurrentValue(1.0);
+    QCOMPARE(page->Jobs().At(1).endTime, 1.0);
+    QCOMPARE(trim->text(QAccessible::Value), QString("00:00:00 to 00:00:01"));
+}
+
+void TestMainPage::batchEndTexts_data() {
+    QTest::addColumn<QList<int>>("counts"); // finished, failed, canceled, skipped, not converted
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("caption");
+    const QString log = QDir::toNativeSeparators("/data/log.txt");
+    QTest::newRow("all finished") << QList<int>{3, 0, 0, 0, 0} << finishedText << "Information";
+    QTest::newRow("one failed")
+        << QList<int>{2, 1, 0, 0, 0}
+        << "Converting ended: 2 of 3 jobs finished.\n\n2 finished, 1 failed.\n\nWhy a job "
+           "failed shows in the tooltip of its Progress cell and in " +
+               log
+        << "Warning";
+    QTest::newRow("stopped") << QList<int>{1, 0, 1, 0, 2}
+                             << "Converting ended: 1 of 4 jobs finished.\n\n1 finished, 1 "
+                                "canceled, 2 not converted."
+                             << "Information";
+    QTest::newRow("skipped only") << QList<int>{0, 0, 0, 2, 0}
+                                  << "Converting ended: 0 of 2 jobs finished.\n\n2 skipped (the "
+                                     "output file existed)."
+                                  << "Information";
+    QTest::newRow("every outcome")
+        << QList<int>{1, 1, 1, 1, 1}
+        << "Converting ended: 1 of 5 jobs finished.\n\n1 finished, 1 failed, 1 canceled, 1 "
+           "skipped (the output file existed), 1 not converted.\n\nWhy a job failed shows in "
+           "the tooltip of its Progress cell and in " +
+               log
+        << "Warning";
+}
+
+void TestMainPage::batchEndTexts() {
+    QFETCH(QList<int>, counts);
+    QFETCH(QString, text);
+    QFETCH(QString, caption);
+    JobList jobs;
+    const JobPhase phases[] = {JobPhase::NotStarted, JobPhase::Failed, JobPhase::Canceled,
+                               JobPhase::Skipped, JobPhase::NotStarted};
+    for (int kind = 0; kind < 5; ++kind) {
+        for (int i = 0; i < counts.at(kind); ++i) {
+            Job job = Job::FromPath(QStringLiteral("/v/clip%1%2.avi").arg(kind).arg(i), 2.0);
+            job.finished = kind == 0 ? 1 : 0;
+            job.phase = phases[kind];
+            jobs.Append(job);
+        }
+    }
+    const BatchCounts outcome = BatchCounts::Of(jobs);
+    QCOMPARE(BatchEndText(outcome, "/data/log.txt"), text);
+    QCOMPARE(BatchEndCaption(outcome), caption);
 }
 
 QTEST_MAIN(TestMainPage)

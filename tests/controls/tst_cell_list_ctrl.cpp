@@ -118,6 +118,9 @@ private slots:
     void alignment_data();
     void alignment();
     void ellipsisAndAmpersand();
+    void cellToolTips_data();
+    void cellToolTips();
+    void barTextReplacesTextInBar();
     void invalidateCellsRepaintsOnlyThoseCells_data();
     void invalidateCellsRepaintsOnlyThoseCells();
     void paintsOnlyVisibleRows();
@@ -420,6 +423,68 @@ void TestCellListCtrl::ellipsisAndAmpersand() {
     QVERIFY(amp.width() >
             noAmp.width() + (metrics.horizontalAdvance('&') - metrics.horizontalAdvance(' ')) / 2);
     QVERIFY(qAbs(amp.width() - metrics.horizontalAdvance("Tom & Jerry")) <= 3);
+}
+
+void TestCellListCtrl::cellToolTips_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("tip");
+    QTest::addColumn<bool>("progress");
+    QTest::addColumn<QString>("expected");
+
+    const QString longName = "a very long source file name that the column cuts.avi";
+    QTest::newRow("whole text: none") << "clip.avi"
+                                      << "" << false << "";
+    QTest::newRow("cut text: itself") << longName << "" << false << longName;
+    QTest::newRow("own tip wins") << "Failed"
+                                  << "exit code 1" << false << "exit code 1";
+    QTest::newRow("cut progress text") << longName << "" << true << longName;
+    QTest::newRow("whole progress text") << "Done"
+                                         << "" << true << "";
+}
+
+void TestCellListCtrl::cellToolTips() {
+    QFETCH(QString, text);
+    QFETCH(QString, tip);
+    QFETCH(bool, progress);
+    QFETCH(QString, expected);
+
+    CCellListCtrl* list = page->list;
+    list->InsertColumn(0, "Source", Qt::AlignLeft, 120);
+    list->SetItemCount(1);
+    page->answer = [&](CellInfo& cell) {
+        cell.text = text;
+        cell.toolTip = tip;
+        if (progress) {
+            cell.progressRange = 100;
+            cell.progressPosition = 40;
+        }
+    };
+    Show();
+    QCOMPARE(list->CellToolTip(0, 0), expected);
+    QCOMPARE(list->CellToolTip(1, 0), QString()); // no such row
+}
+
+void TestCellListCtrl::barTextReplacesTextInBar() {
+    // The running job's share must show even when its whole status line does not fit.
+    CCellListCtrl* list = page->list;
+    list->InsertColumn(0, "Progress", Qt::AlignLeft, 120);
+    list->SetItemCount(2);
+    page->answer = [&](CellInfo& cell) {
+        JobListColours(cell);
+        cell.backgroundColour = evenBack;
+        cell.textColour = evenText;
+        cell.progressRange = 100;
+        cell.progressPosition = 0;
+        cell.text = cell.row == 0 ? "00:00:12    1.20MB    25.00Frames/s      %45 " : "45%";
+        if (cell.row == 0)
+            cell.barText = "45%";
+    };
+    Show();
+    const QImage image = Grab();
+    const QRect first = list->GetCellRect(0, 0);
+    const QRect second = list->GetCellRect(1, 0);
+    QCOMPARE(image.copy(first), image.copy(second));
+    QVERIFY(CountColour(image, first, evenText) > 0);
 }
 
 void TestCellListCtrl::invalidateCellsRepaintsOnlyThoseCells_data() {

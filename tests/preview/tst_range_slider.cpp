@@ -72,6 +72,7 @@ private slots:
     void secondPressOfDoubleClickStartsNoDrag();
     void keys_data();
     void keys();
+    void keyMoveEndsOnceWhenFocusLeaves();
     void setters_data();
     void setters();
     void equalLimits();
@@ -250,6 +251,47 @@ void TestRangeSlider::keys_data() {
         << 140.0 << 300.0 << QStringList{};
     QTest::newRow("up is not a step")
         << 140.0 << 300.0 << int(Qt::Key_Up) << none << 140.0 << 300.0 << QStringList{};
+    // Page keys move one end by ten seconds; Home and End go to the limits.
+    QTest::newRow("page up moves the left end on")
+        << 140.0 << 300.0 << int(Qt::Key_PageUp) << none << 150.0 << 300.0
+        << QStringList{Event(0, 0, 150, 300)};
+    QTest::newRow("page up stops at the right end")
+        << 295.0 << 300.0 << int(Qt::Key_PageUp) << none << 300.0 << 300.0
+        << QStringList{Event(0, 0, 300, 300)};
+    QTest::newRow("page down stops at the minimum")
+        << 105.0 << 300.0 << int(Qt::Key_PageDown) << none << 100.0 << 300.0
+        << QStringList{Event(0, 0, 100, 300)};
+    QTest::newRow("shift+page down moves the right end back")
+        << 140.0 << 300.0 << int(Qt::Key_PageDown) << shift << 140.0 << 290.0
+        << QStringList{Event(1, 0, 140, 290)};
+    QTest::newRow("shift+page up stops at the maximum")
+        << 140.0 << 490.0 << int(Qt::Key_PageUp) << shift << 140.0 << 496.0
+        << QStringList{Event(1, 0, 140, 496)};
+    QTest::newRow("home takes the left end to the minimum")
+        << 140.0 << 300.0 << int(Qt::Key_Home) << none << 100.0 << 300.0
+        << QStringList{Event(0, 0, 100, 300)};
+    QTest::newRow("end takes the right end to the maximum")
+        << 140.0 << 300.0 << int(Qt::Key_End) << none << 140.0 << 496.0
+        << QStringList{Event(1, 0, 140, 496)};
+}
+
+void TestRangeSlider::keyMoveEndsOnceWhenFocusLeaves() {
+    // The page shows a picture for an ended move only: a run of keys ends once, with what
+    // it moved, when the keys rest or the focus leaves.
+    RecordingParent page;
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    Prepare(page, 140.0, 300.0);
+    page.slider->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(page.slider, Qt::Key_PageUp);
+    QTest::keyClick(page.slider, Qt::Key_PageUp, Qt::ShiftModifier);
+    QCOMPARE(page.events, QStringList({Event(0, 0, 150, 300), Event(1, 0, 150, 310)}));
+    page.other->setFocus(Qt::TabFocusReason);
+    QCOMPARE(page.events.size(), 3);
+    QCOMPARE(page.events.last(), Event(2, 1, 150, 310));
+    page.slider->setFocus(Qt::TabFocusReason);
+    page.other->setFocus(Qt::TabFocusReason);
+    QCOMPARE(page.events.size(), 3); // nothing moved: nothing more to end
 }
 
 void TestRangeSlider::keys() {

@@ -1,0 +1,6 @@
+#pragma once
+
+// Makes the page's self-drawn controls readable by screen readers: the job list exposes its
+// rows (current one focused and selected) and their cells, the trim slider its two ends as
+// values. Safe to call more than once.
+void InstallAccessibleControls();

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QLineEdit>
+
+// Reads a time the user typed: "hh:mm:ss", "mm:ss" or seconds alone, the last field with an
+// optional fraction ("1:05.5", "65.5"). False for anything else, including negative times.
+bool ParseTimeText(const QString& text, double* seconds);
+
+// A one-line editor laid over a Begin or End cell of the job list. Return takes the typed time
+// (Committed); a text that is no time stays in the editor with a hint of what is expected.
+// Escape or leaving the editor closes it and changes nothing. It deletes itself when closed.
+class TimeCellEditor : public QLineEdit {
+    Q_OBJECT
+public:
+    static const QString Hint;
+
+    TimeCellEditor(const QString& text, const QRect& cell, QWidget* parent);
+
+signals:
+    void Committed(double seconds);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    void Close();
+
+    bool closing = false;
+};
