@@ -62,6 +62,23 @@ const LinkText linkTexts[4] = {
      QStringLiteral("https://www.3gpp2.org/")},
 };
 
+// The jobs whose trimmed range holds nothing (end at or before begin), named for the user;
+// empty when every range can be converted. Such a job would give a file of a few
+// milliseconds that replaces a good earlier result.
+QString EmptyRangeJobs(const JobList& jobs) {
+    QStringList names;
+    for (qsizetype i = 0; i < jobs.Count(); ++i) {
+        const Job& job = jobs.At(i);
+        if (!(job.endTime > job.beginTime))
+            names.append(QDir::toNativeSeparators(job.sourcePath));
+    }
+    if (names.isEmpty())
+        return {};
+    return QStringLiteral("Nothing was converted: the trimmed range of these files is empty "
+                          "(the end must come after the begin):\n%1")
+        .arg(names.join(u'\n'));
+}
+
 const QString finishedText =
     QStringLiteral("           \t          Converting Finished         \t            ");
 
@@ -607,8 +624,15 @@ void CMorvaneDlg::RemoveAll() {
 }
 
 void CMorvaneDlg::OnListClick() {
-    if (converting)
+    if (converting) {
+        // The list may have moved its highlight before asking: put it back on the running
+        // job, or a trim made after the batch would land on the clicked row.
+        if (jobs.IsValidIndex(currentJob)) {
+            jobList->SetSelectionMark(currentJob);
+            jobList->SetItemSelected(currentJob);
+        }
         return;
+    }
     const int mark = SelectionMark();
     if (mark != currentJob && jobs.IsValidIndex(mark)) {
         currentJob = mark;
@@ -669,6 +693,10 @@ bool CMorvaneDlg::eventFilter(QObject* watched, QEvent* event) {
             return converting || HandleListKey(key);
     }
     if (watched == jobList->viewport()) {
+        // While converting, clicks never reach the list, so its highlight and mark stay put.
+        if (converting && (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+                           type == QEvent::MouseButtonDblClick))
+            return true;
         if (type == QEvent::DragEnter || type == QEvent::DragMove) {
             auto* drag = static_cast<QDropEvent*>(event);
             if (!converting && drag->mimeData()->hasUrls()) {
@@ -772,6 +800,10 @@ void CMorvaneDlg::OnStopPreview() {
 void CMorvaneDlg::OnStartConverting() {
     if (converting || jobs.Count() < 1)
         return;
+    if (const QString empty = EmptyRangeJobs(jobs); !empty.isEmpty()) {
+        ShowMessage(empty, QStringLiteral("Error"), IconError);
+        return;
+    }
     videoEdit->StopExport();
     if (outputDirEdit->text().isEmpty()) {
         ShowMessage(QStringLiteral("  Please set the output directory firstly   "),

@@ -99,6 +99,8 @@ private slots:
     void startRefusals();
     void batchOfTwoFinishes();
     void refusalsWhileConverting();
+    void restartClearsEveryRow();
+    void addingKeepsTheTrimOfEarlierJobs();
     void stopInSecondPassOf3gp2();
     void closingDuringPassCancels();
     void shutdownPaths_data();
@@ -279,8 +281,12 @@ void TestMainPage::outputColumnFollowsType() {
     QCOMPARE(CellText(1, 3), QString("clip (2).3gp"));
     QCOMPARE(CellText(2, 3), QString("song.3gp"));
     auto* combo = static_cast<QComboBox*>(page->Control(CMorvaneDlg::IdcOutputType));
-    combo->setCurrentIndex(2);
-    page->OnOutputTypeChanged();
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Down); // as the user picks it: the combo's own signal
+    QTest::keyClick(combo, Qt::Key_Down);
+    QCOMPARE(combo->currentIndex(), 2);
+    auto* description = static_cast<QLabel*>(page->Control(CMorvaneDlg::IdcDescription));
+    QVERIFY2(description->text().startsWith("3GP2"), qPrintable(description->text()));
     QCOMPARE(CellText(0, 3), QString("clip.3g2"));
     QCOMPARE(CellText(2, 3), QString("song.3g2"));
     QCOMPARE(CellText(0, 0), QString("clip.avi"));
@@ -449,21 +455,32 @@ void TestMainPage::startRefusals_data() {
     QTest::addColumn<bool>("withJob");
     QTest::addColumn<bool>("clearDir");
     QTest::addColumn<bool>("clearProfile");
+    QTest::addColumn<bool>("emptyRange");
     QTest::addColumn<QString>("boxText");
 
-    QTest::newRow("empty list does nothing") << false << false << false << "";
+    QTest::newRow("empty list does nothing") << false << false << false << false << "";
     QTest::newRow("empty directory")
-        << true << true << false << "  Please set the output directory firstly   ";
-    QTest::newRow("no profile selected") << true << false << true << "profile";
+        << true << true << false << false << "  Please set the output directory firstly   ";
+    QTest::newRow("no profile selected") << true << false << true << false << "profile";
+    QTest::newRow("empty trim names the job") << true << false << false << true << "clip.avi";
 }
 
 void TestMainPage::startRefusals() {
     QFETCH(bool, withJob);
     QFETCH(bool, clearDir);
     QFETCH(bool, clearProfile);
+    QFETCH(bool, emptyRange);
     QFETCH(QString, boxText);
     if (withJob)
         AddFiles({Fixture("avi")});
+    if (emptyRange) {
+        // The right thumb dragged onto the left one.
+        static_cast<CRangeSlider*>(page->Control(CMorvaneDlg::IdcTrimSlider))
+            ->SetSelection(0.8, 0.8);
+        RangeChangedEvent changed(RangeChangedEvent::RightEnd, 0);
+        QCoreApplication::sendEvent(page, &changed);
+        QCOMPARE(page->Jobs().At(0).endTime, 0.8);
+    }
     prompts.folders.append(outDir);
     page->OnBrowse();
     if (clearDir)
@@ -529,6 +546,8 @@ void TestMainPage::refusalsWhileConverting() {
     page->OnListClick();
     auto* slider = static_cast<CRangeSlider*>(page->Control(CMorvaneDlg::IdcTrimSlider));
     bool checked = false;
+    int markWhileConverting = -1;
+    int highlightWhileConverting = -1;
     QTimer::singleShot(300, this, [&] {
         QVERIFY(page->IsConverting());
         prompts.files.append(clip);
@@ -538,8 +557,9 @@ void TestMainPage::refusalsWhileConverting() {
             QTest::mouseClick(page->Control(id), Qt::LeftButton);
         auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
         QTest::keyClick(list, Qt::Key_Down);
-        page->SelectRow(1);
-        page->OnListClick();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->GetCellRect(1, 0).center());
+        markWhileConverting = list->GetSelectionMark();
+        highlightWhileConverting = list->GetSelectedItem();
         slider->SetSelection(0.5, 1.0);
         RangeChangedEvent changed(RangeChangedEvent::BothEnds, 1);
         QCoreApplication::sendEvent(page, &changed); // the page ignores it while converting
@@ -556,9 +576,53 @@ void TestMainPage::refusalsWhileConverting() {
     });
     QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
     QVERIFY(checked);
+    QCOMPARE(markWhileConverting, 0); // a click moved neither the mark nor the highlight
+    QCOMPARE(highlightWhileConverting, 0);
     QCOMPARE(CellText(0, 4), QString("Canceled"));
     QCOMPARE(prompts.boxes.size(), 1);
     QCOMPARE(prompts.boxes.first().text, finishedText);
+    // After the batch a trim still edits the running job's row, not the clicked one.
+    slider->SetSelection(0.25, 1.0);
+    RangeChangedEvent after(RangeChangedEvent::BothEnds, 0);
+    QCoreApplication::sendEvent(page, &after);
+    QCOMPARE(page->Jobs().At(0).beginTime, 0.25);
+    QCOMPARE(page->Jobs().At(1).beginTime, 0.0);
+}
+
+void TestMainPage::restartClearsEveryRow() {
+    UseProfileDir(WriteFakeProfiles("write=\"$OUTPUT_DIR$OUTPUT_FILE.3gp:2048\"", "hang"));
+    const QString clip = Fixture("avi");
+    AddFiles({clip, clip});
+    prompts.folders.append(outDir);
+    page->OnBrowse();
+    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
+    QCOMPARE(CellText(1, 4), QString(" Finished "));
+
+    // The second batch: while the first job runs, the last one shows no old result.
+    UseProfileDir(WriteFakeProfiles("until-q=\"$OUTPUT_DIR$OUTPUT_FILE.3gp\"", "hang"));
+    bool checked = false;
+    QString lastRowWhileFirstRuns;
+    QTimer::singleShot(300, this, [&] {
+        checked = page->IsConverting();
+        lastRowWhileFirstRuns = CellText(1, 4);
+        QTest::mouseClick(page->Control(CMorvaneDlg::IdcStop), Qt::LeftButton);
+    });
+    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
+    QVERIFY(checked);
+    QCOMPARE(lastRowWhileFirstRuns, QString());
+}
+
+void TestMainPage::addingKeepsTheTrimOfEarlierJobs() {
+    const QString clip = Fixture("avi");
+    AddFiles({clip});
+    auto* slider = static_cast<CRangeSlider*>(page->Control(CMorvaneDlg::IdcTrimSlider));
+    slider->SetSelection(0.5, 1.5);
+    RangeChangedEvent changed(RangeChangedEvent::BothEnds, 0);
+    QCoreApplication::sendEvent(page, &changed);
+    // The page resets and narrows the slider for the new file; those moves are its own.
+    AddFiles({clip});
+    QCOMPARE(page->Jobs().At(0).beginTime, 0.5);
+    QCOMPARE(page->Jobs().At(0).endTime, 1.5);
 }
 
 void TestMainPage::stopInSecondPassOf3gp2() {
