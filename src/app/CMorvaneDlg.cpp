@@ -201,6 +201,7 @@ void CMorvaneDlg::ConnectHandlers() {
     connect(previewButton, &QPushButton::clicked, this, &CMorvaneDlg::OnPreview);
     connect(stopPreviewButton, &QPushButton::clicked, this, &CMorvaneDlg::OnStopPreview);
     connect(videoEdit, &CVideoEdit::OnPlayPosition, this, &CMorvaneDlg::OnPlayPosition);
+    connect(videoEdit, &CVideoEdit::StillFailed, this, &CMorvaneDlg::OnStillFailed);
 
     // Enter and Escape never reach the page's controls; the job list's keys move the current
     // job; files dropped on the list are added.
@@ -606,6 +607,7 @@ void CMorvaneDlg::RemoveSelected() {
     if (jobs.Count() == 0) {
         currentJob = -1;
         videoEdit->CloseClip();
+        stillPending = false;
         ResetTrimSlider();
         return;
     }
@@ -620,6 +622,7 @@ void CMorvaneDlg::RemoveAll() {
     jobList->DeleteAllItems();
     currentJob = -1;
     videoEdit->CloseClip();
+    stillPending = false;
     ResetTrimSlider();
 }
 
@@ -746,25 +749,23 @@ void CMorvaneDlg::OnRangeChanged(int part, int dragEnded) {
 }
 
 void CMorvaneDlg::ShowStill(const QString& path, double time) {
-    if (stillPending)
-        return;
+    // The latest request wins: it replaces one still being decoded, whose picture would
+    // belong to another job or to an end that has moved on since. The control decodes off
+    // the UI thread and finds the nearest picture when the time holds none (a clip shorter
+    // than the second a new file is shown at shows its last picture).
     stillPending = true;
     rangePlaying = false;
-    const double length = videoEdit->GetClipLength(path);
-    videoEdit->CloseClip();
-    videoEdit->SetBitsPerPixel(24);
-    // A time past the clip's end (a clip shorter than the one second that a new file is shown
-    // at) shows the clip's first picture rather than nothing.
-    const double start = length < time ? 0.0 : time;
-    if (videoEdit->OpenClipRange(path, start, 1.0, 0))
-        videoEdit->Play();
-    // When the control fails, no further still is asked for until it reports a position again.
+    videoEdit->RequestStill(path, time);
 }
 
 void CMorvaneDlg::OnPlayPosition() {
     if (!rangePlaying)
         videoEdit->StopPlayback();
     stillPending = false;
+}
+
+void CMorvaneDlg::OnStillFailed() {
+    stillPending = false; // the window is black; the next request is shown as usual
 }
 
 void CMorvaneDlg::OnPreview() {
@@ -777,6 +778,7 @@ void CMorvaneDlg::OnPreview() {
     const Job job = jobs.At(mark);
     videoEdit->GetClipLength(job.sourcePath);
     videoEdit->CloseClip();
+    stillPending = false; // a still not shown yet gives way to the preview
     videoEdit->SetBitsPerPixel(24);
     const double length = job.endTime - job.beginTime;
     if (!videoEdit->OpenClipRange(job.sourcePath, job.beginTime, length, 0) ||

@@ -110,6 +110,7 @@ public:
     void OnPreview();
     void OnStopPreview();
     void OnPlayPosition();
+    void OnStillFailed();
     bool StillPending() const { return stillPending; }
     bool RangePlaying() const { return rangePlaying; }
     void SelectRow(int index);

@@ -2,6 +2,10 @@
 
 #include "media/MediaDecoder.h"
 
+#include <QFileInfo>
+#include <QMutexLocker>
+#include <QThread>
+
 #include <algorithm>
 #include <cmath>
 
@@ -16,6 +20,20 @@ StillFrame GrabStill(const QString& path, double time, QSize box) {
         still.error = decoder.LastError();
         return still;
     }
+    return GrabStill(decoder, time, box);
+}
+
+StillFrame GrabStill(MediaDecoder& decoder, double time, QSize box,
+                     const std::function<bool()>& abandoned) {
+    StillFrame still;
+    if (!std::isfinite(time)) {
+        still.error = QStringLiteral("The still's time is not a number.");
+        return still;
+    }
+    if (!decoder.HasVideo()) {
+        still.error = QStringLiteral("The file holds no picture.");
+        return still;
+    }
     time = std::max(0.0, time);
     decoder.SeekBefore(time);
 
@@ -23,6 +41,10 @@ StillFrame GrabStill(const QString& path, double time, QSize box) {
     // Stamps rounded to milliseconds (RealMedia) still count as on time.
     MediaDecoder::Decoded best;
     for (;;) {
+        if (abandoned && abandoned()) {
+            still.error = QStringLiteral("The still was no longer wanted.");
+            return still;
+        }
         MediaDecoder::Decoded decoded = decoder.DecodeNext();
         if (decoded.kind == MediaDecoder::Kind::End)
             break;
@@ -47,4 +69,90 @@ StillFrame GrabStill(const QString& path, double time, QSize box) {
     still.duration = best.duration;
     still.ok = true;
     return still;
+}
+
+// ---- StillWorker ----------------------------------------------------------------------------
+
+StillWorker::StillWorker(QObject* parent) : QObject(parent) {
+    worker = QThread::create([this] { Run(); });
+    worker->setObjectName(QStringLiteral("StillWorker"));
+    worker->start();
+}
+
+StillWorker::~StillWorker() {
+    {
+        QMutexLocker lock(&mutex);
+        quit = true;
+        ++latest;
+        wake.wakeAll();
+    }
+    worker->wait();
+    delete worker;
+}
+
+void StillWorker::Request(const QString& path, double time, QSize box) {
+    QMutexLocker lock(&mutex);
+    nextJob = Job{++latest, path, time, box};
+    jobPending = true;
+    busy = true;
+    wake.wakeAll();
+}
+
+void StillWorker::Cancel() {
+    QMutexLocker lock(&mutex);
+    ++latest;
+    jobPending = false;
+    busy = false;
+}
+
+void StillWorker::Run() {
+    QMutexLocker lock(&mutex);
+    while (!quit) {
+        if (!jobPending) {
+            wake.wait(&mutex);
+            continue;
+        }
+        const Job job = std::move(nextJob);
+        jobPending = false;
+        lock.unlock();
+        StillFrame still = Grab(job);
+        lock.relock();
+        if (job.number != latest)
+            continue; // replaced while it was decoded: nobody wants it
+        // Checked again on the owner's thread: a request or cancel in between makes it stale.
+        QMetaObject::invokeMethod(
+            this,
+            [this, number = job.number, still = std::move(still)] {
+                if (number != latest)
+                    return;
+                busy = false;
+                if (still.ok)
+                    emit StillReady(still);
+                else
+                    emit StillFailed(still.error);
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+StillFrame StillWorker::Grab(const Job& job) {
+    const QFileInfo file(job.path);
+    const bool unchanged = decoder != nullptr && decoderPath == job.path && file.exists() &&
+                           file.lastModified() == decoderModified && file.size() == decoderSize;
+    if (!unchanged) {
+        decoder = std::make_unique<MediaDecoder>();
+        decoderPath.clear();
+        if (!decoder->Open(job.path, MediaDecoder::Streams::VideoOnly)) {
+            StillFrame failed;
+            failed.error = decoder->LastError();
+            decoder.reset();
+            return failed;
+        }
+        decoderPath = job.path;
+        decoderModified = file.lastModified();
+        decoderSize = file.size();
+    }
+    return GrabStill(*decoder, job.time, job.box, [this, number = job.number] {
+        return number != latest; // a newer request, a cancel or the end
+    });
 }

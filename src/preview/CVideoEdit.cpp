@@ -3,6 +3,7 @@
 #include "media/MediaExporter.h"
 #include "media/MediaProbe.h"
 #include "media/PlaybackDecoder.h"
+#include "media/StillFrame.h"
 
 #include <QAudioDevice>
 #include <QAudioSink>
@@ -36,7 +37,8 @@ double NormalisedTime(double value) {
 } // namespace
 
 CVideoEdit::CVideoEdit(QWidget* parent)
-    : QWidget(parent), exporter(new MediaExporter(this)), decoder(new PlaybackDecoder(this)) {
+    : QWidget(parent), exporter(new MediaExporter(this)), decoder(new PlaybackDecoder(this)),
+      stills(new StillWorker(this)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     frameTimer.setSingleShot(true);
     frameTimer.setTimerType(Qt::PreciseTimer);
@@ -46,6 +48,8 @@ CVideoEdit::CVideoEdit(QWidget* parent)
     connect(exporter, &MediaExporter::ExportProgress, this, &CVideoEdit::OnExportProgress);
     connect(exporter, &MediaExporter::ExportDone, this, &CVideoEdit::OnExportDone);
     connect(exporter, &MediaExporter::ExportFailed, this, &CVideoEdit::OnExportFailed);
+    connect(stills, &StillWorker::StillReady, this, &CVideoEdit::ShowStill);
+    connect(stills, &StillWorker::StillFailed, this, &CVideoEdit::ShowNoStill);
 }
 
 CVideoEdit::~CVideoEdit() {
@@ -63,6 +67,7 @@ double CVideoEdit::GetClipLength(const QString& path, QString* error) const {
 }
 
 void CVideoEdit::CloseClip() {
+    stills->Cancel();
     Halt();
     decoder->Close();
     clipPath.clear();
@@ -106,6 +111,7 @@ bool CVideoEdit::Play() {
         lastError = QStringLiteral("No clip is open.");
         return false;
     }
+    stills->Cancel(); // the playback's pictures take the window
     Halt();
     playing = true;
     picturesShown = 0;
@@ -146,6 +152,30 @@ bool CVideoEdit::Play() {
 
 void CVideoEdit::StopPlayback() {
     Halt();
+}
+
+void CVideoEdit::RequestStill(const QString& path, double time) {
+    Halt();
+    stills->Request(path, time, VideoBox());
+}
+
+bool CVideoEdit::StillPending() const {
+    return stills->Busy();
+}
+
+void CVideoEdit::ShowStill(const StillFrame& still) {
+    picture = still.image;
+    blank = false;
+    lastError.clear();
+    update();
+    emit OnPlayPosition(still.pts);
+}
+
+void CVideoEdit::ShowNoStill(const QString& reason) {
+    lastError = reason;
+    blank = true;
+    update();
+    emit StillFailed(reason);
 }
 
 void CVideoEdit::StopExport() {

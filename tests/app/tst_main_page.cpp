@@ -74,6 +74,17 @@ public:
 const QString finishedText =
     QStringLiteral("           \t          Converting Finished         \t            ");
 
+bool AllBlack(QWidget* video) {
+    const QImage shot = video->grab().toImage();
+    for (int y = 0; y < shot.height(); y += 5) {
+        for (int x = 0; x < shot.width(); x += 5) {
+            if (qGray(shot.pixel(x, y)) > 2)
+                return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 class TestMainPage : public QObject {
@@ -107,7 +118,10 @@ private slots:
     void shutdownPaths();
     void helpOpensPages();
     void dragLeftEndEditsBeginAndAsksOneStill();
-    void secondStillRequestIsDropped();
+    void latestStillRequestWins();
+    void stillOfAClipWithoutPictureThere_data();
+    void stillOfAClipWithoutPictureThere();
+    void failedStillDoesNotStopLaterOnes();
     void previewPlaysTheTrimmedRange();
 
 private:
@@ -736,16 +750,90 @@ void TestMainPage::dragLeftEndEditsBeginAndAsksOneStill() {
     QTRY_VERIFY(!video->IsPlaying());
 }
 
-void TestMainPage::secondStillRequestIsDropped() {
+void TestMainPage::latestStillRequestWins() {
     const QString clip = Fixture("avi");
     auto* video = static_cast<CVideoEdit*>(page->Control(CMorvaneDlg::IdcMediaControl));
     QSignalSpy positions(video, &CVideoEdit::OnPlayPosition);
     AddFiles({clip}); // asks for the still at 1.0 s
     QVERIFY(page->StillPending());
-    page->ShowStill(clip, 0.2); // before the control reported a position: dropped
+    page->ShowStill(clip, 0.2); // a thumb released again before the first picture came
     QTRY_VERIFY(!page->StillPending());
-    QVERIFY(qAbs(positions.first().first().toDouble() - 1.0) < 0.1);
-    QTRY_VERIFY(!video->IsPlaying());
+    QTest::qWait(100); // a late picture of the first request would arrive here
+    QCOMPARE(positions.size(), 1);
+    QVERIFY2(qAbs(positions.first().first().toDouble() - 0.2) < 0.05,
+             qPrintable(QString::number(positions.first().first().toDouble())));
+    QVERIFY(!video->IsPlaying());
+}
+
+void TestMainPage::stillOfAClipWithoutPictureThere_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("picture starts 2 s after the sound") << "late";
+    QTest::newRow("VOB cut inside a group of pictures") << "cut";
+}
+
+void TestMainPage::stillOfAClipWithoutPictureThere() {
+    QFETCH(QString, kind);
+    MediaFixtures fixtures(fixtureDir);
+    QString path;
+    if (kind == "late") {
+        path =
+            fixtures.MakeWith("late.mkv", {"-f",         "lavfi",
+                                           "-i",         "sine=duration=4",
+                                           "-itsoffset", "2",
+                                           "-f",         "lavfi",
+                                           "-i",         "testsrc=size=160x120:rate=25:duration=2",
+                                           "-map",       "1:v",
+                                           "-map",       "0:a",
+                                           "-c:v",       "mpeg4",
+                                           "-c:a",       "libmp3lame",
+                                           "-f",         "matroska"});
+    } else {
+        const QString whole = fixtures.MakeWith(
+            "whole.vob", {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=4", "-f",
+                          "lavfi", "-i", "sine=duration=4", "-c:v", "mpeg2video", "-g", "25", "-bf",
+                          "2", "-c:a", "mp2", "-f", "vob"});
+        QFile source(whole);
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        path = temp.filePath("cut.vob");
+        QFile cut(path);
+        QVERIFY(cut.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        source.seek(source.size() / 3 + 1000); // not on a pack, inside a group of pictures
+        cut.write(source.readAll());
+    }
+    QVERIFY2(!path.isEmpty(), qPrintable(fixtures.LastError()));
+    auto* video = static_cast<CVideoEdit*>(page->Control(CMorvaneDlg::IdcMediaControl));
+    AddFiles({path}); // the still at 1.0 s: a second that holds no picture
+    QCOMPARE(page->Jobs().Count(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!page->StillPending(), 5000);
+    QVERIFY(!AllBlack(video));  // the nearest picture
+    page->ShowStill(path, 0.5); // and the next request is not dropped
+    QTRY_VERIFY_WITH_TIMEOUT(!page->StillPending(), 5000);
+    QVERIFY(!AllBlack(video));
+}
+
+void TestMainPage::failedStillDoesNotStopLaterOnes() {
+    const QString kept = Fixture("avi");
+    const QString gone = temp.filePath("gone.avi");
+    QFile::remove(gone);
+    QVERIFY(QFile::copy(kept, gone));
+    AddFiles({kept, gone});
+    auto* video = static_cast<CVideoEdit*>(page->Control(CMorvaneDlg::IdcMediaControl));
+    QTRY_VERIFY(!page->StillPending());
+    QVERIFY(QFile::remove(gone)); // deleted since it was added
+    auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->GetCellRect(0, 0).center());
+    QTRY_VERIFY(!page->StillPending());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->GetCellRect(1, 0).center());
+    QCOMPARE(page->CurrentJob(), 1);
+    QTRY_VERIFY(!page->StillPending()); // the failure ends the request
+    QVERIFY(AllBlack(video));
+    QVERIFY(prompts.boxes.isEmpty());
+
+    QSignalSpy positions(video, &CVideoEdit::OnPlayPosition);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->GetCellRect(0, 0).center());
+    QTRY_VERIFY(!page->StillPending());
+    QCOMPARE(positions.size(), 1); // the next job's picture shows
+    QVERIFY(!AllBlack(video));
 }
 
 void TestMainPage::previewPlaysTheTrimmedRange() {

@@ -20,6 +20,8 @@ private slots:
     void scaledKeepingShape();
     void refused_data();
     void refused();
+    void shownAsPlayersShowIt_data();
+    void shownAsPlayersShowIt();
 
 private:
     IndexedClip Clip(const QString& extension);
@@ -159,6 +161,73 @@ void TestStillFrame::refused() {
     QVERIFY(still.image.isNull());
     QVERIFY2(still.error.contains(words), qPrintable(still.error));
     QVERIFY(!still.error.isEmpty());
+}
+
+void TestStillFrame::shownAsPlayersShowIt_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<double>("time");
+    QTest::addColumn<QSize>("box");
+    QTest::addColumn<QSize>("expected");
+    QTest::addColumn<double>("pts"); // the picture's time, or -1 when any will do
+
+    QTest::newRow("phone clip turned a quarter")
+        << "rotated" << 0.5 << QSize() << QSize(120, 160) << 0.5;
+    QTest::newRow("turned clip in the page's box")
+        << "rotated" << 0.5 << QSize(263, 198) << QSize(148, 198) << 0.5;
+    QTest::newRow("pixel aspect given by the container only")
+        << "aspect" << 0.5 << QSize() << QSize(213, 120) << 0.5;
+    QTest::newRow("program stream without sound at 0")
+        << "program" << 0.0 << QSize() << QSize(160, 120) << 0.0;
+    QTest::newRow("program stream without sound in its first group")
+        << "program" << 0.2 << QSize() << QSize(160, 120) << 0.2;
+}
+
+void TestStillFrame::shownAsPlayersShowIt() {
+    QFETCH(QString, kind);
+    QFETCH(double, time);
+    QFETCH(QSize, box);
+    QFETCH(QSize, expected);
+    QFETCH(double, pts);
+
+    MediaFixtures fixtures(dir.filePath("fixtures"));
+    const QStringList pattern{"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=2"};
+    const QString square = fixtures.MakeWith("square.avi", pattern + QStringList{"-c:v", "mpeg4"});
+    QString path;
+    if (kind == "rotated") {
+        // The flag a phone writes: the coded picture lies on its side.
+        path = fixtures.MakeWith("rotated.mp4", {"-i", square, "-c", "copy", "-metadata:s:v:0",
+                                                 "rotate=90", "-f", "mp4"});
+    } else if (kind == "aspect") {
+        path = fixtures.MakeWith("aspect.mkv",
+                                 {"-i", square, "-c", "copy", "-aspect", "16:9", "-f", "matroska"});
+    } else {
+        path =
+            fixtures.MakeWith("program.mpg", pattern + QStringList{"-c:v", "mpeg1video", "-g", "12",
+                                                                   "-bf", "2", "-f", "mpeg"});
+    }
+    QVERIFY2(!path.isEmpty(), qPrintable(fixtures.LastError()));
+
+    const StillFrame still = GrabStill(path, time, box);
+    QVERIFY2(still.ok, qPrintable(still.error));
+    QCOMPARE(still.image.size(), expected);
+    QVERIFY2(still.pts <= pts + 0.001 && pts < still.pts + still.duration + 0.001,
+             qPrintable(QString::number(still.pts)));
+
+    if (kind == "rotated" && box.isEmpty()) {
+        // Turned the way the encoder turns it when it converts the clip.
+        const QString upright = fixtures.MakeWith(
+            "upright.png", {"-ss", "0.5", "-i", path, "-frames:v", "1", "-f", "image2"});
+        QImage reference(upright);
+        QCOMPARE(reference.size(), expected);
+        reference = reference.convertToFormat(QImage::Format_RGB32);
+        qint64 difference = 0;
+        for (int y = 0; y < expected.height(); ++y) {
+            for (int x = 0; x < expected.width(); ++x)
+                difference += qAbs(qGray(reference.pixel(x, y)) - qGray(still.image.pixel(x, y)));
+        }
+        const double mean = double(difference) / (expected.width() * expected.height());
+        QVERIFY2(mean < 8.0, qPrintable(QString::number(mean)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestStillFrame)

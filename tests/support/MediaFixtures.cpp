@@ -51,12 +51,8 @@ QString MediaFixtures::Make(const QString& extension, const QString& baseName) {
         lastError = QStringLiteral("no recipe for .%1").arg(extension);
         return {};
     }
-    const QString path = QDir(folder).filePath(baseName + u'.' + extension);
-    if (QFileInfo(path).size() > 0)
-        return path;
-
     const QString seconds = QString::number(ClipSeconds);
-    QStringList args{"-v", "error", "-nostdin", "-y"};
+    QStringList args;
     if (!IsAudioOnly(extension)) {
         args << "-f"
              << "lavfi"
@@ -65,8 +61,18 @@ QString MediaFixtures::Make(const QString& extension, const QString& baseName) {
     args << "-f"
          << "lavfi"
          << "-i" << QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1").arg(seconds);
-    args << recipe->codecs << "-f" << recipe->format << path;
+    args << recipe->codecs << "-f" << recipe->format;
+    return MakeWith(baseName + u'.' + extension, args);
+}
 
+QString MediaFixtures::MakeWith(const QString& fileName, const QStringList& ffmpegArguments) {
+    lastError.clear();
+    const QString path = QDir(folder).filePath(fileName);
+    if (QFileInfo(path).size() > 0)
+        return path;
+
+    QStringList args{"-v", "error", "-nostdin", "-y"};
+    args << ffmpegArguments << path;
     QProcess ffmpeg;
     ffmpeg.setProcessChannelMode(QProcess::MergedChannels);
     ffmpeg.start(QStringLiteral("ffmpeg"), args);

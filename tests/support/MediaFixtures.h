@@ -22,6 +22,10 @@ public:
     // with the reason in LastError().
     QString Make(const QString& extension, const QString& baseName = QStringLiteral("clip"));
     QString LastError() const { return lastError; }
+    // A file named fileName in the folder, made by ffmpeg from these arguments (inputs,
+    // codecs and options; the output path is added at the end); made once and reused.
+    // Empty when ffmpeg failed, with the reason in LastError().
+    QString MakeWith(const QString& fileName, const QStringList& ffmpegArguments);
 
 private:
     QString folder;
