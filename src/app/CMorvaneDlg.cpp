@@ -31,10 +31,61 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 
 namespace {
 
 enum MessageIcon : int { IconInformation = 0, IconWarning = 1, IconError = 2 };
+
+// The file types the Add dialog offers; a folder added adds its files of these types.
+const QStringList videoExtensions{"avi", "mpg", "mpeg", "vob", "mp4", "m4v",  "mkv", "webm", "ogv",
+                                  "mov", "qt",  "wmv",  "asf", "rm",  "rmvb", "3gp", "3g2"};
+const QStringList audioExtensions{"wav", "wma", "mp3", "m4a", "flac", "ogg"};
+
+QString Patterns(const QStringList& extensions, const QString& separator) {
+    QStringList patterns;
+    for (const QString& extension : extensions)
+        patterns.append(QStringLiteral("*.") + extension);
+    return patterns.join(separator);
+}
+
+// Where the Add dialog opens: the folder last added from, the user's Videos folder at first.
+const QString addFolderKey = QStringLiteral("addfolder/Default");
+
+QSettings SettingsStore() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Morvane"),
+                     QStringLiteral("Morvane"));
+}
+
+QString LastAddFolder() {
+    const QString stored = SettingsStore().value(addFolderKey).toString();
+    if (!stored.isEmpty() && QFileInfo(stored).isDir())
+        return stored;
+    return QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+}
+
+// Files and folders as the user named them, folders replaced by their media files (sorted
+// by name, not looking into subfolders). A folder without any is named in *problems.
+QStringList ExpandFolders(const QStringList& paths, QStringList* problems) {
+    QStringList files;
+    const QStringList patterns =
+        Patterns(videoExtensions + audioExtensions, QStringLiteral(";")).split(u';');
+    for (const QString& path : paths) {
+        if (!QFileInfo(path).isDir()) {
+            files.append(path);
+            continue;
+        }
+        const QFileInfoList inside = QDir(path).entryInfoList(patterns, QDir::Files | QDir::Hidden,
+                                                              QDir::Name | QDir::IgnoreCase);
+        if (inside.isEmpty())
+            problems->append(
+                QStringLiteral("%1 holds no media files.").arg(QDir::toNativeSeparators(path)));
+        for (const QFileInfo& file : inside)
+            files.append(file.absoluteFilePath());
+    }
+    return files;
+}
 
 // The colours of the job list's rows: even rows, odd rows.
 struct RowColours {
@@ -84,12 +135,10 @@ const QString finishedText =
 
 } // namespace
 
-const QString CMorvaneDlg::FileFilter = QStringLiteral(
-    "Support Video Files|*.wav;*.wma;*.mp3;*.rm;*rmvb;*.avi;*.mpg;*.mpeg;*.vob;*.wmv;*.wma;*.asf;"
-    "*.mov;*.qt;|AVI Files (*.avi)|*.avi|WAV Files (*.wav)|*.wav|Mpeg files (*.mp3,*.mpg, "
-    "*.mpeg,*.vob)|*.mp3;*.mpg;*.mpeg;*.vob|RealMedia Files (*.rm,*.rmvb)|*.rm;*.rmvb|Windows "
-    "Media files (*.wmv, *.wma, *.asf)|*.wmv;*.wma;*.asf|Quick Time Files (*.mov, *.qt)|*.mov; "
-    "*.qt|");
+const QString CMorvaneDlg::FileFilter =
+    QStringLiteral("Media files|%1;%2|Video files|%1|Audio files|%2|All files|*|")
+        .arg(Patterns(videoExtensions, QStringLiteral(";")),
+             Patterns(audioExtensions, QStringLiteral(";")));
 
 QString CMorvaneDlg::QtFileFilter() {
     // Qt reads a filter's patterns from the parentheses at the end of its description,
@@ -551,12 +600,13 @@ void CMorvaneDlg::LoadJob(int index) {
 void CMorvaneDlg::AddFile() {
     if (converting)
         return;
-    const QString path = prompts->OpenFile(this, QtFileFilter());
-    if (path.isEmpty())
+    const QStringList paths = prompts->OpenFiles(this, QtFileFilter(), LastAddFolder());
+    if (paths.isEmpty())
         return;
-    QString error;
-    if (!AddPath(path, &error))
-        ShowMessage(error, QStringLiteral("Error"), IconError);
+    const QFileInfo first(paths.first());
+    SettingsStore().setValue(addFolderKey,
+                             first.isDir() ? first.absoluteFilePath() : first.absolutePath());
+    AddFiles(paths);
 }
 
 bool CMorvaneDlg::AddPath(const QString& path, QString* error) {
@@ -587,7 +637,7 @@ bool CMorvaneDlg::AddPath(const QString& path, QString* error) {
 
 void CMorvaneDlg::AddFiles(const QStringList& paths) {
     QStringList problems;
-    for (const QString& path : paths) {
+    for (const QString& path : ExpandFolders(paths, &problems)) {
         QString error;
         if (!AddPath(path, &error))
             problems.append(error);

@@ -5,8 +5,8 @@
 #include <QMessageBox>
 #include <QUrl>
 
-QString UserPrompts::OpenFile(QWidget* owner, const QString& filter) {
-    return QFileDialog::getOpenFileName(owner, QString(), QString(), filter);
+QStringList UserPrompts::OpenFiles(QWidget* owner, const QString& filter, const QString& startDir) {
+    return QFileDialog::getOpenFileNames(owner, QString(), startDir, filter);
 }
 
 QString UserPrompts::BrowseForFolder(QWidget* owner, const QString& start) {

@@ -10,8 +10,9 @@ public:
     enum class Icon { Information, Warning, Error };
 
     virtual ~UserPrompts() = default;
-    // One existing file, or "" when the user cancels.
-    virtual QString OpenFile(QWidget* owner, const QString& filter);
+    // Existing files (several may be picked), starting in startDir; none when the user
+    // cancels.
+    virtual QStringList OpenFiles(QWidget* owner, const QString& filter, const QString& startDir);
     // A folder, or "" when the user cancels.
     virtual QString BrowseForFolder(QWidget* owner, const QString& start);
     // Opens a local document (a help page) with the program the desktop uses for it.

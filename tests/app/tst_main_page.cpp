@@ -1,6 +1,7 @@
 #include "MediaFixtures.h"
 #include "TestPaths.h"
 #include "app/CFrameDlg.h"
+#include "app/CMorvaneApp.h"
 #include "app/CMorvaneDlg.h"
 #include "app/PowerControl.h"
 #include "app/UserPrompts.h"
@@ -21,6 +22,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -35,8 +37,10 @@ namespace {
 // Answers the page's dialogs and records its message boxes.
 class ScriptedPrompts : public UserPrompts {
 public:
-    QStringList files;   // answers of the file dialog, in order ("" cancels)
-    QStringList folders; // answers of the folder dialog
+    QStringList files;            // answers of the file dialog, one file each ("" cancels)
+    QList<QStringList> fileLists; // answers of several files, used before those of one
+    QStringList startDirs;        // where the file dialog opened
+    QStringList folders;          // answers of the folder dialog
     struct Box {
         QString text, caption;
         Icon icon;
@@ -45,8 +49,12 @@ public:
     QStringList documents;
     std::function<void()> onBox; // runs inside MessageBox (e.g. checks while it is shown)
 
-    QString OpenFile(QWidget*, const QString&) override {
-        return files.isEmpty() ? QString() : files.takeFirst();
+    QStringList OpenFiles(QWidget*, const QString&, const QString& startDir) override {
+        startDirs.append(startDir);
+        if (!fileLists.isEmpty())
+            return fileLists.takeFirst();
+        const QString file = files.isEmpty() ? QString() : files.takeFirst();
+        return file.isEmpty() ? QStringList() : QStringList{file};
     }
     QString BrowseForFolder(QWidget*, const QString&) override {
         return folders.isEmpty() ? QString() : folders.takeFirst();
@@ -73,6 +81,12 @@ public:
 
 const QString finishedText =
     QStringLiteral("           \t          Converting Finished         \t            ");
+
+// The colour in the middle of the preview.
+QColor MiddleColour(QWidget* video) {
+    const QImage shot = video->grab().toImage();
+    return shot.pixelColor(shot.width() / 2, shot.height() / 2);
+}
 
 bool AllBlack(QWidget* video) {
     const QImage shot = video->grab().toImage();
@@ -122,7 +136,10 @@ private slots:
     void stillOfAClipWithoutPictureThere_data();
     void stillOfAClipWithoutPictureThere();
     void failedStillDoesNotStopLaterOnes();
+    void severalFilesAndAFolderAreAdded();
     void previewPlaysTheTrimmedRange();
+    void commandLine_data();
+    void commandLine();
 
 private:
     QString Fixture(const QString& extension, const QString& name = "clip");
@@ -836,6 +853,52 @@ void TestMainPage::failedStillDoesNotStopLaterOnes() {
     QVERIFY(!AllBlack(video));
 }
 
+void TestMainPage::severalFilesAndAFolderAreAdded() {
+    MediaFixtures fixtures(fixtureDir);
+    const auto colourClip = [&](const QString& folder, const QString& name, const char* colour) {
+        return MediaFixtures(folder).MakeWith(
+            name,
+            {"-f", "lavfi", "-i", QStringLiteral("color=c=%1:size=160x120:rate=25:d=2").arg(colour),
+             "-c:v", "mpeg4", "-f", "avi"});
+    };
+    const QString blue = colourClip(fixtureDir, "blue.avi", "blue");
+    const QString folder = temp.filePath("picked folder");
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder + "/deeper");
+    QVERIFY(QFile::copy(Fixture("mp3", "tone"), folder + "/a tone.mp3"));
+    QFile notes(folder + "/b notes.avi");
+    QVERIFY(notes.open(QIODevice::WriteOnly));
+    notes.write("not a video");
+    notes.close();
+    QVERIFY(!colourClip(folder, "c red.avi", "red").isEmpty());
+    QVERIFY(QFile::copy(blue, folder + "/deeper/not this.avi"));
+    QVERIFY(QFile::copy(blue, folder + "/readme.txt"));
+
+    prompts.fileLists.append({blue, folder});
+    QTest::mouseClick(page->Control(CMorvaneDlg::IdcAdd), Qt::LeftButton);
+    QCOMPARE(prompts.startDirs.size(), 1);
+    QStringList names;
+    for (int row = 0; row < page->Jobs().Count(); ++row)
+        names.append(CellText(row, 0));
+    QCOMPARE(names, (QStringList{"blue.avi", "a tone.mp3", "c red.avi"}));
+    QCOMPARE(prompts.boxes.size(), 1); // one box, after the add, names the unreadable file
+    QVERIFY(prompts.boxes.first().text.contains("b notes.avi"));
+
+    // The last added row is current, and its picture is the one shown.
+    auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
+    QCOMPARE(page->CurrentJob(), 2);
+    QCOMPARE(list->GetSelectionMark(), 2);
+    auto* video = page->Control(CMorvaneDlg::IdcMediaControl);
+    QTRY_VERIFY(!page->StillPending());
+    const QColor middle = MiddleColour(video);
+    QVERIFY2(middle.red() > 180 && middle.blue() < 80, qPrintable(middle.name()));
+
+    // The next Add opens where the last one picked from.
+    QTest::mouseClick(page->Control(CMorvaneDlg::IdcAdd), Qt::LeftButton);
+    QCOMPARE(prompts.startDirs.size(), 2);
+    QCOMPARE(QDir(prompts.startDirs.at(1)), QDir(fixtureDir));
+}
+
 void TestMainPage::previewPlaysTheTrimmedRange() {
     AddFiles({Fixture("avi")});
     auto* video = static_cast<CVideoEdit*>(page->Control(CMorvaneDlg::IdcMediaControl));
@@ -861,6 +924,31 @@ void TestMainPage::previewPlaysTheTrimmedRange() {
     // Stop with nothing playing still clears the range flag.
     QTest::mouseClick(page->Control(CMorvaneDlg::IdcStopPreview), Qt::LeftButton);
     QVERIFY(!page->RangePlaying());
+}
+
+void TestMainPage::commandLine_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("printed");
+    QTest::newRow("help") << QStringList{"--help"} << "Usage:";
+    QTest::newRow("version") << QStringList{"--version"} << "Morvane 0.";
+}
+
+void TestMainPage::commandLine() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, printed);
+    // Printed to the console; no window, no box.
+    QProcess program;
+    program.start(QDir(TestPaths::ProgramDir()).filePath("morvane"), arguments);
+    QVERIFY(program.waitForFinished(20000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY(QString::fromLocal8Bit(program.readAllStandardOutput()).contains(printed));
+
+    // Names relative to the folder the program was started from.
+    const QString start = temp.filePath("started here");
+    QCOMPARE(CMorvaneApp::CommandLineFiles({"morvane", "clip one.avi", "sub/two.mpg", "/abs/x.avi"},
+                                           start),
+             (QStringList{start + "/clip one.avi", start + "/sub/two.mpg", "/abs/x.avi"}));
 }
 
 QTEST_MAIN(TestMainPage)
