@@ -9,6 +9,10 @@
 #include <algorithm>
 #include <cmath>
 
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#endif
+
 StillFrame GrabStill(const QString& path, double time, QSize box) {
     StillFrame still;
     if (!std::isfinite(time)) {
@@ -106,6 +110,12 @@ void StillWorker::Cancel() {
 }
 
 void StillWorker::Run() {
+#ifdef Q_OS_LINUX
+    // Below the UI thread (nice values are per thread here, and the decoder's own threads
+    // inherit it): a long group of pictures decoded on every core must not starve the event
+    // loop. QThread's priorities do not reach ordinary threads on Linux.
+    setpriority(PRIO_PROCESS, 0, getpriority(PRIO_PROCESS, 0) + 5);
+#endif
     QMutexLocker lock(&mutex);
     while (!quit) {
         if (!jobPending) {

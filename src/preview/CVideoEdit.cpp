@@ -8,6 +8,7 @@
 #include <QAudioDevice>
 #include <QAudioSink>
 #include <QDir>
+#include <QFileInfo>
 #include <QMediaDevices>
 #include <QPainter>
 
@@ -57,12 +58,20 @@ CVideoEdit::~CVideoEdit() {
 }
 
 double CVideoEdit::GetClipLength(const QString& path, QString* error) const {
+    const QFileInfo file(path);
+    const auto known = knownLengths.constFind(path);
+    if (known != knownLengths.constEnd() && file.isFile() && file.size() == known->size &&
+        file.lastModified() == known->modified) {
+        return known->length;
+    }
     const MediaInfo info = ProbeMedia(path);
     if (!info.ok) {
+        knownLengths.remove(path);
         if (error != nullptr)
             *error = info.error;
         return -1.0;
     }
+    knownLengths.insert(path, KnownLength{file.size(), file.lastModified(), info.duration});
     return info.duration;
 }
 

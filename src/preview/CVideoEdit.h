@@ -2,7 +2,9 @@
 
 #include <QAudioFormat>
 #include <QByteArray>
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QImage>
 #include <QString>
 #include <QTimer>
@@ -34,7 +36,9 @@ public:
     ~CVideoEdit() override;
 
     // The playing time of a file in seconds; a negative value, with the reason in *error,
-    // when the file cannot be opened as video or audio.
+    // when the file cannot be opened as video or audio. The file is read once: the length
+    // is kept while its size and time stay the same (reading an HD clip's streams takes a
+    // tenth of a second, too long to repeat on every change of row).
     double GetClipLength(const QString& path, QString* error = nullptr) const;
     // Stops playback and unloads the clip; the window turns black (a Play that follows at
     // once keeps the old picture until its first one arrives, so stills do not flicker).
@@ -106,6 +110,13 @@ private:
     void Halt();
     void ScheduleTick(double now, bool atOnce);
     QSize VideoBox() const;
+
+    struct KnownLength {
+        qint64 size = -1;
+        QDateTime modified;
+        double length = 0.0;
+    };
+    mutable QHash<QString, KnownLength> knownLengths;
 
     MediaExporter* exporter;
     PlaybackDecoder* decoder;
