@@ -805,16 +805,18 @@ void TestMainPage::stillOfAClipWithoutPictureThere() {
                                            "-c:a",       "libmp3lame",
                                            "-f",         "matroska"});
     } else {
+        // Groups of pictures of 4 s: cut just after the first one starts, the next whole one
+        // is 3 s into the clip.
         const QString whole = fixtures.MakeWith(
-            "whole.vob", {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=4", "-f",
-                          "lavfi", "-i", "sine=duration=4", "-c:v", "mpeg2video", "-g", "25", "-bf",
-                          "2", "-c:a", "mp2", "-f", "vob"});
+            "whole.vob", {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=8", "-f",
+                          "lavfi", "-i", "sine=duration=8", "-c:v", "mpeg2video", "-g", "100",
+                          "-bf", "2", "-c:a", "mp2", "-f", "vob"});
         QFile source(whole);
         QVERIFY(source.open(QIODevice::ReadOnly));
         path = temp.filePath("cut.vob");
         QFile cut(path);
         QVERIFY(cut.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        source.seek(source.size() / 3 + 1000); // not on a pack, inside a group of pictures
+        source.seek(source.size() / 8 + 1000); // not on a pack, inside a group of pictures
         cut.write(source.readAll());
     }
     QVERIFY2(!path.isEmpty(), qPrintable(fixtures.LastError()));
