@@ -66,7 +66,8 @@ QString LastAddFolder() {
 }
 
 // Files and folders as the user named them, folders replaced by their media files (sorted
-// by name, not looking into subfolders). A folder without any is named in *problems.
+// by name, not looking into subfolders or at hidden files). A folder without any is named in
+// *problems.
 QStringList ExpandFolders(const QStringList& paths, QStringList* problems) {
     QStringList files;
     const QStringList patterns =
@@ -76,8 +77,8 @@ QStringList ExpandFolders(const QStringList& paths, QStringList* problems) {
             files.append(path);
             continue;
         }
-        const QFileInfoList inside = QDir(path).entryInfoList(patterns, QDir::Files | QDir::Hidden,
-                                                              QDir::Name | QDir::IgnoreCase);
+        const QFileInfoList inside =
+            QDir(path).entryInfoList(patterns, QDir::Files, QDir::Name | QDir::IgnoreCase);
         if (inside.isEmpty())
             problems->append(
                 QStringLiteral("%1 holds no media files.").arg(QDir::toNativeSeparators(path)));
