@@ -334,6 +334,11 @@ MediaDecoder::Decoded MediaDecoder::DecodeNext() {
     }
 }
 
+void MediaDecoder::SkipUnreferencedPictures(bool skip) {
+    if (videoCodec != nullptr)
+        videoCodec->skip_frame = skip ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+}
+
 QImage MediaDecoder::ScaleVideo(const AVFrame* frame, QSize box) {
     if (frame == nullptr || frame->width <= 0 || frame->height <= 0)
         return {};

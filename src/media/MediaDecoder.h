@@ -68,6 +68,10 @@ public:
     // The next decoded frame of either stream in decoding order, or End after the last.
     // Damaged data is skipped.
     Decoded DecodeNext();
+    // While on, pictures that no other picture refers to are not decoded at all (a still
+    // passes them on its way from the key frame to its time). Applies to the packets sent
+    // from now on.
+    void SkipUnreferencedPictures(bool skip);
 
     // A picture scaled to fit box with its shape kept (no bars), as Format_RGB32; the
     // stream's pixel aspect and rotation applied, as players show it.

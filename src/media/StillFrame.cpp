@@ -41,11 +41,24 @@ StillFrame GrabStill(MediaDecoder& decoder, double time, QSize box,
     time = std::max(0.0, time);
     decoder.SeekBefore(time);
 
+    // Far from `time`, pictures no other one refers to are not decoded: about half of a long
+    // group of pictures in H.264. Near it every picture is, since the one showing at `time`
+    // may be such a picture. The margin covers what a decoder holds between a packet and its
+    // picture (its threads and the reordering of B-frames), a few frames, well over.
+    const double skipMargin = std::max(0.5, 16 * decoder.FrameInterval());
+    bool skipping = false;
+    const auto setSkipping = [&](bool skip) {
+        if (skip != skipping)
+            decoder.SkipUnreferencedPictures(skip);
+        skipping = skip;
+    };
+
     // Keep the latest frame that starts by `time`; the first one after it ends the search.
     // Stamps rounded to milliseconds (RealMedia) still count as on time.
     MediaDecoder::Decoded best;
     for (;;) {
         if (abandoned && abandoned()) {
+            setSkipping(false);
             still.error = QStringLiteral("The still was no longer wanted.");
             return still;
         }
@@ -54,12 +67,14 @@ StillFrame GrabStill(MediaDecoder& decoder, double time, QSize box,
             break;
         if (decoded.kind != MediaDecoder::Kind::Video)
             continue;
+        setSkipping(decoded.pts < time - skipMargin);
         if (best.frame != nullptr && decoded.pts > time + 0.001)
             break;
         best = std::move(decoded);
         if (best.pts > time + 0.001)
             break; // the clip's first picture starts after `time`
     }
+    setSkipping(false); // the decoder may be used again, for playback or another still
     if (best.frame == nullptr) {
         still.error = QStringLiteral("No picture could be decoded at %1 s.").arg(time, 0, 'f', 3);
         return still;
