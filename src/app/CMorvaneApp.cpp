@@ -6,12 +6,15 @@
 #include "engine/AppPaths.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
 #include <QTimer>
 
 void CMorvaneApp::StartUp(const QString& programDir) {
+    // The current folder stays the one the program was started from: names given by the
+    // user are relative to it. Everything of the program's own is found from its folder.
     AppPaths::SetProgramDir(programDir);
-    QDir::setCurrent(AppPaths::ProgramDir());
 
     // The program's font, small enough for the page's fixed pixel layout.
     QFont font = QApplication::font();
@@ -21,15 +24,34 @@ void CMorvaneApp::StartUp(const QString& programDir) {
     SkinEngine& skin = SkinEngine::Instance();
     skin.Call(SkinEngine::Reset, 0);
     skin.Call(SkinEngine::Enable, 1);
-    skin.Call(SkinEngine::LoadSkinFile, QStringLiteral("Derov.skf"));
+    skin.Call(SkinEngine::LoadSkinFile, AppPaths::ProgramDir() + QStringLiteral("Derov.skf"));
     skin.Call(SkinEngine::ApplySkin);
 }
 
+QStringList CMorvaneApp::CommandLineFiles(const QStringList& arguments, const QString& startDir) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Converts video and audio files into 3GP and 3G2 files for phones."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("files"),
+                                 QStringLiteral("Media files to add to the list."),
+                                 QStringLiteral("[files...]"));
+    // --help and --version print to the console and end the program; so does a wrong option.
+    parser.process(arguments);
+    QStringList files;
+    const QDir start(startDir);
+    for (const QString& name : parser.positionalArguments())
+        files.append(QDir::cleanPath(start.absoluteFilePath(name)));
+    return files;
+}
+
 bool CMorvaneApp::InitInstance() {
+    // Before anything else: the names are relative to the folder the program started from.
+    const QStringList files = CommandLineFiles(QCoreApplication::arguments(), QDir::currentPath());
     StartUp(QCoreApplication::applicationDirPath());
     CFrameDlg frame;
     // Files named on the command line (a desktop's "open with") are added once the window shows.
-    const QStringList files = QCoreApplication::arguments().mid(1);
     if (!files.isEmpty())
         QTimer::singleShot(0, &frame, [&frame, files] { frame.Page().AddFiles(files); });
     frame.exec();

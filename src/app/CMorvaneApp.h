@@ -10,8 +10,11 @@ public:
     bool InitInstance();
     int ExitInstance();
 
-    // The start-up before the window opens: the program folder (also made the current
-    // directory, so the skin and the profiles are found whatever folder the program was started
-    // from), the program's font and the skin.
+    // The start-up before the window opens: the program folder (the skin and the profiles are
+    // found there; the current folder is left as it is), the program's font and the skin.
     static void StartUp(const QString& programDir);
+    // The files named on a command line (the program's name first), as absolute paths: relative
+    // names are taken from startDir. --help and --version print to the console and end the
+    // program, as does an option it does not know.
+    static QStringList CommandLineFiles(const QStringList& arguments, const QString& startDir);
 };

@@ -38,10 +38,62 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 
 namespace {
 
 enum MessageIcon : int { IconInformation = 0, IconWarning = 1, IconError = 2 };
+
+// The file types the Add dialog offers; a folder added adds its files of these types.
+const QStringList videoExtensions{"avi", "mpg", "mpeg", "vob", "mp4", "m4v",  "mkv", "webm", "ogv",
+                                  "mov", "qt",  "wmv",  "asf", "rm",  "rmvb", "3gp", "3g2"};
+const QStringList audioExtensions{"wav", "wma", "mp3", "m4a", "flac", "ogg"};
+
+QString Patterns(const QStringList& extensions, const QString& separator) {
+    QStringList patterns;
+    for (const QString& extension : extensions)
+        patterns.append(QStringLiteral("*.") + extension);
+    return patterns.join(separator);
+}
+
+// Where the Add dialog opens: the folder last added from, the user's Videos folder at first.
+const QString addFolderKey = QStringLiteral("addfolder/Default");
+
+QSettings SettingsStore() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Morvane"),
+                     QStringLiteral("Morvane"));
+}
+
+QString LastAddFolder() {
+    const QString stored = SettingsStore().value(addFolderKey).toString();
+    if (!stored.isEmpty() && QFileInfo(stored).isDir())
+        return stored;
+    return QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+}
+
+// Files and folders as the user named them, folders replaced by their media files (sorted
+// by name, not looking into subfolders or at hidden files). A folder without any is named in
+// *problems.
+QStringList ExpandFolders(const QStringList& paths, QStringList* problems) {
+    QStringList files;
+    const QStringList patterns =
+        Patterns(videoExtensions + audioExtensions, QStringLiteral(";")).split(u';');
+    for (const QString& path : paths) {
+        if (!QFileInfo(path).isDir()) {
+            files.append(path);
+            continue;
+        }
+        const QFileInfoList inside =
+            QDir(path).entryInfoList(patterns, QDir::Files, QDir::Name | QDir::IgnoreCase);
+        if (inside.isEmpty())
+            problems->append(
+                QStringLiteral("%1 holds no media files.").arg(QDir::toNativeSeparators(path)));
+        for (const QFileInfo& file : inside)
+            files.append(file.absoluteFilePath());
+    }
+    return files;
+}
 
 // The colours of the job list's rows: even rows, odd rows.
 struct RowColours {
@@ -69,14 +121,35 @@ const LinkText linkTexts[4] = {
      QStringLiteral("https://www.3gpp2.org/")},
 };
 
+// The jobs whose trimmed range holds nothing (end at or before begin), named for the user;
+// empty when every range can be converted. Such a job would give a file of a few
+// milliseconds that replaces a good earlier result.
+QString EmptyRangeJobs(const JobList& jobs) {
+    QStringList names;
+    for (qsizetype i = 0; i < jobs.Count(); ++i) {
+        const Job& job = jobs.At(i);
+        if (!(job.endTime > job.beginTime))
+            names.append(QDir::toNativeSeparators(job.sourcePath));
+    }
+    if (names.isEmpty())
+        return {};
+    return QStringLiteral("Nothing was converted: the trimmed range of these files is empty "
+                          "(the end must come after the begin):\n%1")
+        .arg(names.join(u'\n'));
+}
+
 } // namespace
 
+// The program's long-standing filter, whose first entry also takes the types that ffmpeg has
+// learnt to read since, and two entries more: those types, and every file.
 const QString CMorvaneDlg::FileFilter = QStringLiteral(
     "Support Video Files|*.wav;*.wma;*.mp3;*.rm;*rmvb;*.avi;*.mpg;*.mpeg;*.vob;*.wmv;*.wma;*.asf;"
-    "*.mov;*.qt;|AVI Files (*.avi)|*.avi|WAV Files (*.wav)|*.wav|Mpeg files (*.mp3,*.mpg, "
-    "*.mpeg,*.vob)|*.mp3;*.mpg;*.mpeg;*.vob|RealMedia Files (*.rm,*.rmvb)|*.rm;*.rmvb|Windows "
-    "Media files (*.wmv, *.wma, *.asf)|*.wmv;*.wma;*.asf|Quick Time Files (*.mov, *.qt)|*.mov; "
-    "*.qt|");
+    "*.mov;*.qt;*.mp4;*.m4v;*.mkv;*.webm;*.ogv;*.3gp;*.3g2;*.m4a;*.flac;*.ogg|AVI Files (*.avi)|"
+    "*.avi|WAV Files (*.wav)|*.wav|Mpeg files (*.mp3,*.mpg, *.mpeg,*.vob)|*.mp3;*.mpg;*.mpeg;"
+    "*.vob|RealMedia Files (*.rm,*.rmvb)|*.rm;*.rmvb|Windows Media files (*.wmv, *.wma, *.asf)|"
+    "*.wmv;*.wma;*.asf|Quick Time Files (*.mov, *.qt)|*.mov; *.qt|Other media files (*.mp4, "
+    "*.m4v, *.mkv, *.webm, *.ogg, *.ogv, *.flac, *.m4a, *.3gp, *.3g2)|*.mp4;*.m4v;*.mkv;*.webm;"
+    "*.ogg;*.ogv;*.flac;*.m4a;*.3gp;*.3g2|All files (*)|*|");
 
 QString CMorvaneDlg::QtFileFilter() {
     // Qt reads a filter's patterns from the parentheses at the end of its description,
@@ -190,6 +263,7 @@ void CMorvaneDlg::ConnectHandlers() {
     connect(previewButton, &QPushButton::clicked, this, &CMorvaneDlg::OnPreview);
     connect(stopPreviewButton, &QPushButton::clicked, this, &CMorvaneDlg::OnStopPreview);
     connect(videoEdit, &CVideoEdit::OnPlayPosition, this, &CMorvaneDlg::OnPlayPosition);
+    connect(videoEdit, &CVideoEdit::StillFailed, this, &CMorvaneDlg::OnStillFailed);
 
     // Enter and Escape never reach the page's controls; the job list's keys move the current
     // job; files dropped on the list are added.
@@ -486,7 +560,6 @@ void CMorvaneDlg::FillProfiles(int type) {
     for (qsizetype i = 1; i < names.size(); ++i) {
         const QString title = profileReader.GetValue(names.at(i), QStringLiteral("Title"));
         profiles->addItem(title);
-        profiles->item(profiles->count() - 1)->setToolTip(title); // long titles are cut
     }
     const int row = defaultProfile - 1;
     if (row >= 0 && row < profiles->count())
@@ -508,7 +581,9 @@ void CMorvaneDlg::MarkUnavailableProfiles() {
         // Still selectable, so that the default stays chosen and Start can say what is wrong.
         item->setForeground(
             missing.isEmpty() ? QBrush() : palette().brush(QPalette::Disabled, QPalette::Text));
-        item->setToolTip(missing);
+        // The whole title (long ones are cut), and why the profile cannot run.
+        item->setToolTip(missing.isEmpty() ? item->text()
+                                           : item->text() + QStringLiteral("\n\n") + missing);
     }
 }
 
@@ -671,12 +746,13 @@ void CMorvaneDlg::LoadJob(int index) {
 void CMorvaneDlg::AddFile() {
     if (converting)
         return;
-    const QString path = prompts->OpenFile(this, QtFileFilter());
-    if (path.isEmpty())
+    const QStringList paths = prompts->OpenFiles(this, QtFileFilter(), LastAddFolder());
+    if (paths.isEmpty())
         return;
-    QString error;
-    if (!AddPath(path, &error))
-        ShowMessage(error, QStringLiteral("Error"), IconError);
+    const QFileInfo first(paths.first());
+    SettingsStore().setValue(addFolderKey,
+                             first.isDir() ? first.absoluteFilePath() : first.absolutePath());
+    AddFiles(paths);
 }
 
 bool CMorvaneDlg::AddPath(const QString& path, QString* error) {
@@ -707,7 +783,7 @@ bool CMorvaneDlg::AddPath(const QString& path, QString* error) {
 
 void CMorvaneDlg::AddFiles(const QStringList& paths) {
     QStringList problems;
-    for (const QString& path : paths) {
+    for (const QString& path : ExpandFolders(paths, &problems)) {
         QString error;
         if (!AddPath(path, &error))
             problems.append(error);
@@ -727,6 +803,7 @@ void CMorvaneDlg::RemoveSelected() {
     if (jobs.Count() == 0) {
         currentJob = -1;
         videoEdit->CloseClip();
+        stillPending = false;
         ResetTrimSlider();
         return;
     }
@@ -741,12 +818,20 @@ void CMorvaneDlg::RemoveAll() {
     jobList->DeleteAllItems();
     currentJob = -1;
     videoEdit->CloseClip();
+    stillPending = false;
     ResetTrimSlider();
 }
 
 void CMorvaneDlg::OnListClick() {
-    if (converting)
+    if (converting) {
+        // The list may have moved its highlight before asking: put it back on the running
+        // job, or a trim made after the batch would land on the clicked row.
+        if (jobs.IsValidIndex(currentJob)) {
+            jobList->SetSelectionMark(currentJob);
+            jobList->SetItemSelected(currentJob);
+        }
         return;
+    }
     const int mark = SelectionMark();
     if (mark != currentJob && jobs.IsValidIndex(mark)) {
         currentJob = mark;
@@ -814,6 +899,10 @@ bool CMorvaneDlg::eventFilter(QObject* watched, QEvent* event) {
             return converting || HandleListKey(key);
     }
     if (watched == jobList->viewport()) {
+        // While converting, clicks never reach the list, so its highlight and mark stay put.
+        if (converting && (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+                           type == QEvent::MouseButtonDblClick))
+            return true;
         if (type == QEvent::DragEnter || type == QEvent::DragMove) {
             auto* drag = static_cast<QDropEvent*>(event);
             if (!converting && drag->mimeData()->hasUrls()) {
@@ -863,25 +952,23 @@ void CMorvaneDlg::OnRangeChanged(int part, int dragEnded) {
 }
 
 void CMorvaneDlg::ShowStill(const QString& path, double time) {
-    if (stillPending)
-        return;
+    // The latest request wins: it replaces one still being decoded, whose picture would
+    // belong to another job or to an end that has moved on since. The control decodes off
+    // the UI thread and finds the nearest picture when the time holds none (a clip shorter
+    // than the second a new file is shown at shows its last picture).
     stillPending = true;
     rangePlaying = false;
-    const double length = videoEdit->GetClipLength(path);
-    videoEdit->CloseClip();
-    videoEdit->SetBitsPerPixel(24);
-    // A time past the clip's end (a clip shorter than the one second that a new file is shown
-    // at) shows the clip's first picture rather than nothing.
-    const double start = length < time ? 0.0 : time;
-    if (videoEdit->OpenClipRange(path, start, 1.0, 0))
-        videoEdit->Play();
-    // When the control fails, no further still is asked for until it reports a position again.
+    videoEdit->RequestStill(path, time);
 }
 
 void CMorvaneDlg::OnPlayPosition() {
     if (!rangePlaying)
         videoEdit->StopPlayback();
     stillPending = false;
+}
+
+void CMorvaneDlg::OnStillFailed() {
+    stillPending = false; // the window is black; the next request is shown as usual
 }
 
 void CMorvaneDlg::OnPreview() {
@@ -894,6 +981,7 @@ void CMorvaneDlg::OnPreview() {
     const Job job = jobs.At(mark);
     videoEdit->GetClipLength(job.sourcePath);
     videoEdit->CloseClip();
+    stillPending = false; // a still not shown yet gives way to the preview
     videoEdit->SetBitsPerPixel(24);
     const double length = job.endTime - job.beginTime;
     if (!videoEdit->OpenClipRange(job.sourcePath, job.beginTime, length, 0) ||
@@ -917,6 +1005,10 @@ void CMorvaneDlg::OnStopPreview() {
 void CMorvaneDlg::OnStartConverting() {
     if (converting || jobs.Count() < 1)
         return;
+    if (const QString empty = EmptyRangeJobs(jobs); !empty.isEmpty()) {
+        ShowMessage(empty, QStringLiteral("Error"), IconError);
+        return;
+    }
     videoEdit->StopExport();
     if (outputDirEdit->text().isEmpty()) {
         ShowMessage(QStringLiteral("  Please set the output directory firstly   "),
@@ -930,6 +1022,15 @@ void CMorvaneDlg::OnStartConverting() {
         settings.profileSelection = -1;
     settings.outputDir = outputDir;
     settings.capabilities = &capabilities;
+    // Files of the outputs' names that exist already: the user says once what becomes of them.
+    const QStringList existing =
+        ConversionEngine::ExistingOutputNames(jobs, settings.outputType, outputDir);
+    if (!existing.isEmpty()) {
+        const std::optional<ExistingOutputs> choice = prompts->AskExistingOutputs(this, existing);
+        if (!choice)
+            return;
+        settings.existing = *choice;
+    }
 
     const BatchResult result = engine.StartBatch(jobs, settings);
     if (result.status == BatchResult::Status::Refused) {

@@ -91,8 +91,9 @@ public:
     void AddFile();
     // Adds one file as a job; false, with the reason, when it cannot be opened.
     bool AddPath(const QString& path, QString* error);
-    // Adds files in order (dropped on the list, or named when the program starts); one
-    // "Error" box names those that cannot be opened.
+    // Adds files in order (picked in the dialog, dropped on the list, or named when the
+    // program starts); a folder adds its media files, sorted by name. One "Error" box names
+    // those that cannot be opened; the last one added is the current job.
     void AddFiles(const QStringList& paths);
     void RemoveSelected();
     void RemoveAll();
@@ -119,6 +120,7 @@ public:
     void OnPreview();
     void OnStopPreview();
     void OnPlayPosition();
+    void OnStillFailed();
     bool StillPending() const { return stillPending; }
     bool RangePlaying() const { return rangePlaying; }
     void SelectRow(int index);

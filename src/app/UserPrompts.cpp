@@ -26,8 +26,8 @@ QMessageBox::Icon BoxIcon(UserPrompts::Icon icon) {
 }
 } // namespace
 
-QString UserPrompts::OpenFile(QWidget* owner, const QString& filter) {
-    return QFileDialog::getOpenFileName(DialogParent(owner), QString(), QString(), filter);
+QStringList UserPrompts::OpenFiles(QWidget* owner, const QString& filter, const QString& startDir) {
+    return QFileDialog::getOpenFileNames(DialogParent(owner), QString(), startDir, filter);
 }
 
 QString UserPrompts::BrowseForFolder(QWidget* owner, const QString& start) {
@@ -80,4 +80,33 @@ void UserPrompts::Notify(const QString& title, const QString& text) {
          << text << QStringList() << QVariantMap() << int(-1);
     // No answer is awaited: without a notification service nothing happens.
     QDBusConnection::sessionBus().asyncCall(call);
+}
+
+std::optional<ExistingOutputs> UserPrompts::AskExistingOutputs(QWidget* owner,
+                                                               const QStringList& names) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"),
+                    names.size() == 1 ? QStringLiteral("1 file already exists")
+                                      : QStringLiteral("%1 files already exist").arg(names.size()),
+                    QMessageBox::NoButton, DialogParent(owner));
+    constexpr int shown = 10;
+    QString list = names.mid(0, shown).join(u'\n');
+    if (names.size() > shown)
+        list += QStringLiteral("\n... and %1 more").arg(names.size() - shown);
+    box.setInformativeText(QStringLiteral("In the output directory:\n%1\n\nOverwrite them, keep "
+                                          "both (the new files get free names such as \"clip "
+                                          "(2).3gp\"), or skip these jobs?")
+                               .arg(list));
+    QPushButton* overwrite = box.addButton(QStringLiteral("Overwrite"), QMessageBox::AcceptRole);
+    QPushButton* keepBoth = box.addButton(QStringLiteral("Keep both"), QMessageBox::AcceptRole);
+    QPushButton* skip = box.addButton(QStringLiteral("Skip them"), QMessageBox::AcceptRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(keepBoth);
+    box.exec();
+    if (box.clickedButton() == overwrite)
+        return ExistingOutputs::Overwrite;
+    if (box.clickedButton() == keepBoth)
+        return ExistingOutputs::KeepBoth;
+    if (box.clickedButton() == skip)
+        return ExistingOutputs::Skip;
+    return std::nullopt;
 }

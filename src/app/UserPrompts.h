@@ -1,8 +1,12 @@
 #pragma once
 
+#include "engine/ConversionEngine.h"
+
 #include <QString>
+#include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class QWidget;
 class ShutdownCountdown;
@@ -13,8 +17,9 @@ public:
     enum class Icon { Information, Warning, Error };
 
     virtual ~UserPrompts() = default;
-    // One existing file, or "" when the user cancels.
-    virtual QString OpenFile(QWidget* owner, const QString& filter);
+    // Existing files (several may be picked), starting in startDir; none when the user
+    // cancels.
+    virtual QStringList OpenFiles(QWidget* owner, const QString& filter, const QString& startDir);
     // A folder, or "" when the user cancels.
     virtual QString BrowseForFolder(QWidget* owner, const QString& start);
     // Opens a local document (a help page) with the program the desktop uses for it.
@@ -28,6 +33,10 @@ public:
     // Shows a running countdown with a Cancel button that cancels it; the box closes when the
     // countdown ends either way. It returns at once.
     virtual void ShowCountdown(QWidget* owner, ShutdownCountdown* countdown);
+    // What becomes of the output files that already exist (names as the job list shows
+    // them): Overwrite, Keep both (the default) or Skip them; nothing when the user cancels.
+    virtual std::optional<ExistingOutputs> AskExistingOutputs(QWidget* owner,
+                                                              const QStringList& names);
     // A desktop notification (org.freedesktop.Notifications); nothing when there is none.
     virtual void Notify(const QString& title, const QString& text);
 };

@@ -3,11 +3,13 @@
 #include "media/MediaProbe.h"
 
 #include <QFile>
+#include <QTransform>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/display.h>
 #include <libavutil/imgutils.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
@@ -66,6 +68,7 @@ void MediaDecoder::Close() {
     videoStream = audioStream = -1;
     startOffset = duration = 0.0;
     frameInterval = 0.04;
+    rotation = 0;
     inputEnded = false;
     resampleRate = resampleChannels = resampleInRate = resampleInChannels = 0;
     resampleInFormat = -1;
@@ -138,6 +141,14 @@ bool MediaDecoder::Open(const QString& path, Streams streams) {
             rate = stream->r_frame_rate;
         if (rate.num > 0 && rate.den > 0)
             frameInterval = av_q2d(av_inv_q(rate));
+        // The display matrix turns counter-clockwise; pictures are turned back clockwise.
+        const auto* matrix = reinterpret_cast<const int32_t*>(
+            av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
+        if (matrix != nullptr) {
+            const double angle = -av_display_rotation_get(matrix);
+            if (std::isfinite(angle))
+                rotation = ((int(std::lround(angle / 90.0)) % 4 + 4) % 4) * 90;
+        }
     }
     packet = av_packet_alloc();
     if (packet == nullptr)
@@ -153,7 +164,8 @@ QSize MediaDecoder::DisplaySize() const {
     double width = parameters->width;
     if (aspect.num > 0 && aspect.den > 0)
         width *= av_q2d(aspect);
-    return QSize(std::max(1, int(std::lround(width))), std::max(1, parameters->height));
+    const QSize size(std::max(1, int(std::lround(width))), std::max(1, parameters->height));
+    return rotation % 180 == 0 ? size : size.transposed();
 }
 
 void MediaDecoder::SeekTo(double time) {
@@ -207,7 +219,52 @@ void MediaDecoder::SeekBefore(double time) {
             }
         }
     }
+    SeekToStart(time);
+}
+
+bool MediaDecoder::DecodeToReference(std::deque<Decoded>& seen, double* pts) {
+    const Kind reference = HasVideo() ? Kind::Video : Kind::Audio;
+    for (;;) {
+        Decoded decoded = DecodeNext();
+        if (decoded.kind == Kind::End)
+            return false;
+        const bool isReference = decoded.kind == reference;
+        *pts = decoded.pts;
+        seen.push_back(std::move(decoded));
+        if (isReference)
+            return true;
+    }
+}
+
+void MediaDecoder::SeekToStart(double time) {
     SeekTo(0.0);
+    std::deque<Decoded> seen;
+    double first = 0.0;
+    if (!DecodeToReference(seen, &first) || first <= time + TimeSlack) {
+        pending = std::move(seen);
+        return;
+    }
+    // A seek to the start can land on the second group of pictures (an MPEG program stream
+    // without sound): reading from the file's first byte finds the earlier ones.
+    if (av_seek_frame(format, -1, 0, AVSEEK_FLAG_BYTE) < 0) {
+        SeekTo(0.0);
+        return;
+    }
+    if (videoCodec != nullptr)
+        avcodec_flush_buffers(videoCodec);
+    if (audioCodec != nullptr)
+        avcodec_flush_buffers(audioCodec);
+    ResetAudioConverter();
+    inputEnded = false;
+    lastVideoPts = -1.0;
+    lastAudioEnd = -1.0;
+    std::deque<Decoded> fromStart;
+    double earliest = 0.0;
+    if (DecodeToReference(fromStart, &earliest) && earliest < first) {
+        pending = std::move(fromStart);
+        return;
+    }
+    SeekTo(0.0); // the file's start is no better: as the container's seek had it
 }
 
 MediaDecoder::Decoded MediaDecoder::Receive(AVCodecContext* codec, Kind kind) {
@@ -277,15 +334,28 @@ MediaDecoder::Decoded MediaDecoder::DecodeNext() {
     }
 }
 
+void MediaDecoder::SkipUnreferencedPictures(bool skip) {
+    if (videoCodec != nullptr)
+        videoCodec->skip_frame = skip ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+}
+
 QImage MediaDecoder::ScaleVideo(const AVFrame* frame, QSize box) {
     if (frame == nullptr || frame->width <= 0 || frame->height <= 0)
         return {};
+    // The stream's pixel aspect: containers may say what the picture's own header does not.
+    const AVRational aspect = av_guess_sample_aspect_ratio(
+        format, videoStream >= 0 ? format->streams[videoStream] : nullptr,
+        const_cast<AVFrame*>(frame));
     double width = frame->width;
-    if (frame->sample_aspect_ratio.num > 0 && frame->sample_aspect_ratio.den > 0)
-        width *= av_q2d(frame->sample_aspect_ratio);
+    if (aspect.num > 0 && aspect.den > 0)
+        width *= av_q2d(aspect);
     QSize size(std::max(1, int(std::lround(width))), frame->height);
-    if (box.width() > 0 && box.height() > 0)
-        size = size.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    // A turned picture is fitted turned, then scaled unturned and turned at the end.
+    const bool sideways = rotation % 180 != 0;
+    if (box.width() > 0 && box.height() > 0) {
+        const QSize fit = sideways ? box.transposed() : box;
+        size = size.scaled(fit, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    }
 
     scaler = sws_getCachedContext(scaler, frame->width, frame->height, AVPixelFormat(frame->format),
                                   size.width(), size.height(), AV_PIX_FMT_RGB32, SWS_BILINEAR,
@@ -301,6 +371,8 @@ QImage MediaDecoder::ScaleVideo(const AVFrame* frame, QSize box) {
         0) {
         return {};
     }
+    if (rotation != 0)
+        return image.transformed(QTransform().rotate(rotation));
     return image;
 }
 

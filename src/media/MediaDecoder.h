@@ -52,8 +52,11 @@ public:
     bool HasVideo() const { return videoCodec != nullptr; }
     bool HasAudio() const { return audioCodec != nullptr; }
     double Duration() const { return duration; }
-    // The picture's size as shown (sample aspect applied), or an empty size.
+    // The picture's size as shown (sample aspect and rotation applied), or an empty size.
     QSize DisplaySize() const;
+    // How far the picture is turned clockwise to show it upright: 0, 90, 180 or 270 degrees
+    // (a phone's rotation flag).
+    int Rotation() const { return rotation; }
     // The nominal time between frames (1/25 s when the file does not say).
     double FrameInterval() const { return frameInterval; }
 
@@ -65,8 +68,13 @@ public:
     // The next decoded frame of either stream in decoding order, or End after the last.
     // Damaged data is skipped.
     Decoded DecodeNext();
+    // While on, pictures that no other picture refers to are not decoded at all (a still
+    // passes them on its way from the key frame to its time). Applies to the packets sent
+    // from now on.
+    void SkipUnreferencedPictures(bool skip);
 
-    // A picture scaled to fit box with its shape kept (no bars), as Format_RGB32.
+    // A picture scaled to fit box with its shape kept (no bars), as Format_RGB32; the
+    // stream's pixel aspect and rotation applied, as players show it.
     QImage ScaleVideo(const AVFrame* frame, QSize box);
 
     // Sound converted to interleaved signed 16-bit samples at rate and channels.
@@ -80,6 +88,8 @@ private:
     void Close();
     Decoded Receive(AVCodecContext* codec, Kind kind);
     void SeekTo(double time);
+    void SeekToStart(double time);
+    bool DecodeToReference(std::deque<Decoded>& seen, double* pts);
     void ResetAudioConverter();
 
     AVFormatContext* format = nullptr;
@@ -93,6 +103,7 @@ private:
     double startOffset = 0.0; // container time of clip time 0
     double duration = 0.0;
     double frameInterval = 0.04;
+    int rotation = 0;
     bool inputEnded = false;
     double lastVideoPts = -1.0;
     double lastAudioEnd = -1.0;

@@ -3,10 +3,12 @@
 #include "media/MediaExporter.h"
 #include "media/MediaProbe.h"
 #include "media/PlaybackDecoder.h"
+#include "media/StillFrame.h"
 
 #include <QAudioDevice>
 #include <QAudioSink>
 #include <QDir>
+#include <QFileInfo>
 #include <QMediaDevices>
 #include <QPainter>
 
@@ -36,7 +38,8 @@ double NormalisedTime(double value) {
 } // namespace
 
 CVideoEdit::CVideoEdit(QWidget* parent)
-    : QWidget(parent), exporter(new MediaExporter(this)), decoder(new PlaybackDecoder(this)) {
+    : QWidget(parent), exporter(new MediaExporter(this)), decoder(new PlaybackDecoder(this)),
+      stills(new StillWorker(this)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     frameTimer.setSingleShot(true);
     frameTimer.setTimerType(Qt::PreciseTimer);
@@ -46,6 +49,8 @@ CVideoEdit::CVideoEdit(QWidget* parent)
     connect(exporter, &MediaExporter::ExportProgress, this, &CVideoEdit::OnExportProgress);
     connect(exporter, &MediaExporter::ExportDone, this, &CVideoEdit::OnExportDone);
     connect(exporter, &MediaExporter::ExportFailed, this, &CVideoEdit::OnExportFailed);
+    connect(stills, &StillWorker::StillReady, this, &CVideoEdit::ShowStill);
+    connect(stills, &StillWorker::StillFailed, this, &CVideoEdit::ShowNoStill);
 }
 
 CVideoEdit::~CVideoEdit() {
@@ -53,16 +58,25 @@ CVideoEdit::~CVideoEdit() {
 }
 
 double CVideoEdit::GetClipLength(const QString& path, QString* error) const {
+    const QFileInfo file(path);
+    const auto known = knownLengths.constFind(path);
+    if (known != knownLengths.constEnd() && file.isFile() && file.size() == known->size &&
+        file.lastModified() == known->modified) {
+        return known->length;
+    }
     const MediaInfo info = ProbeMedia(path);
     if (!info.ok) {
+        knownLengths.remove(path);
         if (error != nullptr)
             *error = info.error;
         return -1.0;
     }
+    knownLengths.insert(path, KnownLength{file.size(), file.lastModified(), info.duration});
     return info.duration;
 }
 
 void CVideoEdit::CloseClip() {
+    stills->Cancel();
     Halt();
     decoder->Close();
     clipPath.clear();
@@ -106,6 +120,7 @@ bool CVideoEdit::Play() {
         lastError = QStringLiteral("No clip is open.");
         return false;
     }
+    stills->Cancel(); // the playback's pictures take the window
     Halt();
     playing = true;
     picturesShown = 0;
@@ -146,6 +161,30 @@ bool CVideoEdit::Play() {
 
 void CVideoEdit::StopPlayback() {
     Halt();
+}
+
+void CVideoEdit::RequestStill(const QString& path, double time) {
+    Halt();
+    stills->Request(path, time, VideoBox());
+}
+
+bool CVideoEdit::StillPending() const {
+    return stills->Busy();
+}
+
+void CVideoEdit::ShowStill(const StillFrame& still) {
+    picture = still.image;
+    blank = false;
+    lastError.clear();
+    update();
+    emit OnPlayPosition(still.pts);
+}
+
+void CVideoEdit::ShowNoStill(const QString& reason) {
+    lastError = reason;
+    blank = true;
+    update();
+    emit StillFailed(reason);
 }
 
 void CVideoEdit::StopExport() {

@@ -2,7 +2,9 @@
 
 #include <QAudioFormat>
 #include <QByteArray>
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QImage>
 #include <QString>
 #include <QTimer>
@@ -10,6 +12,8 @@
 
 class MediaExporter;
 class PlaybackDecoder;
+class StillWorker;
+struct StillFrame;
 class QAudioSink;
 class QIODevice;
 struct VideoFrame;
@@ -22,6 +26,9 @@ struct VideoFrame;
 // single-shot timer, set to the next picture's due time, paces the pictures against a clock:
 // the sound device's played time while sound plays, else the wall clock. A still is a short
 // range whose first picture (the one showing at its start) appears as soon as it is decoded.
+//
+// Stills of the trim (RequestStill) are decoded by a StillWorker on its own thread: the
+// latest request wins, and a picture that is no longer wanted never shows.
 class CVideoEdit : public QWidget {
     Q_OBJECT
 public:
@@ -29,7 +36,9 @@ public:
     ~CVideoEdit() override;
 
     // The playing time of a file in seconds; a negative value, with the reason in *error,
-    // when the file cannot be opened as video or audio.
+    // when the file cannot be opened as video or audio. The file is read once: the length
+    // is kept while its size and time stay the same (reading an HD clip's streams takes a
+    // tenth of a second, too long to repeat on every change of row).
     double GetClipLength(const QString& path, QString* error = nullptr) const;
     // Stops playback and unloads the clip; the window turns black (a Play that follows at
     // once keeps the old picture until its first one arrives, so stills do not flicker).
@@ -45,6 +54,13 @@ public:
     bool Play();
     // Stops playback; the last picture stays on screen.
     void StopPlayback();
+    // Shows the picture at `time` of a clip (before its first picture: the first; past its
+    // last: the last) once it has been decoded off the UI thread; the picture shown until
+    // then stays. A new request, Play or CloseClip replaces it. OnPlayPosition follows with
+    // the picture's time, or StillFailed (the window turns black) when there is none.
+    void RequestStill(const QString& path, double time);
+    // A still requested is not shown yet.
+    bool StillPending() const;
     // Ends a running export.
     void StopExport();
     // Exports the selected range through the exporter; false, with the reason in
@@ -73,6 +89,8 @@ signals:
     void OnExportFailed(const QString& message);
     // Playback reached the range's end by itself (not sent for StopPlayback).
     void PlaybackFinished();
+    // The latest still request has no picture (the file has gone, holds no picture, ...).
+    void StillFailed(const QString& reason);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -81,6 +99,8 @@ protected:
 private:
     void Tick();
     void ShowPicture(const VideoFrame& frame);
+    void ShowStill(const StillFrame& still);
+    void ShowNoStill(const QString& reason);
     double ClockNow();
     void StartClock();
     bool StartSound();
@@ -91,8 +111,16 @@ private:
     void ScheduleTick(double now, bool atOnce);
     QSize VideoBox() const;
 
+    struct KnownLength {
+        qint64 size = -1;
+        QDateTime modified;
+        double length = 0.0;
+    };
+    mutable QHash<QString, KnownLength> knownLengths;
+
     MediaExporter* exporter;
     PlaybackDecoder* decoder;
+    StillWorker* stills;
     QTimer frameTimer;
     QString lastError;
 

@@ -30,8 +30,8 @@ class SilentPrompts : public UserPrompts {
 public:
     QStringList files;
     QString folder;
-    QString OpenFile(QWidget*, const QString&) override {
-        return files.isEmpty() ? QString() : files.takeFirst();
+    QStringList OpenFiles(QWidget*, const QString&, const QString&) override {
+        return files.isEmpty() ? QStringList() : QStringList{files.takeFirst()};
     }
     QString BrowseForFolder(QWidget*, const QString&) override { return folder; }
     void MessageBox(QWidget*, const QString&, const QString&, Icon) override {}

@@ -2,6 +2,7 @@
 #include "TestPaths.h"
 #include "app/BatchSummary.h"
 #include "app/CFrameDlg.h"
+#include "app/CMorvaneApp.h"
 #include "app/CMorvaneDlg.h"
 #include "app/PowerControl.h"
 #include "app/ShutdownCountdown.h"
@@ -25,6 +26,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -39,8 +41,10 @@ namespace {
 // Answers the page's dialogs and records its message boxes.
 class ScriptedPrompts : public UserPrompts {
 public:
-    QStringList files;   // answers of the file dialog, in order ("" cancels)
-    QStringList folders; // answers of the folder dialog
+    QStringList files;            // answers of the file dialog, one file each ("" cancels)
+    QList<QStringList> fileLists; // answers of several files, used before those of one
+    QStringList startDirs;        // where the file dialog opened
+    QStringList folders;          // answers of the folder dialog
     struct Box {
         QString text, caption;
         Icon icon;
@@ -49,8 +53,12 @@ public:
     QStringList documents;
     std::function<void()> onBox; // runs inside MessageBox (e.g. checks while it is shown)
 
-    QString OpenFile(QWidget*, const QString&) override {
-        return files.isEmpty() ? QString() : files.takeFirst();
+    QStringList OpenFiles(QWidget*, const QString&, const QString& startDir) override {
+        startDirs.append(startDir);
+        if (!fileLists.isEmpty())
+            return fileLists.takeFirst();
+        const QString file = files.isEmpty() ? QString() : files.takeFirst();
+        return file.isEmpty() ? QStringList() : QStringList{file};
     }
     QString BrowseForFolder(QWidget*, const QString&) override {
         return folders.isEmpty() ? QString() : folders.takeFirst();
@@ -71,6 +79,12 @@ public:
     ShutdownCountdown* countdown = nullptr;
     void ShowCountdown(QWidget*, ShutdownCountdown* shown) override { countdown = shown; }
     void Notify(const QString&, const QString&) override {}
+    std::optional<ExistingOutputs> AskExistingOutputs(QWidget*, const QStringList& names) override {
+        existingAsked.append(names);
+        return existingAnswer;
+    }
+    std::optional<ExistingOutputs> existingAnswer = ExistingOutputs::KeepBoth;
+    QList<QStringList> existingAsked;
 };
 
 class FakePower : public PowerControl {
@@ -95,6 +109,23 @@ public:
 
 const QString finishedText =
     QStringLiteral("           \t          Converting Finished         \t            ");
+
+// The colour in the middle of the preview.
+QColor MiddleColour(QWidget* video) {
+    const QImage shot = video->grab().toImage();
+    return shot.pixelColor(shot.width() / 2, shot.height() / 2);
+}
+
+bool AllBlack(QWidget* video) {
+    const QImage shot = video->grab().toImage();
+    for (int y = 0; y < shot.height(); y += 5) {
+        for (int x = 0; x < shot.width(); x += 5) {
+            if (qGray(shot.pixel(x, y)) > 2)
+                return false;
+        }
+    }
+    return true;
+}
 
 } // namespace
 
@@ -131,6 +162,10 @@ private slots:
     void startRefusals();
     void batchOfTwoFinishes();
     void refusalsWhileConverting();
+    void restartClearsEveryRow();
+    void existingOutputsAreAskedAbout_data();
+    void existingOutputsAreAskedAbout();
+    void addingKeepsTheTrimOfEarlierJobs();
     void stopInSecondPassOf3gp2();
     void failedJobEndsInAWarning();
     void closingDuringPassCancels();
@@ -138,11 +173,18 @@ private slots:
     void shutdownPaths();
     void helpOpensPages();
     void dragLeftEndEditsBeginAndAsksOneStill();
-    void secondStillRequestIsDropped();
+    void latestStillRequestWins();
+    void stillOfAClipWithoutPictureThere_data();
+    void stillOfAClipWithoutPictureThere();
+    void failedStillDoesNotStopLaterOnes();
+    void severalFilesAndAFolderAreAdded();
     void previewPlaysTheTrimmedRange();
+    void commandLine_data();
+    void commandLine();
 
 private:
     QString Fixture(const QString& extension, const QString& name = "clip");
+    QString Playable3gp();
     void AddFiles(const QStringList& paths);
     QString CellText(int row, int column);
     void UseProfileDir(const QString& programDir);
@@ -186,6 +228,13 @@ void TestMainPage::init() {
 void TestMainPage::cleanup() {
     frame.reset();
     page = nullptr;
+}
+
+// A playable 3GP of the fixture clip's length: what a fake pass "encodes" by copying it.
+QString TestMainPage::Playable3gp() {
+    MediaFixtures fixtures(fixtureDir);
+    return fixtures.MakeWith("playable.3gp",
+                             {"-i", Fixture("avi"), "-c:v", "mpeg4", "-c:a", "aac", "-f", "3gp"});
 }
 
 QString TestMainPage::Fixture(const QString& extension, const QString& name) {
@@ -312,8 +361,12 @@ void TestMainPage::outputColumnFollowsType() {
     QCOMPARE(CellText(1, 3), QString("clip (2).3gp"));
     QCOMPARE(CellText(2, 3), QString("song.3gp"));
     auto* combo = static_cast<QComboBox*>(page->Control(CMorvaneDlg::IdcOutputType));
-    combo->setCurrentIndex(2);
-    page->OnOutputTypeChanged();
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Down); // as the user picks it: the combo's own signal
+    QTest::keyClick(combo, Qt::Key_Down);
+    QCOMPARE(combo->currentIndex(), 2);
+    auto* description = static_cast<QLabel*>(page->Control(CMorvaneDlg::IdcDescription));
+    QVERIFY2(description->text().startsWith("3GP2"), qPrintable(description->text()));
     QCOMPARE(CellText(0, 3), QString("clip.3g2"));
     QCOMPARE(CellText(2, 3), QString("song.3g2"));
     QCOMPARE(CellText(0, 0), QString("clip.avi"));
@@ -484,21 +537,32 @@ void TestMainPage::startRefusals_data() {
     QTest::addColumn<bool>("withJob");
     QTest::addColumn<bool>("clearDir");
     QTest::addColumn<bool>("clearProfile");
+    QTest::addColumn<bool>("emptyRange");
     QTest::addColumn<QString>("boxText");
 
-    QTest::newRow("empty list does nothing") << false << false << false << "";
+    QTest::newRow("empty list does nothing") << false << false << false << false << "";
     QTest::newRow("empty directory")
-        << true << true << false << "  Please set the output directory firstly   ";
-    QTest::newRow("no profile selected") << true << false << true << "profile";
+        << true << true << false << false << "  Please set the output directory firstly   ";
+    QTest::newRow("no profile selected") << true << false << true << false << "profile";
+    QTest::newRow("empty trim names the job") << true << false << false << true << "clip.avi";
 }
 
 void TestMainPage::startRefusals() {
     QFETCH(bool, withJob);
     QFETCH(bool, clearDir);
     QFETCH(bool, clearProfile);
+    QFETCH(bool, emptyRange);
     QFETCH(QString, boxText);
     if (withJob)
         AddFiles({Fixture("avi")});
+    if (emptyRange) {
+        // The right thumb dragged onto the left one.
+        static_cast<CRangeSlider*>(page->Control(CMorvaneDlg::IdcTrimSlider))
+            ->SetSelection(0.8, 0.8);
+        RangeChangedEvent changed(RangeChangedEvent::RightEnd, 0);
+        QCoreApplication::sendEvent(page, &changed);
+        QCOMPARE(page->Jobs().At(0).endTime, 0.8);
+    }
     prompts.folders.append(outDir);
     page->OnBrowse();
     if (clearDir)
@@ -568,6 +632,8 @@ void TestMainPage::refusalsWhileConverting() {
     page->OnListClick();
     auto* slider = static_cast<CRangeSlider*>(page->Control(CMorvaneDlg::IdcTrimSlider));
     bool checked = false;
+    int markWhileConverting = -1;
+    int highlightWhileConverting = -1;
     QTimer::singleShot(300, this, [&] {
         QVERIFY(page->IsConverting());
         prompts.files.append(clip);
@@ -577,8 +643,9 @@ void TestMainPage::refusalsWhileConverting() {
             QTest::mouseClick(page->Control(id), Qt::LeftButton);
         auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
         QTest::keyClick(list, Qt::Key_Down);
-        page->SelectRow(1);
-        page->OnListClick();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->GetCellRect(1, 0).center());
+        markWhileConverting = list->GetSelectionMark();
+        highlightWhileConverting = list->GetSelectedItem();
         slider->SetSelection(0.5, 1.0);
         RangeChangedEvent changed(RangeChangedEvent::BothEnds, 1);
         QCoreApplication::sendEvent(page, &changed); // the page ignores it while converting
@@ -604,12 +671,93 @@ void TestMainPage::refusalsWhileConverting() {
     QVERIFY(QTest::qWaitForWindowActive(frame.get()));
     QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
     QVERIFY(checked);
+    QCOMPARE(markWhileConverting, 0); // a click moved neither the mark nor the highlight
+    QCOMPARE(highlightWhileConverting, 0);
     QCOMPARE(CellText(0, 4), QString("Canceled"));
     QCOMPARE(prompts.boxes.size(), 1);
     QCOMPARE(prompts.boxes.first().text,
              QString("Converting ended: 0 of 2 jobs finished.\n\n1 canceled, 1 not converted."));
     QCOMPARE(prompts.boxes.first().caption, QString("Information"));
     QCOMPARE(QApplication::focusWidget(), page->Control(CMorvaneDlg::IdcStart));
+    // After the batch a trim still edits the running job's row, not the clicked one.
+    slider->SetSelection(0.25, 1.0);
+    RangeChangedEvent after(RangeChangedEvent::BothEnds, 0);
+    QCoreApplication::sendEvent(page, &after);
+    QCOMPARE(page->Jobs().At(0).beginTime, 0.25);
+    QCOMPARE(page->Jobs().At(1).beginTime, 0.0);
+}
+
+void TestMainPage::existingOutputsAreAskedAbout_data() {
+    QTest::addColumn<int>("answer"); // -1: Cancel
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<bool>("oldKept");
+    QTest::newRow("overwrite") << int(ExistingOutputs::Overwrite) << QStringList{"clip.3gp"}
+                               << false;
+    QTest::newRow("keep both") << int(ExistingOutputs::KeepBoth)
+                               << QStringList{"clip (2).3gp", "clip.3gp"} << true;
+    QTest::newRow("skip them") << int(ExistingOutputs::Skip) << QStringList{"clip.3gp"} << true;
+    QTest::newRow("cancel") << -1 << QStringList{"clip.3gp"} << true;
+}
+
+// A file of an output's name is never replaced without a word: Start asks once.
+void TestMainPage::existingOutputsAreAskedAbout() {
+    QFETCH(int, answer);
+    UseProfileDir(
+        WriteFakeProfiles("copy=\"" + Playable3gp() + ":$OUTPUT_DIR$OUTPUT_FILE.3gp\"", "hang"));
+    QFile old(outDir + "/clip.3gp");
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("an earlier result");
+    old.close();
+    AddFiles({Fixture("avi")});
+    prompts.folders.append(outDir);
+    page->OnBrowse();
+    prompts.existingAnswer =
+        answer < 0 ? std::nullopt : std::optional(static_cast<ExistingOutputs>(answer));
+    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
+    QCOMPARE(prompts.existingAsked, QList<QStringList>{QStringList{"clip.3gp"}});
+    QTEST(QDir(outDir).entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot),
+          "files");
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QFETCH(bool, oldKept);
+    QCOMPARE(old.readAll() == "an earlier result", oldKept);
+    QCOMPARE(prompts.boxes.isEmpty(), answer < 0); // Cancel: nothing ran, nothing to tell
+}
+
+void TestMainPage::restartClearsEveryRow() {
+    UseProfileDir(
+        WriteFakeProfiles("copy=\"" + Playable3gp() + ":$OUTPUT_DIR$OUTPUT_FILE.3gp\"", "hang"));
+    const QString clip = Fixture("avi");
+    AddFiles({clip, clip});
+    prompts.folders.append(outDir);
+    page->OnBrowse();
+    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
+    QCOMPARE(CellText(1, 4), QString(" Finished "));
+
+    // The second batch: while the first job runs, the last one shows no old result.
+    UseProfileDir(WriteFakeProfiles("until-q=\"$OUTPUT_DIR$OUTPUT_FILE.3gp\"", "hang"));
+    bool checked = false;
+    QString lastRowWhileFirstRuns;
+    QTimer::singleShot(300, this, [&] {
+        checked = page->IsConverting();
+        lastRowWhileFirstRuns = CellText(1, 4);
+        QTest::mouseClick(page->Control(CMorvaneDlg::IdcStop), Qt::LeftButton);
+    });
+    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
+    QVERIFY(checked);
+    QCOMPARE(lastRowWhileFirstRuns, QString());
+}
+
+void TestMainPage::addingKeepsTheTrimOfEarlierJobs() {
+    const QString clip = Fixture("avi");
+    AddFiles({clip});
+    auto* slider = static_cast<CRangeSlider*>(page->Control(CMorvaneDlg::IdcTrimSlider));
+    slider->SetSelection(0.5, 1.5);
+    RangeChangedEvent changed(RangeChangedEvent::BothEnds, 0);
+    QCoreApplication::sendEvent(page, &changed);
+    // The page resets and narrows the slider for the new file; those moves are its own.
+    AddFiles({clip});
+    QCOMPARE(page->Jobs().At(0).beginTime, 0.5);
+    QCOMPARE(page->Jobs().At(0).endTime, 1.5);
 }
 
 void TestMainPage::stopInSecondPassOf3gp2() {
@@ -763,16 +911,138 @@ void TestMainPage::dragLeftEndEditsBeginAndAsksOneStill() {
     QTRY_VERIFY(!video->IsPlaying());
 }
 
-void TestMainPage::secondStillRequestIsDropped() {
+void TestMainPage::latestStillRequestWins() {
     const QString clip = Fixture("avi");
     auto* video = static_cast<CVideoEdit*>(page->Control(CMorvaneDlg::IdcMediaControl));
     QSignalSpy positions(video, &CVideoEdit::OnPlayPosition);
     AddFiles({clip}); // asks for the still at 1.0 s
     QVERIFY(page->StillPending());
-    page->ShowStill(clip, 0.2); // before the control reported a position: dropped
+    page->ShowStill(clip, 0.2); // a thumb released again before the first picture came
     QTRY_VERIFY(!page->StillPending());
-    QVERIFY(qAbs(positions.first().first().toDouble() - 1.0) < 0.1);
-    QTRY_VERIFY(!video->IsPlaying());
+    QTest::qWait(100); // a late picture of the first request would arrive here
+    QCOMPARE(positions.size(), 1);
+    QVERIFY2(qAbs(positions.first().first().toDouble() - 0.2) < 0.05,
+             qPrintable(QString::number(positions.first().first().toDouble())));
+    QVERIFY(!video->IsPlaying());
+}
+
+void TestMainPage::stillOfAClipWithoutPictureThere_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("picture starts 2 s after the sound") << "late";
+    QTest::newRow("VOB cut inside a group of pictures") << "cut";
+}
+
+void TestMainPage::stillOfAClipWithoutPictureThere() {
+    QFETCH(QString, kind);
+    MediaFixtures fixtures(fixtureDir);
+    QString path;
+    if (kind == "late") {
+        path =
+            fixtures.MakeWith("late.mkv", {"-f",         "lavfi",
+                                           "-i",         "sine=duration=4",
+                                           "-itsoffset", "2",
+                                           "-f",         "lavfi",
+                                           "-i",         "testsrc=size=160x120:rate=25:duration=2",
+                                           "-map",       "1:v",
+                                           "-map",       "0:a",
+                                           "-c:v",       "mpeg4",
+                                           "-c:a",       "libmp3lame",
+                                           "-f",         "matroska"});
+    } else {
+        // Groups of pictures of 4 s: cut just after the first one starts, the next whole one
+        // is 3 s into the clip.
+        const QString whole = fixtures.MakeWith(
+            "whole.vob", {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=8", "-f",
+                          "lavfi", "-i", "sine=duration=8", "-c:v", "mpeg2video", "-g", "100",
+                          "-bf", "2", "-c:a", "mp2", "-f", "vob"});
+        QFile source(whole);
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        path = temp.filePath("cut.vob");
+        QFile cut(path);
+        QVERIFY(cut.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        source.seek(source.size() / 8 + 1000); // not on a pack, inside a group of pictures
+        cut.write(source.readAll());
+    }
+    QVERIFY2(!path.isEmpty(), qPrintable(fixtures.LastError()));
+    auto* video = static_cast<CVideoEdit*>(page->Control(CMorvaneDlg::IdcMediaControl));
+    AddFiles({path}); // the still at 1.0 s: a second that holds no picture
+    QCOMPARE(page->Jobs().Count(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!page->StillPending(), 5000);
+    QVERIFY(!AllBlack(video));  // the nearest picture
+    page->ShowStill(path, 0.5); // and the next request is not dropped
+    QTRY_VERIFY_WITH_TIMEOUT(!page->StillPending(), 5000);
+    QVERIFY(!AllBlack(video));
+}
+
+void TestMainPage::failedStillDoesNotStopLaterOnes() {
+    const QString kept = Fixture("avi");
+    const QString gone = temp.filePath("gone.avi");
+    QFile::remove(gone);
+    QVERIFY(QFile::copy(kept, gone));
+    AddFiles({kept, gone});
+    auto* video = static_cast<CVideoEdit*>(page->Control(CMorvaneDlg::IdcMediaControl));
+    QTRY_VERIFY(!page->StillPending());
+    QVERIFY(QFile::remove(gone)); // deleted since it was added
+    auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->GetCellRect(0, 0).center());
+    QTRY_VERIFY(!page->StillPending());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->GetCellRect(1, 0).center());
+    QCOMPARE(page->CurrentJob(), 1);
+    QTRY_VERIFY(!page->StillPending()); // the failure ends the request
+    QVERIFY(AllBlack(video));
+    QVERIFY(prompts.boxes.isEmpty());
+
+    QSignalSpy positions(video, &CVideoEdit::OnPlayPosition);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->GetCellRect(0, 0).center());
+    QTRY_VERIFY(!page->StillPending());
+    QCOMPARE(positions.size(), 1); // the next job's picture shows
+    QVERIFY(!AllBlack(video));
+}
+
+void TestMainPage::severalFilesAndAFolderAreAdded() {
+    MediaFixtures fixtures(fixtureDir);
+    const auto colourClip = [&](const QString& folder, const QString& name, const char* colour) {
+        return MediaFixtures(folder).MakeWith(
+            name,
+            {"-f", "lavfi", "-i", QStringLiteral("color=c=%1:size=160x120:rate=25:d=2").arg(colour),
+             "-c:v", "mpeg4", "-f", "avi"});
+    };
+    const QString blue = colourClip(fixtureDir, "blue.avi", "blue");
+    const QString folder = temp.filePath("picked folder");
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder + "/deeper");
+    QVERIFY(QFile::copy(Fixture("mp3", "tone"), folder + "/a tone.mp3"));
+    QFile notes(folder + "/b notes.avi");
+    QVERIFY(notes.open(QIODevice::WriteOnly));
+    notes.write("not a video");
+    notes.close();
+    QVERIFY(!colourClip(folder, "c red.avi", "red").isEmpty());
+    QVERIFY(QFile::copy(blue, folder + "/deeper/not this.avi"));
+    QVERIFY(QFile::copy(blue, folder + "/readme.txt"));
+
+    prompts.fileLists.append({blue, folder});
+    QTest::mouseClick(page->Control(CMorvaneDlg::IdcAdd), Qt::LeftButton);
+    QCOMPARE(prompts.startDirs.size(), 1);
+    QStringList names;
+    for (int row = 0; row < page->Jobs().Count(); ++row)
+        names.append(CellText(row, 0));
+    QCOMPARE(names, (QStringList{"blue.avi", "a tone.mp3", "c red.avi"}));
+    QCOMPARE(prompts.boxes.size(), 1); // one box, after the add, names the unreadable file
+    QVERIFY(prompts.boxes.first().text.contains("b notes.avi"));
+
+    // The last added row is current, and its picture is the one shown.
+    auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
+    QCOMPARE(page->CurrentJob(), 2);
+    QCOMPARE(list->GetSelectionMark(), 2);
+    auto* video = page->Control(CMorvaneDlg::IdcMediaControl);
+    QTRY_VERIFY(!page->StillPending());
+    const QColor middle = MiddleColour(video);
+    QVERIFY2(middle.red() > 180 && middle.blue() < 80, qPrintable(middle.name()));
+
+    // The next Add opens where the last one picked from.
+    QTest::mouseClick(page->Control(CMorvaneDlg::IdcAdd), Qt::LeftButton);
+    QCOMPARE(prompts.startDirs.size(), 2);
+    QCOMPARE(QDir(prompts.startDirs.at(1)), QDir(fixtureDir));
 }
 
 void TestMainPage::previewPlaysTheTrimmedRange() {
@@ -1051,6 +1321,31 @@ void TestMainPage::batchEndTexts() {
     const BatchCounts outcome = BatchCounts::Of(jobs);
     QCOMPARE(BatchEndText(outcome, "/data/log.txt"), text);
     QCOMPARE(BatchEndCaption(outcome), caption);
+}
+
+void TestMainPage::commandLine_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("printed");
+    QTest::newRow("help") << QStringList{"--help"} << "Usage:";
+    QTest::newRow("version") << QStringList{"--version"} << "Morvane 0.";
+}
+
+void TestMainPage::commandLine() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, printed);
+    // Printed to the console; no window, no box.
+    QProcess program;
+    program.start(QDir(TestPaths::ProgramDir()).filePath("morvane"), arguments);
+    QVERIFY(program.waitForFinished(20000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY(QString::fromLocal8Bit(program.readAllStandardOutput()).contains(printed));
+
+    // Names relative to the folder the program was started from.
+    const QString start = temp.filePath("started here");
+    QCOMPARE(CMorvaneApp::CommandLineFiles({"morvane", "clip one.avi", "sub/two.mpg", "/abs/x.avi"},
+                                           start),
+             (QStringList{start + "/clip one.avi", start + "/sub/two.mpg", "/abs/x.avi"}));
 }
 
 QTEST_MAIN(TestMainPage)

@@ -20,6 +20,8 @@ private slots:
     void scaledKeepingShape();
     void refused_data();
     void refused();
+    void shownAsPlayersShowIt_data();
+    void shownAsPlayersShowIt();
 
 private:
     IndexedClip Clip(const QString& extension);
@@ -159,6 +161,98 @@ void TestStillFrame::refused() {
     QVERIFY(still.image.isNull());
     QVERIFY2(still.error.contains(words), qPrintable(still.error));
     QVERIFY(!still.error.isEmpty());
+}
+
+void TestStillFrame::shownAsPlayersShowIt_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<double>("time");
+    QTest::addColumn<QSize>("box");
+    QTest::addColumn<QSize>("expected");
+    QTest::addColumn<double>("pts"); // the picture's time, or -1 when any will do
+
+    QTest::newRow("phone clip turned a quarter")
+        << "rotated" << 0.5 << QSize() << QSize(120, 160) << 0.5;
+    QTest::newRow("turned clip in the page's box")
+        << "rotated" << 0.5 << QSize(263, 198) << QSize(148, 198) << 0.5;
+    QTest::newRow("pixel aspect given by the container only")
+        << "aspect" << 0.5 << QSize() << QSize(213, 120) << 0.5;
+    QTest::newRow("program stream without sound at 0")
+        << "program" << 0.0 << QSize() << QSize(160, 120) << 0.0;
+    QTest::newRow("program stream without sound in its first group")
+        << "program" << 0.2 << QSize() << QSize(160, 120) << 0.2;
+    QTest::newRow("late in a long H.264 group with B-frames")
+        << "long" << 7.3 << QSize() << QSize(320, 240) << 7.3;
+}
+
+namespace {
+
+// The mean difference of grey levels between two pictures of the same size.
+double MeanDifference(const QImage& a, const QImage& b) {
+    qint64 difference = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x)
+            difference += qAbs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y)));
+    }
+    return double(difference) / (a.width() * a.height());
+}
+
+} // namespace
+
+void TestStillFrame::shownAsPlayersShowIt() {
+    QFETCH(QString, kind);
+    QFETCH(double, time);
+    QFETCH(QSize, box);
+    QFETCH(QSize, expected);
+    QFETCH(double, pts);
+
+    MediaFixtures fixtures(dir.filePath("fixtures"));
+    const QStringList pattern{"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=2"};
+    const QString square = fixtures.MakeWith("square.avi", pattern + QStringList{"-c:v", "mpeg4"});
+    QString path;
+    if (kind == "rotated") {
+        // The flag a phone writes: the coded picture lies on its side.
+        path = fixtures.MakeWith("rotated.mp4", {"-i", square, "-c", "copy", "-metadata:s:v:0",
+                                                 "rotate=90", "-f", "mp4"});
+    } else if (kind == "aspect") {
+        path = fixtures.MakeWith("aspect.mkv",
+                                 {"-i", square, "-c", "copy", "-aspect", "16:9", "-f", "matroska"});
+    } else if (kind == "long") {
+        // One key frame in 10 s, B-frames between the others, as cameras make them.
+        path = fixtures.MakeWith("long.mp4",
+                                 {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=10",
+                                  "-c:v", "libx264", "-preset", "veryfast", "-g", "250",
+                                  "-sc_threshold", "0", "-pix_fmt", "yuv420p", "-f", "mp4"});
+    } else {
+        path =
+            fixtures.MakeWith("program.mpg", pattern + QStringList{"-c:v", "mpeg1video", "-g", "12",
+                                                                   "-bf", "2", "-f", "mpeg"});
+    }
+    QVERIFY2(!path.isEmpty(), qPrintable(fixtures.LastError()));
+
+    const StillFrame still = GrabStill(path, time, box);
+    QVERIFY2(still.ok, qPrintable(still.error));
+    QCOMPARE(still.image.size(), expected);
+    QVERIFY2(still.pts <= pts + 0.001 && pts < still.pts + still.duration + 0.001,
+             qPrintable(QString::number(still.pts)));
+
+    if ((kind == "rotated" || kind == "long") && box.isEmpty()) {
+        // The picture the encoder takes at the still's own time (and turned as it turns it).
+        const auto encoders = [&](double at) {
+            const QString name = QStringLiteral("%1 at %2.png").arg(kind).arg(at);
+            return QImage(fixtures.MakeWith(name, {"-ss", QString::number(at), "-i", path,
+                                                   "-frames:v", "1", "-f", "image2"}))
+                .convertToFormat(QImage::Format_RGB32);
+        };
+        const QImage reference = encoders(still.pts);
+        QCOMPARE(reference.size(), expected);
+        const double mean = MeanDifference(reference, still.image);
+        QVERIFY2(mean < 8.0, qPrintable(QString::number(mean)));
+        if (kind == "long") {
+            // The picture before differs far more than conversion does: the frame is exact.
+            const double before = MeanDifference(encoders(still.pts - 0.04), still.image);
+            QVERIFY2(mean * 3 < before, qPrintable(QString("%1 vs %2").arg(mean).arg(before)));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestStillFrame)
