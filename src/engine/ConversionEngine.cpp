@@ -419,8 +419,10 @@ void ConversionEngine::ExportRealMediaJob() {
     exporter->OpenClipRange(job.sourcePath, job.beginTime, length, 0);
     exporter->SetClipRange(job.sourcePath, job.beginTime, length);
 
-    const QString path = ExportFileName(AppPaths::WritableDir(), job.baseName, choice.IsAvi(),
-                                        RandomInRange(10000, 50000));
+    // In the job's own folder of the batch's work folder: no other run or job can meet it,
+    // and whatever a crash leaves goes with that folder.
+    const QString path = ExportFileName(workFolder.JobDir(activeJobIndex), job.baseName,
+                                        choice.IsAvi(), RandomInRange(10000, 50000));
     job.exportPath = path;
     job.phase = JobPhase::NotStarted;
     job.exportDone = 0;

@@ -1,7 +1,6 @@
 #include "engine/RealMediaExport.h"
 
-#include <cstdlib>
-#include <ctime>
+#include <QRandomGenerator>
 
 namespace {
 
@@ -41,8 +40,8 @@ QString ExportFileName(const QString& dir, const QString& baseName, bool avi, in
 int RandomInRange(int low, int high) {
     if (high < low)
         return low;
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
-    // The generator's values are taken in the range 0 .. 32767 on every platform.
-    const qint64 r = std::rand() & 0x7FFF;
+    // Seeded once per run, not from the clock at every call: two exports started in the same
+    // second must not draw the same number. Values are taken in the range 0 .. 32767.
+    const qint64 r = QRandomGenerator::global()->bounded(0x8000);
     return static_cast<int>(low + r * (qint64(high) - low + 1) / 32767);
 }

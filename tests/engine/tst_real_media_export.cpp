@@ -6,6 +6,7 @@
 #include "media/MediaExporter.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -143,8 +144,16 @@ void TestRealMediaExport::exportFileName() {
              QStringLiteral("/p/my clip_10000.mpg"));
 }
 
+// Exported ranges left anywhere: beside the program, or in the output folder and its hidden
+// work folders.
 QStringList TestRealMediaExport::Intermediates() const {
-    return QDir(AppPaths::WritableDir()).entryList({"*_*.avi", "*_*.mpg"}, QDir::Files, QDir::Name);
+    QStringList found =
+        QDir(AppPaths::WritableDir()).entryList({"*_*.avi", "*_*.mpg"}, QDir::Files);
+    QDirIterator it(Path("out"), {"*_*.avi", "*_*.mpg"}, QDir::Files | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found.append(it.next());
+    return found;
 }
 
 BatchResult TestRealMediaExport::Convert(JobList& jobs, ExportHost& host,
