@@ -44,7 +44,9 @@ const std::vector<ExportCodec>& AllVideoCodecs() {
 
 const std::vector<ExportCodec>& AllAudioCodecs() {
     static const std::vector<ExportCodec> codecs{
-        {"MPEG Layer-3 (MP3)", "libmp3lame", {"-b:a", "128k", "-ac", "2"}, false},
+        // At 44.1 kHz: the encoder's priming, which the AVI keeps at the head of the sound,
+        // lasts 25 ms; at a source's 8 kHz it would be 140 ms of silence before every word.
+        {"MPEG Layer-3 (MP3)", "libmp3lame", {"-b:a", "128k", "-ac", "2", "-ar", "44100"}, false},
         {"PCM 16-bit", "pcm_s16le", {}, false},
         {"CCITT A-Law", "pcm_alaw", {}, false},
         {"MPEG Layer-2", "mp2", {"-b:a", "192k", "-ac", "2", "-ar", "44100"}, true},

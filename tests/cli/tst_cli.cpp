@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -25,6 +26,7 @@ private slots:
     void defaultOutputDirectory_data();
     void defaultOutputDirectory();
     void missingOutputDirectory();
+    void fullDiskIsAFailure();
     void encoderProblemsAreNamed_data();
     void encoderProblemsAreNamed();
     void stopLeavesNoPartialFile_data();
@@ -203,6 +205,20 @@ void TestCli::missingOutputDirectory() {
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.contains("does not exist"), qPrintable(run.err));
     QVERIFY(!QFileInfo::exists(missing));
+}
+
+// A disk that fills up mid-file (a file size limit stands in for it) gives a failed job and
+// no file, never " Finished ".
+void TestCli::fullDiskIsAFailure() {
+    const QString prlimit = QStandardPaths::findExecutable("prlimit");
+    if (prlimit.isEmpty())
+        QSKIP("prlimit is not installed");
+    const CliTest::Run run = CliTest::RunProgram(
+        prlimit, {"--fsize=20000", CliTest::CliPath(), "-t", "1", "-o", Out(), videoClip});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.out.contains("clip.avi: Failed\n"), qPrintable(run.out));
+    QVERIFY2(run.err.contains("1 of 1 jobs failed"), qPrintable(run.err));
+    QCOMPARE(OutFiles(), QStringList());
 }
 
 void TestCli::encoderProblemsAreNamed_data() {

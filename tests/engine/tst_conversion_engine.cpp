@@ -281,6 +281,9 @@ void TestConversionEngine::cancelRemovesPartialFiles_data() {
     const QString mark = "touch=\"@RUNNING@\" hang"; // the test's own folder, made per row
     QTest::newRow("3gp, first pass")
         << 0 << 1 << QStringList{Fake() + " until-q=" + out + ".3gp\""};
+    // Stop ends what the encoder started too.
+    QTest::newRow("3gp, first pass, encoder with a child")
+        << 0 << 1 << QStringList{Fake() + " child=\"@CHILD@\" until-q=" + out + ".3gp\""};
     QTest::newRow("3gp with aac, first pass")
         << 1 << 1 << QStringList{Fake() + " until-q=" + out + ".3gp\""};
     QTest::newRow("3gp2, first pass")
@@ -302,6 +305,7 @@ void TestConversionEngine::cancelRemovesPartialFiles() {
     QFETCH(QStringList, passes);
     const auto outputType = static_cast<OutputType>(type);
     passes.replaceInStrings("@RUNNING@", Path("running"));
+    passes.replaceInStrings("@CHILD@", Path("child.pid"));
     WriteProfile(outputType, passes);
     JobList jobs;
     jobs.Append(Job::FromPath(Source("clip.avi"), MediaFixtures::ClipSeconds));
@@ -334,6 +338,19 @@ void TestConversionEngine::cancelRemovesPartialFiles() {
     QCOMPARE(host.convertingChanges, (QList<bool>{true, false}));
     engine.CancelActiveJob(); // after the batch: nothing happens
     QVERIFY(!engine.IsConverting());
+    QFile child(Path("child.pid"));
+    if (child.open(QIODevice::ReadOnly)) {
+        // Gone, or a zombie that nobody waits for: no longer running either way.
+        QFile state(QStringLiteral("/proc/%1/stat").arg(child.readAll().toInt()));
+        QByteArray text;
+        for (int i = 0; i < 200; ++i, QTest::qWait(10)) {
+            state.close();
+            text = state.open(QIODevice::ReadOnly) ? state.readAll() : QByteArray();
+            if (text.isEmpty() || text.contains(") Z "))
+                break;
+        }
+        QVERIFY2(text.isEmpty() || text.contains(") Z "), text.constData());
+    }
 }
 
 void TestConversionEngine::nothingRunsWhenRefused_data() {

@@ -9,6 +9,8 @@
 //   until-q=FILE      print status lines and grow FILE until "q" arrives on stdin (exit 3
 //                     when stdin ends without it)
 //   touch=FILE        create an empty FILE
+//   child=FILE        start a child that sleeps for ever (its id in FILE), as an encoder
+//                     that starts helpers of its own
 //   close-output      close stdout and stderr
 //   record-stdin=FILE read stdin to its end and write what came to FILE
 //   sleep=MS          sleep
@@ -116,6 +118,13 @@ int main(int argc, char* argv[]) {
                 return 3;
         } else if (name == "touch") {
             WriteFile(value, std::string());
+        } else if (name == "child") {
+            const pid_t child = fork();
+            if (child == 0) {
+                for (;;)
+                    pause();
+            }
+            WriteFile(value, std::to_string(child));
         } else if (name == "close-output") {
             close(1);
             close(2);
