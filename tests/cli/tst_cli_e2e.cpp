@@ -123,28 +123,7 @@ void TestCliEndToEnd::everyFormat_data() {
         QTest::newRow(qPrintable(extension))
             << extension << QStringList() << MediaFixtures::ClipSeconds;
     // Files as they come from the wild.
-    QTest::newRow("mp3 with a cover picture") << "mp3"
-                                              << QStringList{"-f",
-                                                             "lavfi",
-                                                             "-i",
-                                                             "sine=duration=1.5",
-                                                             "-f",
-                                                             "lavfi",
-                                                             "-i",
-                                                             "color=red:size=64x64:duration=1",
-                                                             "-frames:v",
-                                                             "1",
-                                                             "-map",
-                                                             "0",
-                                                             "-map",
-                                                             "1",
-                                                             "-c:a",
-                                                             "libmp3lame",
-                                                             "-c:v",
-                                                             "mjpeg",
-                                                             "-disposition:v",
-                                                             "attached_pic"}
-                                              << 1.5;
+    QTest::newRow("mp3 with a cover picture") << "mp3" << MediaFixtures::CoverArtMp3Recipe() << 1.5;
     QTest::newRow("a clap of 0.3 s")
         << "wav" << QStringList{"-f", "lavfi", "-i", "sine=duration=0.3", "-c:a", "pcm_s16le"}
         << 0.3;

@@ -84,3 +84,26 @@ QString MediaFixtures::MakeWith(const QString& name, const QStringList& ffmpegAr
     }
     return path;
 }
+
+QStringList MediaFixtures::CoverArtMp3Recipe() {
+    return {"-f",
+            "lavfi",
+            "-i",
+            "sine=duration=1.5",
+            "-f",
+            "lavfi",
+            "-i",
+            "color=red:size=64x64:duration=1",
+            "-frames:v",
+            "1",
+            "-map",
+            "0",
+            "-map",
+            "1",
+            "-c:a",
+            "libmp3lame",
+            "-c:v",
+            "mjpeg",
+            "-disposition:v",
+            "attached_pic"};
+}

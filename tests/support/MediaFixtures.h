@@ -25,6 +25,8 @@ public:
     // empty when ffmpeg failed, with the reason in LastError().
     QString MakeWith(const QString& name, const QStringList& ffmpegArguments);
     QString LastError() const { return lastError; }
+    // MakeWith's arguments for an MP3 of 1.5 s with a cover picture (an attached picture).
+    static QStringList CoverArtMp3Recipe();
 
 private:
     QString folder;
