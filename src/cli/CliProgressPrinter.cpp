@@ -1,5 +1,7 @@
 #include "cli/CliProgressPrinter.h"
 
+#include "media/FileNames.h"
+
 #include "engine/JobCellText.h"
 
 namespace {
@@ -48,6 +50,6 @@ void CliProgressPrinter::Print(int row, const QString& text) {
         shown.append(QString());
     shown[row] = text;
     const Job& job = jobs.At(row);
-    out << '[' << (row + 1) << '/' << jobs.Count() << "] " << SourceFileNameOf(job.sourcePath)
-        << ": " << text << Qt::endl;
+    out << '[' << (row + 1) << '/' << jobs.Count() << "] "
+        << DisplayFileName(SourceFileNameOf(job.sourcePath)) << ": " << text << Qt::endl;
 }

@@ -5,6 +5,7 @@
 #include "engine/EncoderCapabilities.h"
 #include "engine/JobList.h"
 #include "engine/StoredSettings.h"
+#include "media/FileNames.h"
 #include "media/MediaExporter.h"
 #include "media/MediaProbe.h"
 #include "power/SleepInhibitor.h"
@@ -158,7 +159,11 @@ int main(int argc, char* argv[]) {
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Files to convert."),
                                  QStringLiteral("FILE..."));
 
-    if (!parser.parse(QCoreApplication::arguments()))
+    // The arguments as their bytes: a file name that is not valid UTF-8 must still be found.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(DecodeFileName(argv[i]));
+    if (!parser.parse(arguments))
         return UsageError(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
         QTextStream(stdout) << parser.helpText();
@@ -220,10 +225,14 @@ int main(int argc, char* argv[]) {
     bool hadErrors = false;
     JobList jobs;
     for (const QString& file : files) {
-        const QString path = QFileInfo(file).absoluteFilePath();
+        // By string: QFileInfo would lose the bytes of a name that is not UTF-8.
+        const QString path = QDir::isAbsolutePath(file)
+                                 ? QDir::cleanPath(file)
+                                 : QDir::cleanPath(QDir::currentPath() + u'/' + file);
         const MediaInfo info = ProbeMedia(path);
         if (!info.ok) {
-            Err() << "morvane-cli: cannot open " << file << ": " << info.error << Qt::endl;
+            Err() << "morvane-cli: cannot open " << DisplayFileName(file) << ": " << info.error
+                  << Qt::endl;
             hadErrors = true;
             continue;
         }
@@ -231,7 +240,7 @@ int main(int argc, char* argv[]) {
         job.beginTime = begin.value_or(0.0);
         job.endTime = end ? std::min(*end, info.duration) : info.duration;
         if (job.endTime <= job.beginTime) {
-            Err() << "morvane-cli: " << file << " plays only " << info.duration
+            Err() << "morvane-cli: " << DisplayFileName(file) << " plays only " << info.duration
                   << " seconds: the range is empty." << Qt::endl;
             hadErrors = true;
             continue;

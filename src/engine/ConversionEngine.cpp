@@ -7,6 +7,7 @@
 #include "engine/ErrorLog.h"
 #include "engine/EventWait.h"
 #include "engine/RealMediaExport.h"
+#include "media/FileNames.h"
 #include "media/H263Level.h"
 #include "media/MediaExporter.h"
 #include "media/OutputCheck.h"
@@ -27,6 +28,7 @@
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -189,13 +191,27 @@ JobOutcome ConversionEngine::ConvertActiveJob() {
     // user's files; only the checked result is moved out.
     jobDir = workFolder.JobDir(activeJobIndex);
     activeSource = ProbeMedia(ActiveJob().sourcePath);
+    Job reading = ActiveJob(); // what the templates are expanded with
+    if (!QtReachesFileName(reading.sourcePath)) {
+        // A name that is not valid UTF-8 cannot travel in an argument list: the encoder reads
+        // it through a link with a plain name in the job's folder.
+        const QString link =
+            jobDir + QStringLiteral("source") +
+            DisplayFileName(reading.sourcePath.mid(reading.sourcePath.lastIndexOf(u'.')));
+        if (::symlink(EncodeFileName(reading.sourcePath).constData(),
+                      QFile::encodeName(link).constData()) == 0)
+            reading.sourcePath = link;
+    }
 
     CommandLine command;
     for (int pass = 1; pass <= templates.size(); ++pass) {
         const JobPhase phase = pass == 1   ? JobPhase::FirstPass
                                : pass == 2 ? JobPhase::SecondPass
                                            : JobPhase::ThirdPass;
-        command = ExpandCommandTemplate(templates.at(pass - 1), ActiveJob(), jobDir);
+        reading.phase = ActiveJob().phase;
+        reading.exportPath = ActiveJob().exportPath;
+        reading.isRealMedia = ActiveJob().isRealMedia;
+        command = ExpandCommandTemplate(templates.at(pass - 1), reading, jobDir);
         SetJobPhase(phase);
         if (pass == 1) {
             runner.RunWithOutput(command);
@@ -262,19 +278,6 @@ JobOutcome ConversionEngine::FinishOutput(const CommandLine& lastPass) {
     return JobOutcome::Finished;
 }
 
-QStringList ConversionEngine::ExistingOutputNames(const JobList& list, OutputType type,
-                                                  const QString& outputDir) {
-    QStringList names;
-    JobList fresh = list;
-    fresh.ResetOutputNames();
-    for (const Job& job : fresh) {
-        const QString name = job.outputName + OutputExtension(type);
-        if (QFileInfo::exists(QDir(outputDir).filePath(name)))
-            names.append(name);
-    }
-    return names;
-}
-
 namespace {
 
 // A file's identity on disk, so that a link to a source is known as that source.
@@ -286,17 +289,30 @@ struct FileId {
 
 std::optional<FileId> IdOf(const QString& path) {
     struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+    if (::stat(EncodeFileName(path).constData(), &info) != 0)
         return std::nullopt;
     return FileId{info.st_dev, info.st_ino};
 }
 
 bool NameExists(const QString& path) {
     struct stat info {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+    return ::lstat(EncodeFileName(path).constData(), &info) == 0;
 }
 
 } // namespace
+
+QStringList ConversionEngine::ExistingOutputNames(const JobList& list, OutputType type,
+                                                  const QString& outputDir) {
+    QStringList names;
+    JobList fresh = list;
+    fresh.ResetOutputNames();
+    for (const Job& job : fresh) {
+        const QString name = job.outputName + OutputExtension(type);
+        if (NameExists(QDir(outputDir).filePath(name)))
+            names.append(name);
+    }
+    return names;
+}
 
 // Decides each job's output name before anything runs: a name already on disk is kept for
 // the user's file (a free name for the new one), replaced, or the job is skipped, as the user
@@ -343,11 +359,11 @@ bool ConversionEngine::PlanOutputs() {
 bool ConversionEngine::PlaceOutput(const QString& finished, QString* error) {
     Job job = ActiveJob();
     const QString extension = OutputExtension(settings.outputType);
-    const QByteArray from = QFile::encodeName(finished);
+    const QByteArray from = QFile::encodeName(finished); // written by the encoder as Qt names it
     const QString base = job.outputName;
     for (int n = 2;; ++n) {
         const QString target = outputDir + job.outputName + extension;
-        const QByteArray to = QFile::encodeName(target);
+        const QByteArray to = EncodeFileName(target); // the source's own bytes
         const bool replace = settings.existing == ExistingOutputs::Overwrite && n == 2;
         const int result = replace ? ::rename(from.constData(), to.constData())
                                    : ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD,

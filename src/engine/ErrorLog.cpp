@@ -47,6 +47,8 @@ QString EscapeForLog(const QString& text) {
             escaped += QStringLiteral("\\t");
         else if (c.unicode() < 0x20 || c.unicode() == 0x7f)
             escaped += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else if (c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF) // a byte of a non-UTF-8 name
+            escaped += QStringLiteral("\\x%1").arg(c.unicode() - 0xDC00, 2, 16, QLatin1Char('0'));
         else
             escaped += c;
     }

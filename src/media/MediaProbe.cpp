@@ -1,6 +1,9 @@
 #include "media/MediaProbe.h"
 
-#include <QFileInfo>
+#include "media/FileNames.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -98,23 +101,24 @@ double PlayingTimeFromPackets(AVFormatContext* context) {
 
 MediaInfo ProbeMedia(const QString& path) {
     MediaInfo info;
-    const QFileInfo file(path);
-    if (!file.exists()) {
+    // The name's own bytes: a name that is not valid UTF-8 must be found too.
+    const QByteArray encoded = EncodeFileName(path);
+    struct stat file {};
+    if (::stat(encoded.constData(), &file) != 0) {
         info.error = QStringLiteral("The file does not exist.");
         return info;
     }
-    if (!file.isFile() || !file.isReadable()) {
+    if (!S_ISREG(file.st_mode) || ::access(encoded.constData(), R_OK) != 0) {
         info.error = QStringLiteral("The file cannot be read.");
         return info;
     }
-    if (file.size() == 0) {
+    if (file.st_size == 0) {
         info.error = QStringLiteral("The file is empty.");
         return info;
     }
 
     av_log_set_level(AV_LOG_QUIET);
     AVFormatContext* raw = nullptr;
-    const QByteArray encoded = QFile::encodeName(path);
     int result = avformat_open_input(&raw, encoded.constData(), nullptr, nullptr);
     if (result < 0) {
         info.error = QStringLiteral("The file is not a video or audio file that can be read (%1).")

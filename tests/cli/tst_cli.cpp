@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <filesystem>
 
 // morvane-cli's options, messages and exit codes, its Stop, and the files it leaves.
 class TestCli : public QObject {
@@ -22,6 +23,7 @@ private slots:
     void unreadableFilesAreRefused();
     void oddFileNamesConvert_data();
     void oddFileNamesConvert();
+    void nameThatIsNotUtf8Converts();
     void sameFileTwiceGivesTwoFiles();
     void defaultOutputDirectory_data();
     void defaultOutputDirectory();
@@ -165,6 +167,25 @@ void TestCli::oddFileNamesConvert() {
     QCOMPARE(CliTest::DecodeErrors(output), QString());
 }
 
+// A name whose bytes are not UTF-8 (an old Latin-1 file) converts, keeps its bytes in the
+// output's name, and is shown with a replacement character.
+void TestCli::nameThatIsNotUtf8Converts() {
+    QTemporaryDir sources;
+    const std::filesystem::path name = std::string("caf\xe9 clip.avi");
+    std::filesystem::copy_file(videoClip.toStdString(),
+                               std::filesystem::path(sources.path().toStdString()) / name);
+    // The shell hands the name over as its bytes (a QString argument could not).
+    const CliTest::Run run =
+        CliTest::RunProgram("/bin/sh", {"-c", "cd \"$1\" && exec \"$2\" -t 1 -o \"$3\" *.avi", "sh",
+                                        sources.path(), CliTest::CliPath(), Out()});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
+    QVERIFY2(run.out.contains(QString("caf\ufffd clip.avi: Finished")), qPrintable(run.out));
+    QStringList written;
+    for (const auto& entry : std::filesystem::directory_iterator(Out().toStdString()))
+        written.append(QString::fromLatin1(entry.path().filename().string().c_str()));
+    QCOMPARE(written, QStringList{QString::fromLatin1("caf\xe9 clip.3gp")});
+}
+
 void TestCli::sameFileTwiceGivesTwoFiles() {
     const CliTest::Run run =
         CliTest::RunCli({"-o", Out(), "-b", "0", "-e", "1", soundClip, soundClip});
@@ -286,7 +307,7 @@ void TestCli::stopLeavesNoPartialFile_data() {
                                      << "clip.3gp" << SIGHUP;
     QTest::newRow("killed") << 0 << "00:00:0"
                             << "clip.3gp" << SIGKILL;
-    // Ctrl+Z suspends the encoder with the program, `fg` resumes both; then Ctrl+C.
+    // Ctrl+Z suspends the encoder with the program, `fg` resumes both.
     QTest::newRow("suspended and resumed") << 0 << "00:00:0"
                                            << "clip.3gp" << SIGTSTP;
 }
@@ -383,7 +404,13 @@ void TestCli::stopLeavesNoPartialFile() {
         for (int i = 0; i < 200 && StateOf(encoders[0]) == 'T'; ++i)
             QTest::qSleep(10);
         QVERIFY(StateOf(encoders[0]) != 'T');
-        signal = SIGINT;
+        // Resumed, the job goes on to its end.
+        QVERIFY(cli.waitForFinished(20000));
+        out += cli.readAllStandardOutput();
+        QCOMPARE(cli.exitCode(), 0);
+        QVERIFY2(out.contains("clip.avi: Finished\n"), out.constData());
+        QCOMPARE(OutFiles(), QStringList{"clip.3gp"});
+        return;
     }
     ::kill(cliPid, signal);
     QVERIFY(cli.waitForFinished(20000));

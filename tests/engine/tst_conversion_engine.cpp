@@ -56,6 +56,7 @@ private slots:
     void nothingRunsWhenRefused_data();
     void nothingRunsWhenRefused();
     void sameFileTwiceGivesTwoOutputs();
+    void intermediatesNeverMeetOutputs();
     void oldOutputIsNotTakenForNewOne();
     void existingOutputs_data();
     void existingOutputs();
@@ -311,6 +312,11 @@ void TestConversionEngine::cancelRemovesPartialFiles() {
     jobs.Append(Job::FromPath(Source("clip.avi"), MediaFixtures::ClipSeconds));
     jobs.Append(Job::FromPath(Source("later.avi"), MediaFixtures::ClipSeconds));
 
+    // Files of the user's that carry the old intermediates' names are not the engine's to delete.
+    const QStringList usersFiles{"clip_temp.3gp", "clip_temp_2.3g2"};
+    for (const QString& name : usersFiles)
+        QVERIFY(QFile::copy(sourceClip, QDir(OutDir()).filePath(name)));
+
     ConversionEngine engine(host);
     host.jobs = &jobs;
     // Stop is pressed once the pass has written something: figures in the first pass, the
@@ -334,7 +340,7 @@ void TestConversionEngine::cancelRemovesPartialFiles() {
     QCOMPARE(jobs.At(0).finished, 0);
     QCOMPARE(JobProgressCell(jobs.At(0)).text, QStringLiteral("Canceled"));
     QCOMPARE(jobs.At(1).phase, JobPhase::NotStarted);
-    QCOMPARE(OutputFiles(), QStringList());
+    QCOMPARE(OutputFiles(), usersFiles);
     QCOMPARE(host.convertingChanges, (QList<bool>{true, false}));
     engine.CancelActiveJob(); // after the batch: nothing happens
     QVERIFY(!engine.IsConverting());
@@ -407,6 +413,21 @@ void TestConversionEngine::sameFileTwiceGivesTwoOutputs() {
     jobs.Append(Job::FromPath(source, MediaFixtures::ClipSeconds));
     QCOMPARE(Run(jobs, OutputType::Amr3gp).finishedJobs, 2);
     QCOMPARE(OutputFiles(), (QStringList{"clip (2).3gp", "clip.3gp"}));
+}
+
+// Job "a" passes through "a_temp_2.3g2", which is job "a_temp_2"'s result: each job's passes
+// write in a folder of their own, so both results survive.
+void TestConversionEngine::intermediatesNeverMeetOutputs() {
+    const QString out = "\"$OUTPUT_DIR$OUTPUT_FILE";
+    WriteProfile(OutputType::Aac3g2,
+                 {Encodes("$OUTPUT_DIR$OUTPUT_FILE_temp.3gp", true),
+                  Fake() + " copy=" + out + "_temp.3gp:" + out.mid(1) + "_temp_2.3g2\"",
+                  Fake() + " copy=" + out + "_temp_2.3g2:" + out.mid(1) + ".3g2\""});
+    JobList jobs;
+    jobs.Append(Job::FromPath(Source("a_temp_2.avi"), MediaFixtures::ClipSeconds));
+    jobs.Append(Job::FromPath(Source("a.avi"), MediaFixtures::ClipSeconds));
+    QCOMPARE(Run(jobs, OutputType::Aac3g2).finishedJobs, 2);
+    QCOMPARE(OutputFiles(), (QStringList{"a.3g2", "a_temp_2.3g2"}));
 }
 
 // A file of the output's name left from an earlier run does not make a failed pass look done,
