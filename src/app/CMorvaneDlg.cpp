@@ -579,8 +579,7 @@ void CMorvaneDlg::MarkUnavailableProfiles() {
                               : QString();
         QListWidgetItem* item = profiles->item(row);
         // Still selectable, so that the default stays chosen and Start can say what is wrong.
-        item->setForeground(
-            missing.isEmpty() ? QBrush() : palette().brush(QPalette::Disabled, QPalette::Text));
+        item->setForeground(missing.isEmpty() ? QBrush() : QBrush(QColor(0x8a, 0x94, 0xa6)));
         // The whole title (long ones are cut), and why the profile cannot run.
         item->setToolTip(missing.isEmpty() ? item->text()
                                            : item->text() + QStringLiteral("\n\n") + missing);
