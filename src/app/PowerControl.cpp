@@ -1,6 +1,7 @@
 #include "app/PowerControl.h"
 
-#include <QDBusConnection>
+#include "power/LogindManager.h"
+
 #include <QDBusInterface>
 #include <QDBusReply>
 
@@ -10,24 +11,19 @@ bool LogindPowerControl::RequestPowerOff(QString* reason) {
             *reason = why;
         return false;
     };
-    const QDBusConnection bus = QDBusConnection::systemBus();
-    if (!bus.isConnected())
-        return fail(QStringLiteral("The system bus is not available."));
-    QDBusInterface manager(QStringLiteral("org.freedesktop.login1"),
-                           QStringLiteral("/org/freedesktop/login1"),
-                           QStringLiteral("org.freedesktop.login1.Manager"), bus);
-    if (!manager.isValid())
-        return fail(QStringLiteral("The login manager is not available."));
+    const std::unique_ptr<QDBusInterface> manager = LogindManager(reason);
+    if (!manager)
+        return false;
 
     // "yes": allowed; "challenge": allowed after the user authenticates; else refused.
-    const QDBusReply<QString> can = manager.call(QStringLiteral("CanPowerOff"));
+    const QDBusReply<QString> can = manager->call(QStringLiteral("CanPowerOff"));
     if (!can.isValid())
         return fail(can.error().message());
     if (can.value() != QLatin1String("yes") && can.value() != QLatin1String("challenge"))
         return fail(QStringLiteral("Powering off is not permitted (%1).").arg(can.value()));
 
     const bool interactive = can.value() == QLatin1String("challenge");
-    const QDBusReply<void> reply = manager.call(QStringLiteral("PowerOff"), interactive);
+    const QDBusReply<void> reply = manager->call(QStringLiteral("PowerOff"), interactive);
     if (!reply.isValid())
         return fail(reply.error().message());
     return true;

@@ -1,6 +1,7 @@
 #include "power/SleepInhibitor.h"
 
-#include <QDBusConnection>
+#include "power/LogindManager.h"
+
 #include <QDBusInterface>
 #include <QDBusReply>
 
@@ -12,18 +13,13 @@ bool SleepInhibitor::Acquire(const QString& why, QString* reason) {
     };
     if (IsHeld())
         return true;
-    const QDBusConnection bus = QDBusConnection::systemBus();
-    if (!bus.isConnected())
-        return fail(QStringLiteral("The system bus is not available."));
-    QDBusInterface manager(QStringLiteral("org.freedesktop.login1"),
-                           QStringLiteral("/org/freedesktop/login1"),
-                           QStringLiteral("org.freedesktop.login1.Manager"), bus);
-    if (!manager.isValid())
-        return fail(QStringLiteral("The login manager is not available."));
+    const std::unique_ptr<QDBusInterface> manager = LogindManager(reason);
+    if (!manager)
+        return false;
     // "block": sleep and idle wait until the lock is released, not merely delayed.
     const QDBusReply<QDBusUnixFileDescriptor> reply =
-        manager.call(QStringLiteral("Inhibit"), QStringLiteral("sleep:idle"),
-                     QStringLiteral("Morvane"), why, QStringLiteral("block"));
+        manager->call(QStringLiteral("Inhibit"), QStringLiteral("sleep:idle"),
+                      QStringLiteral("Morvane"), why, QStringLiteral("block"));
     if (!reply.isValid())
         return fail(reply.error().message());
     lock = reply.value();
