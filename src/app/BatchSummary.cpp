@@ -31,13 +31,13 @@ BatchCounts BatchCounts::Of(const JobList& jobs) {
     counts.total = int(jobs.Count());
     for (qsizetype i = 0; i < jobs.Count(); ++i) {
         const Job& job = jobs.At(i);
-        if (job.finished == 1)
+        if (job.status == JobStatus::Finished)
             ++counts.finished;
-        else if (job.phase == JobPhase::Failed)
+        else if (job.status == JobStatus::Failed)
             ++counts.failed;
-        else if (job.phase == JobPhase::Canceled)
+        else if (job.status == JobStatus::Canceled)
             ++counts.canceled;
-        else if (job.phase == JobPhase::Skipped)
+        else if (job.status == JobStatus::Skipped)
             ++counts.skipped;
         else
             ++counts.notConverted;

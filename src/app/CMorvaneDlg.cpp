@@ -24,6 +24,7 @@
 #include "profiles/OutputType.h"
 #include "profiles/Profile.h"
 
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -35,11 +36,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTimer>
 
 namespace {
 
@@ -173,7 +176,7 @@ QString CMorvaneDlg::QtFileFilter() {
 }
 
 CMorvaneDlg::CMorvaneDlg(QWidget* parent)
-    : QWidget(parent), engine(*this), ownPrompts(std::make_unique<UserPrompts>()),
+    : QWidget(parent), ownPrompts(std::make_unique<UserPrompts>()),
       ownPower(std::make_unique<LogindPowerControl>()), prompts(ownPrompts.get()),
       power(ownPower.get()) {
     InstallAccessibleControls();
@@ -264,6 +267,26 @@ void CMorvaneDlg::ConnectHandlers() {
     connect(stopPreviewButton, &QPushButton::clicked, this, &CMorvaneDlg::OnStopPreview);
     connect(videoEdit, &CVideoEdit::OnPlayPosition, this, &CMorvaneDlg::OnPlayPosition);
     connect(videoEdit, &CVideoEdit::StillFailed, this, &CMorvaneDlg::OnStillFailed);
+
+    engine.SetExporter(&videoEdit->Exporter());
+    connect(&engine, &ConversionEngine::JobChanged, this, &CMorvaneDlg::RepaintProgressCell);
+    connect(&engine, &ConversionEngine::JobEnded, this,
+            [this](int row) { RepaintProgressCell(row); });
+    connect(&engine, &ConversionEngine::ConvertingChanged, this, &CMorvaneDlg::ConvertingChanged);
+    connect(&engine, &ConversionEngine::BatchFinished, this, &CMorvaneDlg::OnBatchFinished);
+    connect(&engine, &ConversionEngine::PausedChanged, this, &CMorvaneDlg::UpdateTitle);
+    titleTimer = new QTimer(this);
+    titleTimer->setInterval(1000);
+    connect(titleTimer, &QTimer::timeout, this, &CMorvaneDlg::UpdateTitle);
+
+    // The batch menu: jobs side by side, pause, stop after the running jobs, retry.
+    for (QWidget* widget :
+         {static_cast<QWidget*>(jobList), jobList->viewport(), static_cast<QWidget*>(startButton),
+          static_cast<QWidget*>(stopButton)}) {
+        widget->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(widget, &QWidget::customContextMenuRequested, this,
+                [this, widget](const QPoint& position) { ShowBatchMenu(widget, position); });
+    }
 
     // Enter and Escape never reach the page's controls; the job list's keys move the current
     // job; files dropped on the list are added.
@@ -601,6 +624,7 @@ void CMorvaneDlg::EnableSettingsControls(bool enable) {
 
 void CMorvaneDlg::LoadOutputDir() {
     outputDir = StoredSettings::LoadOutputDir();
+    simultaneousJobs = StoredSettings::LoadSimultaneousJobs();
     outputDirEdit->setText(outputDir);
 }
 
@@ -679,7 +703,7 @@ void CMorvaneDlg::OnGetCellInfo(CellInfo& cell) {
         cell.text = JobCellText(job, column, outputType->currentIndex());
         return;
     }
-    const ProgressCell progress = JobProgressCell(job);
+    const ProgressCell progress = JobProgressCell(job, simultaneousJobs != 1);
     cell.text = progress.text;
     if (progress.hasBar) {
         cell.progressRange = progress.range;
@@ -690,16 +714,18 @@ void CMorvaneDlg::OnGetCellInfo(CellInfo& cell) {
 }
 
 void CMorvaneDlg::DressProgressCell(const Job& job, CellInfo& cell) {
-    if (job.finished == 1) {
+    if (job.status == JobStatus::Finished) {
         // A full green bar: the job is done and its file is there.
         cell.progressBarColour = QColor(40, 140, 60);
         cell.progressTextColour = Qt::white;
-    } else if (job.phase == JobPhase::FirstPass && cell.progressRange > 0) {
+    } else if (job.status == JobStatus::FirstPass && cell.progressRange > 0) {
         // The whole status line does not fit the column; the bar shows the share and the
-        // tooltip the whole line.
+        // time left, the tooltip the whole line.
         cell.barText = QStringLiteral("%1%").arg(cell.progressPosition);
+        if (job.secondsLeft >= 0.0)
+            cell.barText += QStringLiteral("  ") + FormatTimeLeft(job.secondsLeft);
         cell.toolTip = cell.text;
-    } else if (job.phase == JobPhase::Failed) {
+    } else if (job.status == JobStatus::Failed) {
         cell.textColour = QColor(150, 0, 0);
         cell.backgroundColour = QColor(255, 215, 215);
         cell.ignoreSelection = true;
@@ -1002,6 +1028,14 @@ void CMorvaneDlg::OnStopPreview() {
 // ---- Batch ----------------------------------------------------------------------------------
 
 void CMorvaneDlg::OnStartConverting() {
+    StartBatch(false);
+}
+
+void CMorvaneDlg::OnRetryFailed() {
+    StartBatch(true);
+}
+
+void CMorvaneDlg::StartBatch(bool retryUnfinished) {
     if (converting || jobs.Count() < 1)
         return;
     if (const QString empty = EmptyRangeJobs(jobs); !empty.isEmpty()) {
@@ -1010,8 +1044,7 @@ void CMorvaneDlg::OnStartConverting() {
     }
     videoEdit->StopExport();
     if (outputDirEdit->text().isEmpty()) {
-        ShowMessage(QStringLiteral("  Please set the output directory firstly   "),
-                    QStringLiteral("Error"), IconError);
+        ShowMessage(ConversionEngine::NoOutputDirMessage(), QStringLiteral("Error"), IconError);
         return;
     }
     BatchSettings settings;
@@ -1021,9 +1054,12 @@ void CMorvaneDlg::OnStartConverting() {
         settings.profileSelection = -1;
     settings.outputDir = outputDir;
     settings.capabilities = &capabilities;
+    settings.simultaneousJobs =
+        simultaneousJobs == 0 ? ConversionEngine::AutoSimultaneousJobs() : simultaneousJobs;
+    settings.retryUnfinished = retryUnfinished;
     // Files of the outputs' names that exist already: the user says once what becomes of them.
-    const QStringList existing =
-        ConversionEngine::ExistingOutputNames(jobs, settings.outputType, outputDir);
+    const QStringList existing = ConversionEngine::ExistingOutputNames(jobs, settings.outputType,
+                                                                       outputDir, retryUnfinished);
     if (!existing.isEmpty()) {
         const std::optional<ExistingOutputs> choice = prompts->AskExistingOutputs(this, existing);
         if (!choice)
@@ -1032,10 +1068,11 @@ void CMorvaneDlg::OnStartConverting() {
     }
 
     const BatchResult result = engine.StartBatch(jobs, settings);
-    if (result.status == BatchResult::Status::Refused) {
+    if (result.status == BatchResult::Status::Refused)
         ShowMessage(result.message, QStringLiteral("Error"), IconError);
-        return;
-    }
+}
+
+void CMorvaneDlg::OnBatchFinished(const BatchResult& result) {
     if (!result.Ran() || closing)
         return;
     if (result.status == BatchResult::Status::Completed && shutdownBox->isChecked()) {
@@ -1043,6 +1080,74 @@ void CMorvaneDlg::OnStartConverting() {
         return;
     }
     ShowBatchEnd();
+}
+
+void CMorvaneDlg::OnPauseConverting(bool pause) {
+    engine.SetPaused(pause);
+}
+
+void CMorvaneDlg::OnStopAfterCurrent() {
+    engine.StopAfterCurrentJobs();
+}
+
+void CMorvaneDlg::SetSimultaneousJobs(int jobsSideBySide) {
+    if (converting)
+        return;
+    simultaneousJobs = std::clamp(jobsSideBySide, 0, ConversionEngine::MaxSimultaneousJobs);
+    StoredSettings::StoreSimultaneousJobs(simultaneousJobs);
+    jobList->viewport()->update(); // the rows' time left
+}
+
+QMenu* CMorvaneDlg::CreateBatchMenu() {
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction* pause = menu->addAction(QStringLiteral("&Pause"));
+    pause->setCheckable(true);
+    pause->setChecked(engine.IsPaused());
+    pause->setEnabled(converting && !engine.CancelRequested());
+    connect(pause, &QAction::toggled, this, &CMorvaneDlg::OnPauseConverting);
+    QAction* stopAfter = menu->addAction(QStringLiteral("Stop &after current jobs"));
+    stopAfter->setEnabled(converting && !engine.StopsAfterCurrentJobs() &&
+                          !engine.CancelRequested());
+    connect(stopAfter, &QAction::triggered, this, &CMorvaneDlg::OnStopAfterCurrent);
+    QAction* retry = menu->addAction(QStringLiteral("&Retry failed"));
+    const bool anyFailed = std::any_of(jobs.begin(), jobs.end(), [](const Job& job) {
+        return job.status == JobStatus::Failed || job.status == JobStatus::Canceled;
+    });
+    retry->setEnabled(!converting && anyFailed);
+    connect(retry, &QAction::triggered, this, &CMorvaneDlg::OnRetryFailed);
+    menu->addSeparator();
+    QMenu* side = menu->addMenu(QStringLiteral("&Simultaneous jobs"));
+    side->setEnabled(!converting);
+    auto* choices = new QActionGroup(side);
+    for (int n = 0; n <= ConversionEngine::MaxSimultaneousJobs; ++n) {
+        QAction* choice = side->addAction(
+            n == 0 ? QStringLiteral("&Auto (%1)").arg(ConversionEngine::AutoSimultaneousJobs())
+                   : QStringLiteral("&%1").arg(n));
+        choice->setCheckable(true);
+        choice->setChecked(n == simultaneousJobs);
+        choices->addAction(choice);
+        connect(choice, &QAction::triggered, this, [this, n] { SetSimultaneousJobs(n); });
+    }
+    return menu;
+}
+
+void CMorvaneDlg::ShowBatchMenu(QWidget* widget, const QPoint& position) {
+    CreateBatchMenu()->popup(widget->mapToGlobal(position));
+}
+
+void CMorvaneDlg::UpdateTitle() {
+    QString title = QStringLiteral("Morvane");
+    if (converting) {
+        const BatchProgress progress = engine.Progress();
+        QString state = QStringLiteral("%1%").arg(progress.percent);
+        if (engine.IsPaused())
+            state += QStringLiteral(" - paused");
+        else if (progress.secondsLeft >= 0.0)
+            state += QStringLiteral(" - ") + FormatTimeLeft(progress.secondsLeft);
+        title = state + QStringLiteral(" - ") + title;
+    }
+    window()->setWindowTitle(title);
 }
 
 void CMorvaneDlg::ShowBatchEnd() {
@@ -1081,10 +1186,6 @@ void CMorvaneDlg::RepaintProgressCell(int row) {
     jobList->InvalidateCells(row, row, int(JobColumn::Progress), false);
 }
 
-MediaExporter* CMorvaneDlg::Exporter() {
-    return &videoEdit->Exporter();
-}
-
 void CMorvaneDlg::ConvertingChanged(bool nowConverting) {
     converting = nowConverting;
     // No sleep in the middle of a batch; without logind the batch runs all the same.
@@ -1093,6 +1194,11 @@ void CMorvaneDlg::ConvertingChanged(bool nowConverting) {
     else
         power->AllowSleep();
     EnableSettingsControls(!nowConverting);
+    if (nowConverting)
+        titleTimer->start();
+    else
+        titleTimer->stop();
+    UpdateTitle();
     // The focus goes from Start to Stop and back, so the keyboard can stop what it started.
     const bool hadFocus = startButton->hasFocus() || stopButton->hasFocus();
     stopButton->setVisible(nowConverting);

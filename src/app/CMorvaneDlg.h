@@ -1,7 +1,6 @@
 #pragma once
 
 #include "engine/ConversionEngine.h"
-#include "engine/ConversionHost.h"
 #include "engine/EncoderCapabilities.h"
 #include "engine/JobList.h"
 #include "profiles/CProfileIniReader.h"
@@ -26,6 +25,8 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
+class QTimer;
 class QPushButton;
 class UserPrompts;
 
@@ -33,7 +34,7 @@ class UserPrompts;
 // Start/Stop buttons. It owns the job list and the page-wide state; every handler that would
 // change the list, its selection, the output directory or the trim does nothing while a
 // conversion runs.
-class CMorvaneDlg : public QWidget, public ConversionHost {
+class CMorvaneDlg : public QWidget {
     Q_OBJECT
 public:
     // The controls of the page, by their ids.
@@ -100,6 +101,19 @@ public:
     void OnListClick();
     void OnStartConverting();
     void OnStopConverting();
+    // The batch menu (right click on the job list or on Start/Stop, or the list's menu key).
+    QMenu* CreateBatchMenu();
+    // Pause (true) or resume the running encoders.
+    void OnPauseConverting(bool pause);
+    // The running jobs finish, no other starts.
+    void OnStopAfterCurrent();
+    // Converts again only the jobs that failed or were canceled (or not reached).
+    void OnRetryFailed();
+    // How many jobs run side by side: 1 to 8, 0 for "Auto" (the processor cores); stored.
+    void SetSimultaneousJobs(int jobs);
+    int SimultaneousJobs() const { return simultaneousJobs; }
+    // The engine's batch has ended.
+    void OnBatchFinished(const BatchResult& result);
     void OnBrowse();
     void OpenHtmlHelp();
     void OpenCompiledHelp();
@@ -134,10 +148,11 @@ public:
     // The window is closing: a running conversion is stopped and nothing more is shown.
     void PrepareToClose();
 
-    // ConversionHost
-    void RepaintProgressCell(int row) override;
-    MediaExporter* Exporter() override;
-    void ConvertingChanged(bool converting) override;
+    // The engine's notifications.
+    void RepaintProgressCell(int row);
+    void ConvertingChanged(bool converting);
+    // The window's title: the batch's share done and time left while it runs.
+    void UpdateTitle();
 
 protected:
     void customEvent(QEvent* event) override;
@@ -162,6 +177,8 @@ private:
     bool HandleListKey(int key);
     int SelectionMark() const;
     void ShowMessage(const QString& text, const QString& caption, int icon);
+    void StartBatch(bool retryUnfinished);
+    void ShowBatchMenu(QWidget* widget, const QPoint& position);
 
     // Page state.
     JobList jobs;
@@ -172,6 +189,8 @@ private:
     bool rangePlaying = false;
     bool closing = false;
     int fileNumber = 0;
+    int simultaneousJobs = 1;
+    QTimer* titleTimer = nullptr;
     QString outputDir; // always with a trailing separator once set
     QPixmap background;
 

@@ -1,47 +1,61 @@
 #include "cli/CliProgressPrinter.h"
 
-#include "media/FileNames.h"
-
+#include "engine/ConversionEngine.h"
 #include "engine/JobCellText.h"
+#include "media/FileNames.h"
 
 namespace {
 
 // Running figures change many times a second; a terminal needs only a few lines of them.
 constexpr qint64 StatusIntervalMs = 300;
+constexpr qint64 BatchIntervalMs = 2000;
 
 } // namespace
 
-CliProgressPrinter::CliProgressPrinter(const JobList& jobs, QTextStream& out,
-                                       MediaExporter* exporter, QString extension)
-    : jobs(jobs), out(out), exporter(exporter), extension(std::move(extension)) {}
+CliProgressPrinter::CliProgressPrinter(const JobList& jobs, QTextStream& out, QString extension,
+                                       bool withTimeLeft)
+    : jobs(jobs), out(out), extension(std::move(extension)), withTimeLeft(withTimeLeft) {}
 
-void CliProgressPrinter::RepaintProgressCell(int row) {
+void CliProgressPrinter::JobChanged(int row, const BatchProgress& batch) {
+    if (!jobs.IsValidIndex(row))
+        return;
+    const Job& job = jobs.At(row);
+    const QString text = JobProgressCell(job, withTimeLeft).text.trimmed();
+    if (text.isEmpty() || text == shown.value(row))
+        return;
+    while (sinceStatus.size() <= row)
+        sinceStatus.append(QElapsedTimer());
+    QElapsedTimer& since = sinceStatus[row];
+    if (job.status == JobStatus::FirstPass || job.status == JobStatus::Exporting) {
+        if (since.isValid() && since.elapsed() < StatusIntervalMs)
+            return;
+        since.start();
+    }
+    Print(row, text);
+    if (jobs.Count() < 2 || (sinceBatch.isValid() && sinceBatch.elapsed() < BatchIntervalMs))
+        return;
+    QString line = QStringLiteral("%1%").arg(batch.percent);
+    if (batch.secondsLeft >= 0.0)
+        line += QStringLiteral(" - ") + FormatTimeLeft(batch.secondsLeft);
+    if (line == batchShown)
+        return;
+    sinceBatch.start();
+    batchShown = line;
+    out << "[batch] " << line << Qt::endl;
+}
+
+void CliProgressPrinter::JobEnded(int row, JobStatus status) {
     if (!jobs.IsValidIndex(row))
         return;
     const Job& job = jobs.At(row);
     const QString text = JobProgressCell(job).text.trimmed();
-    if (text.isEmpty() || text == shown.value(row))
-        return;
-    const bool running =
-        job.finished == 0 && (job.phase == JobPhase::FirstPass ||
-                              (job.isRealMedia && job.phase == JobPhase::NotStarted));
-    if (running) {
-        if (sinceStatus.isValid() && sinceStatus.elapsed() < StatusIntervalMs)
-            return;
-        sinceStatus.start();
-    }
-    Print(row, text);
-}
-
-void CliProgressPrinter::JobEnded(int row, JobOutcome outcome) {
-    sinceStatus.invalidate();
-    RepaintProgressCell(row);
-    const Job& job = jobs.At(row);
-    if (outcome == JobOutcome::Finished && job.outputName != job.baseName)
+    if (!text.isEmpty() && text != shown.value(row))
+        Print(row, text);
+    if (status == JobStatus::Finished && job.outputName != job.baseName)
         Print(row, QStringLiteral("saved as %1").arg(job.outputName + extension));
-    else if (outcome == JobOutcome::Failed && !job.failReason.isEmpty())
+    else if (status == JobStatus::Failed && !job.failReason.isEmpty())
         Print(row, job.failReason);
-    else if (outcome == JobOutcome::Skipped)
+    else if (status == JobStatus::Skipped)
         Print(row, QStringLiteral("its output already exists"));
 }
 

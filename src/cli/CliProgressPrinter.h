@@ -1,31 +1,35 @@
 #pragma once
 
-#include "engine/ConversionHost.h"
 #include "engine/JobList.h"
 
 #include <QElapsedTimer>
+#include <QList>
 #include <QStringList>
 #include <QTextStream>
 
-// The command line's view of a batch: prints a job's Progress text whenever it changes, the
-// running encoder status at most a few times a second.
-class CliProgressPrinter : public ConversionHost {
-public:
-    // extension: the output files' (".3gp" or ".3g2"), for the names printed.
-    CliProgressPrinter(const JobList& jobs, QTextStream& out, MediaExporter* exporter,
-                       QString extension);
+struct BatchProgress;
 
-    void RepaintProgressCell(int row) override;
-    MediaExporter* Exporter() override { return exporter; }
-    void JobEnded(int row, JobOutcome outcome) override;
+// The command line's view of a batch: prints a job's Progress text whenever it changes (the
+// running encoder status of each job at most a few times a second) and, for a batch of more
+// than one job, the batch's share done and time left now and then.
+class CliProgressPrinter {
+public:
+    // extension: the output files' (".3gp" or ".3g2"), for the names printed; withTimeLeft:
+    // jobs run side by side, so each status line says its own time left.
+    CliProgressPrinter(const JobList& jobs, QTextStream& out, QString extension, bool withTimeLeft);
+
+    void JobChanged(int row, const BatchProgress& batch);
+    void JobEnded(int row, JobStatus status);
 
 private:
     void Print(int row, const QString& text);
 
     const JobList& jobs;
     QTextStream& out;
-    MediaExporter* exporter;
     QString extension;
-    QStringList shown; // the text last printed per row
-    QElapsedTimer sinceStatus;
+    bool withTimeLeft;
+    QStringList shown;                // the text last printed per row
+    QList<QElapsedTimer> sinceStatus; // per row
+    QElapsedTimer sinceBatch;
+    QString batchShown;
 };

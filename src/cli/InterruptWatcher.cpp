@@ -13,7 +13,7 @@ int signalSockets[2] = {-1, -1};
 volatile std::sig_atomic_t interrupted = 0;
 
 void OnSignal(int number) {
-    if (number != SIGTSTP && number != SIGCONT)
+    if (number != SIGTSTP && number != SIGCONT && number != SIGUSR1)
         interrupted = 1;
     const char byte = static_cast<char>(number);
     [[maybe_unused]] const auto written = ::write(signalSockets[0], &byte, 1);
@@ -37,6 +37,7 @@ InterruptWatcher::InterruptWatcher(QObject* parent) : QObject(parent) {
     sigaction(SIGHUP, &action, nullptr);
     sigaction(SIGTSTP, &action, nullptr);
     sigaction(SIGCONT, &action, nullptr);
+    sigaction(SIGUSR1, &action, nullptr);
 }
 
 InterruptWatcher::~InterruptWatcher() {
@@ -45,6 +46,7 @@ InterruptWatcher::~InterruptWatcher() {
     std::signal(SIGHUP, SIG_DFL);
     std::signal(SIGTSTP, SIG_DFL);
     std::signal(SIGCONT, SIG_DFL);
+    std::signal(SIGUSR1, SIG_DFL);
     delete notifier;
     for (int& fd : signalSockets) {
         if (fd >= 0)
@@ -68,6 +70,9 @@ void InterruptWatcher::OnReadable() {
             break;
         case SIGCONT:
             emit ResumeRequested();
+            break;
+        case SIGUSR1:
+            emit StopAfterCurrentRequested();
             break;
         default:
             emit InterruptRequested();

@@ -121,10 +121,14 @@ int main(int argc, char* argv[]) {
         "converter.\n\nA job whose output file already exists keeps that file and writes its "
         "own under a free name (\"clip (2).3gp\", printed), unless --overwrite or "
         "--skip-existing says otherwise. A job is finished only when its file has been "
-        "checked to play. Ctrl+Z and fg suspend and resume the encoder with the program.\n\n"
+        "checked to play. With --jobs several files convert side by side, each with its own "
+        "encoder, and every status line ends with its time left.\n\n"
+        "While it converts: Ctrl+Z pauses the encoders with the program and fg resumes them; "
+        "Ctrl+C stops at once (what the running jobs wrote is removed); SIGUSR1 (kill -USR1 "
+        "<pid>) lets the running jobs finish and starts no other.\n\n"
         "Exit codes: 0 every job finished (or was skipped), 1 a job failed "
-        "or a file could not be opened, 2 wrong usage, 130 stopped with Ctrl+C or a closed "
-        "terminal."));
+        "or a file could not be opened, 2 wrong usage, 130 stopped with Ctrl+C, SIGUSR1 or a "
+        "closed terminal."));
     parser.addHelpOption();
     const QCommandLineOption typeOption(
         {QStringLiteral("t"), QStringLiteral("type")},
@@ -154,7 +158,14 @@ int main(int argc, char* argv[]) {
         QStringLiteral("skip-existing"),
         QStringLiteral("Do not convert files whose output already exists. By default both are "
                        "kept: the new file gets a free name such as \"clip (2).3gp\"."));
-    parser.addOptions({typeOption, profileOption, outputOption, beginOption, endOption,
+    const QCommandLineOption jobsOption(
+        {QStringLiteral("j"), QStringLiteral("jobs")},
+        QStringLiteral("How many files convert side by side: 1 to %1, or auto for the number of "
+                       "processor cores (here %2). Default 1.")
+            .arg(ConversionEngine::MaxSimultaneousJobs)
+            .arg(ConversionEngine::AutoSimultaneousJobs()),
+        QStringLiteral("N"), QStringLiteral("1"));
+    parser.addOptions({typeOption, profileOption, outputOption, beginOption, endOption, jobsOption,
                        overwriteOption, skipOption, listOption});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Files to convert."),
                                  QStringLiteral("FILE..."));
@@ -198,6 +209,13 @@ int main(int argc, char* argv[]) {
         return UsageError(QStringLiteral("the end must be a number of seconds, 0 or more."));
     if (parser.isSet(overwriteOption) && parser.isSet(skipOption))
         return UsageError(QStringLiteral("--overwrite and --skip-existing exclude each other."));
+    int simultaneousJobs = ConversionEngine::AutoSimultaneousJobs();
+    if (parser.value(jobsOption).trimmed() != u"auto") {
+        simultaneousJobs = parser.value(jobsOption).trimmed().toInt(&ok);
+        if (!ok || simultaneousJobs < 1 || simultaneousJobs > ConversionEngine::MaxSimultaneousJobs)
+            return UsageError(QStringLiteral("the jobs must be a number from 1 to %1, or auto.")
+                                  .arg(ConversionEngine::MaxSimultaneousJobs));
+    }
     if (begin && end && *end <= *begin)
         return UsageError(QStringLiteral("the end must come after the begin."));
     const QStringList files = parser.positionalArguments();
@@ -252,14 +270,24 @@ int main(int argc, char* argv[]) {
 
     InterruptWatcher interrupt;
     MediaExporter exporter;
-    CliProgressPrinter printer(jobs, out, &exporter, OutputExtension(type));
-    ConversionEngine engine(printer);
+    CliProgressPrinter printer(jobs, out, OutputExtension(type), simultaneousJobs > 1);
+    ConversionEngine engine;
+    engine.SetExporter(&exporter);
+    QObject::connect(&engine, &ConversionEngine::JobChanged, &engine,
+                     [&](int row) { printer.JobChanged(row, engine.Progress()); });
+    QObject::connect(&engine, &ConversionEngine::JobEnded, &engine,
+                     [&](int row, JobStatus status) { printer.JobEnded(row, status); });
     QObject::connect(&interrupt, &InterruptWatcher::InterruptRequested, &engine,
                      &ConversionEngine::CancelActiveJob);
     QObject::connect(&interrupt, &InterruptWatcher::SuspendRequested, &engine,
-                     [&engine] { engine.SuspendEncoder(true); });
+                     [&engine] { engine.SetPaused(true); });
     QObject::connect(&interrupt, &InterruptWatcher::ResumeRequested, &engine,
-                     [&engine] { engine.SuspendEncoder(false); });
+                     [&engine] { engine.SetPaused(false); });
+    QObject::connect(&interrupt, &InterruptWatcher::StopAfterCurrentRequested, &engine, [&] {
+        if (engine.IsConverting() && !engine.StopsAfterCurrentJobs())
+            out << "Stopping after the running jobs" << Qt::endl;
+        engine.StopAfterCurrentJobs();
+    });
     if (interrupt.Interrupted())
         return ExitStopped;
 
@@ -268,20 +296,30 @@ int main(int argc, char* argv[]) {
     settings.profileSelection = selection;
     settings.outputDir = outputDir;
     settings.capabilities = &capabilities;
+    settings.simultaneousJobs = simultaneousJobs;
     settings.existing = parser.isSet(overwriteOption) ? ExistingOutputs::Overwrite
                         : parser.isSet(skipOption)    ? ExistingOutputs::Skip
                                                       : ExistingOutputs::KeepBoth;
     // The computer stays awake while the batch runs; without logind it converts all the same.
     SleepInhibitor awake;
     awake.Acquire(QStringLiteral("Converting videos"));
-    const BatchResult result = engine.StartBatch(jobs, settings);
+    BatchResult result = engine.StartBatch(jobs, settings);
+    if (result.status == BatchResult::Status::Started) {
+        QObject::connect(&engine, &ConversionEngine::BatchFinished, &app,
+                         [&](const BatchResult& finished) {
+                             result = finished;
+                             QCoreApplication::quit();
+                         });
+        QCoreApplication::exec();
+    }
     awake.Release();
     if (result.status == BatchResult::Status::Refused) {
         Err() << "morvane-cli: " << result.message.trimmed() << Qt::endl;
         return ExitFailed;
     }
     out << "Converting Finished" << Qt::endl;
-    if (result.status == BatchResult::Status::Canceled || interrupt.Interrupted())
+    if (result.status == BatchResult::Status::Canceled ||
+        result.status == BatchResult::Status::Stopped || interrupt.Interrupted())
         return ExitStopped;
     if (result.failedJobs > 0) {
         Err() << "morvane-cli: " << result.failedJobs << " of " << jobs.Count()

@@ -2,9 +2,7 @@
 
 #include "engine/AppPaths.h"
 #include "engine/ErrorLog.h"
-#include "engine/EventWait.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QSocketNotifier>
@@ -30,19 +28,25 @@ bool IsRunnable(const QString& path) {
 
 } // namespace
 
-ChildProcessRunner::ChildProcessRunner(const bool& cancelRequested)
-    : cancelRequested(cancelRequested), workingDir(AppPaths::ProfileDir()) {}
+ChildProcessRunner::ChildProcessRunner(QObject* parent)
+    : QObject(parent), workingDir(AppPaths::ProfileDir()) {
+    grace.setSingleShot(true);
+    connect(&grace, &QTimer::timeout, this, &ChildProcessRunner::OnGraceOver);
+}
 
 ChildProcessRunner::~ChildProcessRunner() {
+    grace.stop();
     CloseOutputRead();
     if (outputWrite >= 0)
         ::close(outputWrite);
-    if (child && child->state() != QProcess::NotRunning) {
-        SignalGroup(SIGKILL);
-        child->kill();
-        child->waitForFinished(5000);
-    }
     SignalGroup(SIGKILL);
+    if (child) {
+        child->disconnect(this);
+        if (child->state() != QProcess::NotRunning) {
+            child->kill();
+            child->waitForFinished(5000);
+        }
+    }
 }
 
 QString ChildProcessRunner::FindProgram(const QString& program) const {
@@ -58,11 +62,9 @@ bool ChildProcessRunner::OpenOutputPipe() {
     outputRead = fds[0];
     outputWrite = fds[1];
     ::fcntl(outputRead, F_SETFL, ::fcntl(outputRead, F_GETFL) | O_NONBLOCK);
-    outputNotifier = std::make_unique<QSocketNotifier>(outputRead, QSocketNotifier::Read);
-    // The read loop reads; the notifier only wakes it. Switched off until the loop waits
-    // again, so that output nobody reads yet cannot wake the event loop over and over.
-    QObject::connect(outputNotifier.get(), &QSocketNotifier::activated, outputNotifier.get(),
-                     [this] { outputNotifier->setEnabled(false); });
+    outputNotifier = new QSocketNotifier(outputRead, QSocketNotifier::Read, this);
+    outputNotifier->setEnabled(false); // until the child runs
+    connect(outputNotifier, &QSocketNotifier::activated, this, &ChildProcessRunner::ReadOutput);
     return true;
 }
 
@@ -108,10 +110,15 @@ bool ChildProcessRunner::Start(const CommandLine& command, bool withPipes, bool 
         }
     });
     inputOpen = withPipes;
+    connect(child.get(), &QProcess::finished, this, &ChildProcessRunner::OnChildFinished);
+    if (!withPipes) {
+        // The output is kept only as a tail for a failure report; it is not parsed.
+        connect(child.get(), &QProcess::readyReadStandardOutput, this,
+                [this] { KeepTail(child->readAllStandardOutput()); });
+    }
     child->start(program, command.ProgramArguments(), QIODevice::ReadWrite);
-    // Startup is reported through the event loop; wait there for it.
-    while (child->state() == QProcess::Starting)
-        WaitForEvents();
+    // The fork has happened; this waits only for the program to be loaded (or refused).
+    child->waitForStarted(-1);
     // Only the child may hold the writing end now, so the pipe ends when the child is done.
     if (outputWrite >= 0) {
         ::close(outputWrite);
@@ -126,64 +133,126 @@ bool ChildProcessRunner::Start(const CommandLine& command, bool withPipes, bool 
         ResetChild();
         return false;
     }
+    passRunning = true;
+    stopRequested = false;
+    suspended = false;
+    if (outputNotifier != nullptr)
+        outputNotifier->setEnabled(true);
     return true;
 }
 
-void ChildProcessRunner::RunWithOutput(const CommandLine& command) {
-    if (!Start(command, true, true))
-        return;
+bool ChildProcessRunner::RunWithOutput(const CommandLine& command) {
+    return Start(command, true, true);
+}
 
+bool ChildProcessRunner::RunAndWait(const CommandLine& command) {
+    return Start(command, false, false);
+}
+
+// Reads what the first pass has written so far, in chunks of at most 255 bytes; a burst is
+// read in part and the rest on the next turn of the event loop, so that the window stays live.
+void ChildProcessRunner::ReadOutput() {
     std::array<char, ChunkSize> buffer{};
-    int readError = 0;
-    while (outputRead >= 0) {
+    for (int turn = 0; turn < 64 && outputRead >= 0; ++turn) {
         const ssize_t n = ::read(outputRead, buffer.data(), ChunkSize);
         if (n > 0) {
             const QByteArrayView chunk(buffer.data(), n);
             KeepTail(chunk);
             if (chunkHandler)
                 chunkHandler(chunk);
-            PumpMessages();
-            if (cancelRequested)
-                return;
             continue;
         }
-        if (n == 0)
-            break; // every writer is gone: the pass is over
-        if (errno == EINTR)
+        if (n < 0 && errno == EINTR)
             continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            readError = errno;
-            break;
-        }
-        outputNotifier->setEnabled(true);
-        WaitForEvents();
-        if (cancelRequested)
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             return;
+        if (n < 0)
+            LogApiError(QStringLiteral("ReadFile"), errno);
+        OnOutputEnded(); // every writer is gone (or the pipe broke): the output is over
+        return;
     }
-    if (readError != 0)
-        LogApiError(QStringLiteral("ReadFile"), readError);
 }
 
-void ChildProcessRunner::RunAndWait(const CommandLine& command) {
-    if (!Start(command, false, false))
+// The first pass's output has ended: the encoder is done, or waits for "q" to finish its file.
+void ChildProcessRunner::OnOutputEnded() {
+    CloseOutputRead();
+    RequestStop();
+    if (!IsChildRunning())
+        OnChildFinished();
+    else if (!grace.isActive())
+        grace.start(graceMs);
+}
+
+void ChildProcessRunner::OnChildFinished() {
+    if (!passRunning)
         return;
-    // The output is kept only as a tail for a failure report; it is not parsed.
-    QObject::connect(child.get(), &QProcess::readyReadStandardOutput, child.get(),
-                     [this] { KeepTail(child->readAllStandardOutput()); });
-    while (child->state() != QProcess::NotRunning) {
-        WaitForEvents();
-        if (cancelRequested) {
-            SignalGroup(SIGTERM); // asked first; EndChild kills what is left after the grace
-            EndChild(5000);
-            return;
+    if (outputRead >= 0) {
+        // What the child wrote last is still in the pipe; a process it left behind may hold
+        // the pipe open, so nothing waits for its end.
+        std::array<char, ChunkSize> buffer{};
+        for (int turn = 0; turn < 256; ++turn) {
+            const ssize_t n = ::read(outputRead, buffer.data(), ChunkSize);
+            if (n <= 0)
+                break;
+            const QByteArrayView chunk(buffer.data(), n);
+            KeepTail(chunk);
+            if (chunkHandler)
+                chunkHandler(chunk);
         }
     }
-    KeepTail(child->readAllStandardOutput());
-    SignalGroup(SIGKILL); // whatever the encoder started goes with it
+    grace.stop();
+    // Whatever the encoder started goes with it.
+    SignalGroup(SIGKILL);
+    CloseOutputRead();
+    if (child && child->bytesAvailable() > 0)
+        KeepTail(child->readAll());
+    inputOpen = false;
+    passRunning = false;
+    suspended = false;
+    // After the child's own signal has returned: the next pass may replace the child.
+    QMetaObject::invokeMethod(this, &ChildProcessRunner::PassEnded, Qt::QueuedConnection);
+}
+
+void ChildProcessRunner::Stop() {
+    if (!passRunning || stopRequested)
+        return;
+    stopRequested = true;
+    if (suspended)
+        Suspend(false); // a stopped encoder cannot act on the request
+    if (outputRead >= 0 || inputOpen) {
+        CloseOutputRead();
+        RequestStop();
+    } else {
+        SignalGroup(SIGTERM);
+    }
+    if (!IsChildRunning())
+        OnChildFinished();
+    else if (!grace.isActive())
+        grace.start(graceMs);
+}
+
+void ChildProcessRunner::OnGraceOver() {
+    if (!IsChildRunning())
+        return;
+    SignalGroup(SIGKILL);
+    child->kill(); // its end comes as finished()
+}
+
+void ChildProcessRunner::Suspend(bool suspend) {
+    if (!passRunning || suspend == suspended)
+        return;
+    suspended = suspend;
+    SignalGroup(suspend ? SIGSTOP : SIGCONT);
 }
 
 void ChildProcessRunner::CloseOutputRead() {
-    outputNotifier.reset();
+    if (outputNotifier != nullptr) {
+        // Possibly from inside its own signal: it goes once that has returned.
+        outputNotifier->setEnabled(false);
+        outputNotifier->disconnect(this);
+        outputNotifier->deleteLater();
+        outputNotifier = nullptr;
+    }
     if (outputRead >= 0) {
         ::close(outputRead);
         outputRead = -1;
@@ -199,31 +268,6 @@ void ChildProcessRunner::RequestStop() {
     child->write("q", 1);
     // closeWriteChannel() sends what is buffered first, then closes the pipe.
     child->closeWriteChannel();
-}
-
-void ChildProcessRunner::EndChild(int graceMs) {
-    if (!child)
-        return;
-    if (child->state() != QProcess::NotRunning) {
-        // A timer wakes the wait when the child stays silent.
-        QTimer wake;
-        wake.start(std::max(graceMs, 1));
-        const QDeadlineTimer deadline(graceMs);
-        while (child->state() != QProcess::NotRunning && !deadline.hasExpired())
-            WaitForEvents();
-        if (child->state() != QProcess::NotRunning) {
-            SignalGroup(SIGKILL);
-            child->kill();
-            wake.start(5000);
-            while (child->state() != QProcess::NotRunning)
-                WaitForEvents();
-        }
-    }
-    // Whatever the encoder started goes with it.
-    SignalGroup(SIGKILL);
-    if (child->bytesAvailable() > 0)
-        KeepTail(child->readAll());
-    inputOpen = false;
 }
 
 QString ChildProcessRunner::ExitProblem() const {
@@ -266,13 +310,19 @@ QString ChildProcessRunner::OutputTail(int maxLines) const {
 }
 
 void ChildProcessRunner::ResetChild() {
-    if (child && child->state() != QProcess::NotRunning) {
-        SignalGroup(SIGKILL);
-        child->kill();
-        EndChild(5000);
+    grace.stop();
+    if (child) {
+        child->disconnect(this);
+        if (child->state() != QProcess::NotRunning) {
+            SignalGroup(SIGKILL);
+            child->kill();
+            child->waitForFinished(5000);
+        }
     }
     child.reset();
     groupId = 0;
+    passRunning = false;
+    suspended = false;
     CloseOutputRead();
     if (outputWrite >= 0) {
         ::close(outputWrite);

@@ -4,57 +4,61 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QObject>
 #include <QProcess>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
 
 class QSocketNotifier;
 
-// Runs one encoder pass as a child process and stays with it until the pass is over, while
-// the caller's events keep being handled (the window repaints, Stop works). It never spins:
-// between chunks of output it sleeps in the event loop.
+// Runs one encoder pass at a time as a child process, without ever waiting: the pass starts,
+// its output arrives through the event loop, and PassEnded() says when it is over. The child
+// runs in a process group of its own (a terminal's Ctrl+C does not reach it; Stop, pause and
+// the end of a pass reach everything it started) and dies with the program.
 //
 // The program word of a command is looked up in the program folder, then in the profile folder
-// (the child's working folder), then on PATH. A program that cannot be found or started is
-// logged as "CreateProcess" with the system's error code and text.
+// (the child's working folder), then on PATH. A first-pass program that cannot be found or
+// started is logged as "CreateProcess" with the system's error code and text.
 //
-// Only one child at a time; no child outlives the runner.
-class ChildProcessRunner {
+// No child outlives the runner.
+class ChildProcessRunner : public QObject {
+    Q_OBJECT
 public:
     using ChunkHandler = std::function<void(QByteArrayView chunk)>;
 
-    // cancelRequested is the engine's flag, read after every pump of events.
-    explicit ChildProcessRunner(const bool& cancelRequested);
-    ~ChildProcessRunner();
-    ChildProcessRunner(const ChildProcessRunner&) = delete;
-    ChildProcessRunner& operator=(const ChildProcessRunner&) = delete;
+    explicit ChildProcessRunner(QObject* parent = nullptr);
+    ~ChildProcessRunner() override;
 
     // Receives every chunk (at most 255 bytes) of the first pass's merged stdout and stderr.
     void SetChunkHandler(ChunkHandler handler) { chunkHandler = std::move(handler); }
     // The folder the child starts in (the profile folder); relative names resolve there.
     void SetWorkingDirectory(const QString& dir) { workingDir = dir; }
+    // How long a child may take to end once asked (then it is killed).
+    void SetGracePeriod(int ms) { graceMs = ms; }
 
-    // First pass: runs with stdin and merged output on pipes. Returns when the output pipe has
-    // ended (the encoder is done or has closed it), or at once after an event pump that found a
-    // cancel request. Leaves the child running: call StopChild() afterwards.
-    void RunWithOutput(const CommandLine& command);
-    // Later passes: runs without input and returns when the child has ended, or after killing
-    // it on a cancel request. A program that cannot be started returns at once, unlogged.
-    void RunAndWait(const CommandLine& command);
+    // First pass: starts the command with stdin and merged output on pipes. When its output
+    // has ended (the encoder is done or has closed it) the encoder is sent "q" and given the
+    // grace period to end. False when the program cannot be started (logged); no PassEnded()
+    // follows then.
+    bool RunWithOutput(const CommandLine& command);
+    // Later passes: starts the command without input; PassEnded() when the child has ended.
+    // False, unlogged, when the program cannot be started.
+    bool RunAndWait(const CommandLine& command);
 
-    // Stops reading the child's output (the parent's read end); later calls do nothing.
-    void CloseOutputRead();
-    // Writes the stop request "q" to the child's stdin and closes it; only once per pass.
-    void RequestStop();
-    // Waits in the event loop for the child to end, killing it after graceMs.
-    void EndChild(int graceMs = 5000);
+    // Ends the running pass early: a first pass gets "q" (its output is no longer read),
+    // a later one SIGTERM; what is left after the grace period is killed. PassEnded() follows.
+    void Stop();
+    // Suspends (SIGSTOP) or resumes (SIGCONT) the encoder with everything it started.
+    void Suspend(bool suspend);
+
+    // A pass has started and its PassEnded() has not come yet.
+    bool IsPassRunning() const { return passRunning; }
     bool IsChildRunning() const;
     // Whether the most recent pass's encoder ran and ended normally with status 0; otherwise
     // why not ("" when it succeeded).
     QString ExitProblem() const;
-    // Sends a signal to the encoder's whole process group (the encoder and what it started).
-    void SignalGroup(int signal);
 
     // The last output of the most recent pass (merged channels), for failure reports.
     QString OutputTail(int maxLines = 12) const;
@@ -62,22 +66,37 @@ public:
     // Where the program word of a command resolves to; empty when it is nowhere.
     QString FindProgram(const QString& program) const;
 
+signals:
+    // The pass is over: the child has ended and nothing it started is left.
+    void PassEnded();
+
 private:
     bool Start(const CommandLine& command, bool withPipes, bool logFailure);
+    void ReadOutput();
+    void OnOutputEnded();
+    void OnChildFinished();
+    void OnGraceOver();
+    void CloseOutputRead();
+    void RequestStop();
+    void SignalGroup(int signal);
     void KeepTail(QByteArrayView data);
     void ResetChild();
     bool OpenOutputPipe();
 
-    const bool& cancelRequested;
     ChunkHandler chunkHandler;
     QString workingDir;
+    int graceMs = 5000;
     std::unique_ptr<QProcess> child;
     // The first pass's merged output: a pipe of our own, so that its end is seen even while
     // the encoder is still running (it may close its output and wait for "q").
     int outputRead = -1;
     int outputWrite = -1;
-    std::unique_ptr<QSocketNotifier> outputNotifier;
+    QSocketNotifier* outputNotifier = nullptr;
     bool inputOpen = false;
+    bool passRunning = false;
+    bool stopRequested = false; // Stop() has asked the pass to end
+    bool suspended = false;
     qint64 groupId = 0; // the encoder's process id, which leads its process group
+    QTimer grace;       // runs while the child has been asked to end
     QByteArray tail;
 };

@@ -31,7 +31,7 @@ namespace {
 
 // A RealMedia job whose export has finished reads the exported range from its start.
 bool ReadsExport(const Job& job) {
-    return job.isRealMedia == 1 && job.phase == JobPhase::FirstPass;
+    return job.isRealMedia && !job.exportPath.isEmpty();
 }
 
 } // namespace

@@ -1,34 +1,23 @@
 #include "engine/ConversionEngine.h"
 
 #include "engine/AppPaths.h"
-#include "engine/CommandTemplate.h"
 #include "engine/EncoderCapabilities.h"
-#include "engine/EncoderOutputParser.h"
 #include "engine/ErrorLog.h"
-#include "engine/EventWait.h"
 #include "engine/RealMediaExport.h"
 #include "media/FileNames.h"
-#include "media/H263Level.h"
 #include "media/MediaExporter.h"
-#include "media/OutputCheck.h"
 #include "profiles/CProfileIniReader.h"
 #include "profiles/Profile.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QTemporaryFile>
+#include <QThread>
 
-#include <cerrno>
-#include <csignal>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -38,15 +27,8 @@ constexpr int ExportFrameHeight = 240;
 constexpr int ExportBitsPerPixel = 24;
 constexpr float ExportFrameRate = 15.0f;
 
-bool HasContent(const QString& path) {
-    const QFileInfo info(path);
-    return info.isFile() && info.size() > 0;
-}
-
-void DeleteFile(const QString& path) {
-    if (!path.isEmpty())
-        QFile::remove(path);
-}
+// The batch's figures must have run this long before its time left is worth showing.
+constexpr qint64 BatchTimeLeftAfterMs = 3000;
 
 } // namespace
 
@@ -54,16 +36,29 @@ QString ConversionEngine::NoOutputDirMessage() {
     return QStringLiteral("  Please set the output directory firstly   ");
 }
 
-ConversionEngine::ConversionEngine(ConversionHost& host, QObject* parent)
-    : QObject(parent), host(host), runner(cancelRequested) {
-    runner.SetChunkHandler([this](QByteArrayView chunk) { ParseChunk(chunk); });
+int ConversionEngine::AutoSimultaneousJobs() {
+    return std::clamp(QThread::idealThreadCount(), 1, MaxSimultaneousJobs);
 }
+
+ConversionEngine::ConversionEngine(QObject* parent) : QObject(parent) {}
 
 ConversionEngine::~ConversionEngine() {
     cancelRequested = true;
-    for (const auto& connection : std::as_const(exportConnections))
-        disconnect(connection);
-    // The runner kills a child that is still running.
+    if (exportingJob != nullptr && exporter != nullptr)
+        exporter->StopExport();
+    // Each job's runner kills an encoder that still runs.
+    qDeleteAll(running);
+}
+
+void ConversionEngine::SetExporter(MediaExporter* newExporter) {
+    if (exporter != nullptr)
+        disconnect(exporter, nullptr, this, nullptr);
+    exporter = newExporter;
+    if (exporter == nullptr)
+        return;
+    connect(exporter, &MediaExporter::ExportProgress, this, &ConversionEngine::OnExportProgress);
+    connect(exporter, &MediaExporter::ExportDone, this, &ConversionEngine::OnExportDone);
+    connect(exporter, &MediaExporter::ExportFailed, this, &ConversionEngine::OnExportFailed);
 }
 
 QString ConversionEngine::CheckOutputDir(const QString& outputDir) {
@@ -97,185 +92,279 @@ QString ConversionEngine::CheckEncoder(const QStringList& passTemplates,
 }
 
 BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& batchSettings) {
-    BatchResult result;
+    BatchResult refusal;
     if (converting) {
-        result.status = BatchResult::Status::AlreadyConverting;
-        return result;
+        refusal.status = BatchResult::Status::AlreadyConverting;
+        return refusal;
     }
-    const auto count = static_cast<int>(list.Count());
-    if (count < 1)
-        return result;
-    if (MediaExporter* exporter = host.Exporter())
+    QList<int> rows;
+    for (int row = 0; row < list.Count(); ++row) {
+        if (!batchSettings.retryUnfinished || NeedsRetry(list.At(row).status))
+            rows.append(row);
+    }
+    if (rows.isEmpty())
+        return refusal;
+    if (exporter != nullptr)
         exporter->StopExport();
 
     // Everything that would stop every job is checked before anything runs.
-    result.status = BatchResult::Status::Refused;
-    result.message = CheckOutputDir(batchSettings.outputDir);
-    if (!result.message.isEmpty())
-        return result;
+    refusal.status = BatchResult::Status::Refused;
+    refusal.message = CheckOutputDir(batchSettings.outputDir);
+    if (!refusal.message.isEmpty())
+        return refusal;
     CProfileIniReader reader;
     const ProfileResolution profile = ResolveProfile(
         reader, AppPaths::ProfileDir(), batchSettings.outputType, batchSettings.profileSelection);
     if (!profile.IsValid()) {
-        result.message = profile.message;
-        return result;
+        refusal.message = profile.message;
+        return refusal;
     }
-    result.message = CheckEncoder(profile.passTemplates, batchSettings.capabilities);
-    if (!result.message.isEmpty())
-        return result;
-
-    outputDir = AppPaths::WithTrailingSeparator(QDir(batchSettings.outputDir).absolutePath());
-    if (!workFolder.Create(outputDir, &result.message))
-        return result;
+    refusal.message = CheckEncoder(profile.passTemplates, batchSettings.capabilities);
+    if (!refusal.message.isEmpty())
+        return refusal;
+    if (!workFolder.Create(QDir(batchSettings.outputDir).absolutePath(), &refusal.message))
+        return refusal;
 
     jobs = &list;
     settings = batchSettings;
-    runner.SetWorkingDirectory(AppPaths::ProfileDir());
-    converting = true;
-    host.ConvertingChanged(true);
+    settings.simultaneousJobs = std::clamp(settings.simultaneousJobs, 1, MaxSimultaneousJobs);
+    plan.outputType = settings.outputType;
+    plan.profileSelection = settings.profileSelection;
+    plan.outputDir = AppPaths::WithTrailingSeparator(QDir(settings.outputDir).absolutePath());
+    plan.existing = settings.existing;
+    queue = rows;
+    nextInQueue = 0;
+    result = BatchResult();
     cancelRequested = false;
-    list.ResetProgress();
+    stopAfterCurrent = false;
+    paused = false;
+    converting = true;
+    list.ResetProgress(settings.retryUnfinished);
     PlanOutputs();
+    batchClock.Start();
+    emit ConvertingChanged(true);
+    // The jobs start from the event loop: whoever started the batch sees Started first.
+    QMetaObject::invokeMethod(this, &ConversionEngine::ScheduleJobs, Qt::QueuedConnection);
 
-    for (activeJobIndex = 0; activeJobIndex < count; ++activeJobIndex) {
-        if (ActiveJob().phase == JobPhase::Skipped) {
+    BatchResult started;
+    started.status = BatchResult::Status::Started;
+    return started;
+}
+
+// Starts jobs in list order while a slot is free. A job whose output the user chose to keep
+// ends at once as skipped; a RealMedia job waits for the exporter, and the jobs after it with it.
+void ConversionEngine::ScheduleJobs() {
+    if (!converting)
+        return;
+    while (!cancelRequested && !stopAfterCurrent && !paused && nextInQueue < queue.size() &&
+           running.size() < settings.simultaneousJobs) {
+        const int row = queue.at(nextInQueue);
+        const Job& job = jobs->At(row);
+        if (job.status == JobStatus::Skipped) {
+            ++nextInQueue;
             ++result.skippedJobs;
-            host.JobEnded(activeJobIndex, JobOutcome::Skipped);
+            emit JobEnded(row, JobStatus::Skipped);
             continue;
         }
-        if (ActiveJob().isRealMedia == 1) {
-            ExportRealMediaJob();
-            if (cancelRequested) {
-                SetJobPhase(JobPhase::Canceled);
-                host.JobEnded(activeJobIndex, JobOutcome::Canceled);
-                break;
-            }
-        }
-        stepStartTick = TickCount();
-        const JobOutcome outcome = ConvertActiveJob();
-        if (cancelRequested) {
-            host.JobEnded(activeJobIndex, JobOutcome::Canceled);
+        if (job.isRealMedia && exporter != nullptr && exportingJob != nullptr)
+            break;
+        ++nextInQueue;
+        ConvertActiveJob(row);
+    }
+    EndBatchWhenIdle();
+}
+
+void ConversionEngine::ConvertActiveJob(int row) {
+    Q_ASSERT(jobs != nullptr && jobs->IsValidIndex(row));
+    auto* job = new ConversionJob(*jobs, row, plan, workFolder.JobDir(row), this);
+    running.append(job);
+    connect(job, &ConversionJob::Changed, this, &ConversionEngine::JobChanged);
+    // Handled once the job's own call has returned: the engine may delete it then.
+    connect(job, &ConversionJob::Ended, this, [this](int ended, JobStatus status) {
+        QMetaObject::invokeMethod(
+            this, [this, ended, status] { OnJobEnded(ended, status); }, Qt::QueuedConnection);
+    });
+    if (paused)
+        job->Suspend(true);
+    if (jobs->At(row).isRealMedia && exporter != nullptr)
+        ExportRealMediaJob(*job);
+    else
+        job->Convert();
+}
+
+void ConversionEngine::OnJobEnded(int row, JobStatus status) {
+    for (qsizetype i = 0; i < running.size(); ++i) {
+        if (running.at(i)->Row() == row) {
+            running.takeAt(i)->deleteLater();
             break;
         }
-        if (outcome == JobOutcome::Finished) {
-            Job job = ActiveJob();
-            job.finished = 1;
-            StoreActiveJob(job);
-            host.RepaintProgressCell(activeJobIndex);
-            ++result.finishedJobs;
-        } else {
-            ++result.failedJobs;
-        }
-        host.JobEnded(activeJobIndex, outcome);
     }
+    switch (status) {
+    case JobStatus::Finished:
+        ++result.finishedJobs;
+        break;
+    case JobStatus::Failed:
+        ++result.failedJobs;
+        break;
+    case JobStatus::Canceled:
+        ++result.canceledJobs;
+        break;
+    default:
+        break;
+    }
+    emit JobEnded(row, status);
+    ScheduleJobs();
+}
 
+// The batch ends when no job runs and none is left to start (or none may start).
+void ConversionEngine::EndBatchWhenIdle() {
+    if (!converting || !running.isEmpty())
+        return;
+    const bool rest = nextInQueue < queue.size();
+    if (rest && !cancelRequested && !stopAfterCurrent)
+        return; // paused before the next job: it starts on resume
     workFolder.Remove();
     converting = false;
-    host.ConvertingChanged(false);
+    paused = false;
     jobs = nullptr;
-    result.status =
-        cancelRequested ? BatchResult::Status::Canceled : BatchResult::Status::Completed;
-    result.message.clear();
-    return result;
+    result.status = cancelRequested ? BatchResult::Status::Canceled
+                    : rest          ? BatchResult::Status::Stopped
+                                    : BatchResult::Status::Completed;
+    emit ConvertingChanged(false);
+    emit BatchFinished(result);
 }
 
-JobOutcome ConversionEngine::ConvertActiveJob() {
-    // The profile is read again for every job, as the file may be edited by hand.
-    CProfileIniReader reader;
-    const ProfileResolution profile = ResolveProfile(
-        reader, AppPaths::ProfileDir(), settings.outputType, settings.profileSelection);
-    if (!profile.IsValid())
-        return FailJob({}, profile.message);
-    const QStringList& templates = profile.passTemplates;
-    // Every pass writes into the job's own folder inside the work folder, never beside the
-    // user's files; only the checked result is moved out.
-    jobDir = workFolder.JobDir(activeJobIndex);
-    activeSource = ProbeMedia(ActiveJob().sourcePath);
-    Job reading = ActiveJob(); // what the templates are expanded with
-    if (!QtReachesFileName(reading.sourcePath)) {
-        // A name that is not valid UTF-8 cannot travel in an argument list: the encoder reads
-        // it through a link with a plain name in the job's folder.
-        const QString link =
-            jobDir + QStringLiteral("source") +
-            DisplayFileName(reading.sourcePath.mid(reading.sourcePath.lastIndexOf(u'.')));
-        if (::symlink(EncodeFileName(reading.sourcePath).constData(),
-                      QFile::encodeName(link).constData()) == 0)
-            reading.sourcePath = link;
+void ConversionEngine::CancelActiveJob() {
+    if (!converting || cancelRequested)
+        return;
+    cancelRequested = true;
+    if (paused)
+        SetPaused(false); // a stopped encoder cannot end itself
+    if (exportingJob != nullptr) {
+        ConversionJob* job = exportingJob;
+        job->Cancel();
+        EndExport(false);
     }
+    for (ConversionJob* job : QList<ConversionJob*>(running))
+        job->Cancel();
+    EndBatchWhenIdle();
+}
 
-    CommandLine command;
-    for (int pass = 1; pass <= templates.size(); ++pass) {
-        const JobPhase phase = pass == 1   ? JobPhase::FirstPass
-                               : pass == 2 ? JobPhase::SecondPass
-                                           : JobPhase::ThirdPass;
-        reading.phase = ActiveJob().phase;
-        reading.exportPath = ActiveJob().exportPath;
-        reading.isRealMedia = ActiveJob().isRealMedia;
-        command = ExpandCommandTemplate(templates.at(pass - 1), reading, jobDir);
-        SetJobPhase(phase);
-        if (pass == 1) {
-            runner.RunWithOutput(command);
-            DeleteFile(ActiveJob().exportPath); // the RealMedia intermediate has been read
-            // The encoder may still be there after closing its output: ask it to quit, then
-            // make sure.
-            runner.CloseOutputRead();
-            runner.RequestStop();
-            if (!cancelRequested)
-                runner.EndChild();
-        } else {
-            runner.RunAndWait(command);
-        }
-        if (cancelRequested)
-            return CancelJob();
-        if (const QString problem = runner.ExitProblem(); !problem.isEmpty())
-            return FailJob(command, problem);
-        if (!HasContent(PassOutputPath(pass)))
-            return FailJob(command, QStringLiteral("The encoder wrote no output file."));
-        if (pass > 1)
-            DeleteFile(PassOutputPath(pass - 1));
+void ConversionEngine::StopAfterCurrentJobs() {
+    if (!converting || stopAfterCurrent || cancelRequested)
+        return;
+    stopAfterCurrent = true;
+    emit StopAfterCurrentChanged(true);
+    EndBatchWhenIdle();
+}
+
+void ConversionEngine::SetPaused(bool pause) {
+    if (!converting || pause == paused || (pause && cancelRequested))
+        return;
+    paused = pause;
+    batchClock.Pause(pause);
+    for (ConversionJob* job : std::as_const(running))
+        job->Suspend(pause);
+    emit PausedChanged(paused);
+    if (!paused)
+        ScheduleJobs();
+}
+
+BatchProgress ConversionEngine::Progress() const {
+    BatchProgress progress;
+    if (!converting)
+        return progress;
+    double total = 0.0;
+    double done = 0.0;
+    for (const int row : queue) {
+        const Job& job = jobs->At(row);
+        if (job.status == JobStatus::Skipped)
+            continue;
+        const double length = std::max(job.endTime - job.beginTime, 0.1);
+        total += length;
+        if (HasEnded(job.status) || job.status == JobStatus::SecondPass ||
+            job.status == JobStatus::ThirdPass)
+            done += length;
+        else if (job.status == JobStatus::FirstPass)
+            done += std::clamp(job.encodedTime, 0.0, length);
     }
-    return FinishOutput(command);
+    if (total <= 0.0)
+        return progress;
+    const double share = done / total;
+    progress.percent = std::clamp(int(share * 100.0), 0, 100);
+    const qint64 elapsed = batchClock.ElapsedMs();
+    if (share >= 0.01 && elapsed >= BatchTimeLeftAfterMs)
+        progress.secondsLeft = double(elapsed) / 1000.0 * (1.0 - share) / share;
+    return progress;
 }
 
-// Stop during a pass: the encoder is ended and what the job wrote goes with its folder.
-JobOutcome ConversionEngine::CancelJob() {
-    runner.CloseOutputRead();
-    runner.RequestStop();
-    runner.EndChild();
-    DeleteFile(ActiveJob().exportPath);
-    SetJobPhase(JobPhase::Canceled);
-    DeletePartialFiles(JobPhase::Canceled);
-    return JobOutcome::Canceled;
+void ConversionEngine::ExportRealMediaJob(ConversionJob& job) {
+    Q_ASSERT(exporter != nullptr && exportingJob == nullptr);
+    const ExportCodecChoice choice =
+        ChooseExportCodecs(exporter->VideoCodecs(), exporter->AudioCodecs());
+    const Job record = jobs->At(job.Row());
+    exporter->CloseClip();
+    exporter->SetFrameWidth(ExportFrameWidth);
+    exporter->SetFrameHeight(ExportFrameHeight);
+    exporter->SetBitsPerPixel(ExportBitsPerPixel);
+    exporter->SetFrameRate(ExportFrameRate);
+    exporter->SetOutputFormat(ExportOutputFormat(choice));
+    if (choice.IsAvi()) {
+        exporter->SetUseVideoCodec(true);
+        exporter->SetVideoCodecIndex(choice.videoIndex);
+        exporter->SetUseAudioCodec(true);
+        exporter->SetAudioCodecIndex(choice.audioIndex);
+    }
+    // The exporter takes the range as a start and a length.
+    const double length = record.endTime - record.beginTime;
+    exporter->OpenClipRange(record.sourcePath, record.beginTime, length, 0);
+    exporter->SetClipRange(record.sourcePath, record.beginTime, length);
+
+    // In the job's own folder of the batch's work folder: no other run or job can meet it,
+    // and whatever a crash leaves goes with that folder.
+    exportPath =
+        ExportFileName(job.JobDir(), record.baseName, choice.IsAvi(), RandomInRange(10000, 50000));
+    QFile::remove(exportPath);
+    exportingJob = &job;
+    job.BeginExport(exportPath);
+    if (!exporter->ExportToFile(exportPath))
+        EndExport(false); // the job reads its source
 }
 
-// The last pass wrote the output: it is checked as a user would check it, gets the H.263
-// level its stream needs (the writer always says the lowest), and only then moves to its
-// place, with one rename.
-JobOutcome ConversionEngine::FinishOutput(const CommandLine& lastPass) {
-    const Job job = ActiveJob();
-    const QString finished = FinalOutputPath();
-    OutputExpectation expected;
-    expected.brandPrefix =
-        settings.outputType == OutputType::Aac3g2 ? QStringLiteral("3g2") : QStringLiteral("3gp");
-    expected.video = activeSource.hasVideo;
-    expected.audio = activeSource.hasAudio;
-    CProfileIniReader reader;
-    expected.encoders =
-        NeedsOfTemplates(ResolveProfile(reader, AppPaths::ProfileDir(), settings.outputType,
-                                        settings.profileSelection)
-                             .passTemplates)
-            .encoders;
-    const double end = activeSource.ok ? std::min(job.endTime, activeSource.duration) : job.endTime;
-    expected.duration = end - job.beginTime;
-    if (const QString problem = CheckOutputFile(finished, expected); !problem.isEmpty())
-        return FailJob(lastPass, problem);
-    QString problem;
-    if (!WriteH263Level(finished, &problem))
-        return FailJob(lastPass, QStringLiteral("The output file cannot be read: %1").arg(problem));
-    if (!PlaceOutput(finished, &problem))
-        return FailJob(lastPass, problem);
-    DeletePartialFiles(JobPhase::NotStarted);
-    return JobOutcome::Finished;
+void ConversionEngine::OnExportProgress(double done, double total) {
+    if (exportingJob == nullptr)
+        return;
+    exportingJob->SetExportPercent(total == 0.0 ? 0.0 : 100.0 / total * done);
+}
+
+void ConversionEngine::OnExportDone() {
+    if (exportingJob != nullptr)
+        EndExport(true);
+}
+
+void ConversionEngine::OnExportFailed(const QString& message) {
+    if (exportingJob == nullptr)
+        return;
+    AppendToLog(
+        QStringLiteral("EXPORT:  source          =   %1.\n"
+                       "         message         =   %2.\n")
+            .arg(QDir::toNativeSeparators(jobs->At(exportingJob->Row()).sourcePath), message));
+    EndExport(false); // the job reads its source
+}
+
+// The export is over (or given up): the exporter is free for the next RealMedia job, and the
+// job goes on to its passes (or, canceled, to its end).
+void ConversionEngine::EndExport(bool exported) {
+    ConversionJob* job = exportingJob;
+    exportingJob = nullptr;
+    if (exporter != nullptr)
+        exporter->StopExport();
+    if (!exported)
+        QFile::remove(exportPath);
+    if (job != nullptr)
+        job->EndExport(exported);
+    if (!cancelRequested)
+        QMetaObject::invokeMethod(this, &ConversionEngine::ScheduleJobs, Qt::QueuedConnection);
 }
 
 namespace {
@@ -302,11 +391,14 @@ bool NameExists(const QString& path) {
 } // namespace
 
 QStringList ConversionEngine::ExistingOutputNames(const JobList& list, OutputType type,
-                                                  const QString& outputDir) {
+                                                  const QString& outputDir, bool retryUnfinished) {
     QStringList names;
     JobList fresh = list;
-    fresh.ResetOutputNames();
+    if (!retryUnfinished)
+        fresh.ResetOutputNames();
     for (const Job& job : fresh) {
+        if (retryUnfinished && !NeedsRetry(job.status))
+            continue;
         const QString name = job.outputName + OutputExtension(type);
         if (NameExists(QDir(outputDir).filePath(name)))
             names.append(name);
@@ -316,32 +408,34 @@ QStringList ConversionEngine::ExistingOutputNames(const JobList& list, OutputTyp
 
 // Decides each job's output name before anything runs: a name already on disk is kept for
 // the user's file (a free name for the new one), replaced, or the job is skipped, as the user
-// chose; a file that a job of the batch reads is never written, whatever the choice.
-bool ConversionEngine::PlanOutputs() {
+// chose; a file that a job of the batch reads is never written, whatever the choice. A retry
+// leaves the jobs it does not convert as they are.
+void ConversionEngine::PlanOutputs() {
     QList<FileId> sources;
     for (const Job& job : *jobs) {
         if (const auto id = IdOf(job.sourcePath))
             sources.append(*id);
     }
-    jobs->ResetOutputNames();
+    if (!settings.retryUnfinished)
+        jobs->ResetOutputNames();
     const QString extension = OutputExtension(settings.outputType);
     QSet<QString> taken;
     for (const Job& job : *jobs)
         taken.insert(job.outputName);
-    for (qsizetype i = 0; i < jobs->Count(); ++i) {
+    for (const int i : std::as_const(queue)) {
         Job job = jobs->At(i);
-        if (job.phase == JobPhase::Skipped)
-            job.phase = JobPhase::NotStarted;
-        const QString target = outputDir + job.outputName + extension;
+        if (job.status == JobStatus::Skipped)
+            job.status = JobStatus::Waiting;
+        const QString target = plan.outputDir + job.outputName + extension;
         const auto id = IdOf(target);
         const bool isSource = id && sources.contains(*id);
         if (NameExists(target) && (isSource || settings.existing != ExistingOutputs::Overwrite)) {
             if (settings.existing == ExistingOutputs::Skip) {
-                job.phase = JobPhase::Skipped;
+                job.status = JobStatus::Skipped;
             } else {
                 QString name;
                 for (int n = 2; name.isEmpty() || taken.contains(name) ||
-                                NameExists(outputDir + name + extension);
+                                NameExists(plan.outputDir + name + extension);
                      ++n)
                     name = QStringLiteral("%1 (%2)").arg(job.outputName).arg(n);
                 taken.insert(name);
@@ -350,237 +444,4 @@ bool ConversionEngine::PlanOutputs() {
         }
         jobs->Set(i, job);
     }
-    return true;
-}
-
-// Moves a checked file from the work folder to its name in the output folder with one
-// rename. Without the user's leave to overwrite, a name taken meanwhile (another run) is not
-// replaced: the next free name is used.
-bool ConversionEngine::PlaceOutput(const QString& finished, QString* error) {
-    Job job = ActiveJob();
-    const QString extension = OutputExtension(settings.outputType);
-    const QByteArray from = QFile::encodeName(finished); // written by the encoder as Qt names it
-    const QString base = job.outputName;
-    for (int n = 2;; ++n) {
-        const QString target = outputDir + job.outputName + extension;
-        const QByteArray to = EncodeFileName(target); // the source's own bytes
-        const bool replace = settings.existing == ExistingOutputs::Overwrite && n == 2;
-        const int result = replace ? ::rename(from.constData(), to.constData())
-                                   : ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD,
-                                                 to.constData(), RENAME_NOREPLACE);
-        if (result == 0)
-            break;
-        if (errno != EEXIST || n > 10000) {
-            *error = QStringLiteral("The output file cannot be moved to %1: %2")
-                         .arg(QDir::toNativeSeparators(target),
-                              QString::fromLocal8Bit(std::strerror(errno)));
-            return false;
-        }
-        job.outputName = QStringLiteral("%1 (%2)").arg(base).arg(n);
-    }
-    jobs->SetOutputName(activeJobIndex, job.outputName);
-    return true;
-}
-
-void ConversionEngine::SetJobPhase(JobPhase phase) {
-    if (jobs == nullptr || !jobs->IsValidIndex(activeJobIndex))
-        return;
-    Job job = ActiveJob();
-    job.phase = phase;
-    StoreActiveJob(job);
-    host.RepaintProgressCell(activeJobIndex);
-}
-
-void ConversionEngine::CancelActiveJob() {
-    if (!converting)
-        return;
-    cancelRequested = true;
-    if (jobs == nullptr || !jobs->IsValidIndex(activeJobIndex))
-        return;
-    const JobPhase phase = ActiveJob().phase;
-    if (phase == JobPhase::FirstPass) {
-        runner.CloseOutputRead();
-        runner.RequestStop();
-    }
-    DeletePartialFiles(phase);
-}
-
-void ConversionEngine::SuspendEncoder(bool suspend) {
-    if (converting)
-        runner.SignalGroup(suspend ? SIGSTOP : SIGCONT);
-}
-
-void ConversionEngine::ExportRealMediaJob() {
-    MediaExporter* exporter = host.Exporter();
-    if (exporter == nullptr || jobs == nullptr || !jobs->IsValidIndex(activeJobIndex))
-        return; // the job is encoded from its source
-
-    const ExportCodecChoice choice =
-        ChooseExportCodecs(exporter->VideoCodecs(), exporter->AudioCodecs());
-    Job job = ActiveJob();
-    exporter->CloseClip();
-    exporter->SetFrameWidth(ExportFrameWidth);
-    exporter->SetFrameHeight(ExportFrameHeight);
-    exporter->SetBitsPerPixel(ExportBitsPerPixel);
-    exporter->SetFrameRate(ExportFrameRate);
-    exporter->SetOutputFormat(ExportOutputFormat(choice));
-    if (choice.IsAvi()) {
-        exporter->SetUseVideoCodec(true);
-        exporter->SetVideoCodecIndex(choice.videoIndex);
-        exporter->SetUseAudioCodec(true);
-        exporter->SetAudioCodecIndex(choice.audioIndex);
-    }
-    // The exporter takes the range as a start and a length.
-    const double length = job.endTime - job.beginTime;
-    exporter->OpenClipRange(job.sourcePath, job.beginTime, length, 0);
-    exporter->SetClipRange(job.sourcePath, job.beginTime, length);
-
-    // In the job's own folder of the batch's work folder: no other run or job can meet it,
-    // and whatever a crash leaves goes with that folder.
-    const QString path = ExportFileName(workFolder.JobDir(activeJobIndex), job.baseName,
-                                        choice.IsAvi(), RandomInRange(10000, 50000));
-    job.exportPath = path;
-    job.phase = JobPhase::NotStarted;
-    job.exportDone = 0;
-    job.exportPercent = 0.0;
-    StoreActiveJob(job);
-    host.RepaintProgressCell(activeJobIndex);
-
-    DeleteFile(path);
-    stepStartTick = TickCount();
-    exportFailed = false;
-    exportConnections = {
-        connect(exporter, &MediaExporter::ExportProgress, this,
-                &ConversionEngine::OnExportProgress),
-        connect(exporter, &MediaExporter::ExportDone, this, &ConversionEngine::OnExportDone),
-        connect(exporter, &MediaExporter::ExportFailed, this, &ConversionEngine::OnExportFailed),
-    };
-    if (!exporter->ExportToFile(path)) {
-        DeleteFile(path); // the job reads its source
-        EndExport(exporter);
-        return;
-    }
-    while (!cancelRequested) {
-        if (ActiveJob().exportDone == 1)
-            break;
-        if (exportFailed) {
-            DeleteFile(path); // the job reads its source
-            break;
-        }
-        WaitForEvents();
-    }
-    if (cancelRequested) {
-        exporter->StopExport();
-        DeleteFile(path);
-    }
-    EndExport(exporter);
-}
-
-void ConversionEngine::OnExportProgress(double done, double total) {
-    if (jobs == nullptr || !jobs->IsValidIndex(activeJobIndex))
-        return;
-    Job job = ActiveJob();
-    job.exportPercent = total == 0.0 ? 0.0 : 100.0 / total * done;
-    StoreActiveJob(job);
-    host.RepaintProgressCell(activeJobIndex);
-    if (cancelRequested) {
-        if (MediaExporter* exporter = host.Exporter())
-            exporter->StopExport();
-        DeleteFile(job.exportPath);
-    }
-}
-
-void ConversionEngine::OnExportDone() {
-    if (jobs == nullptr || !jobs->IsValidIndex(activeJobIndex))
-        return;
-    if (MediaExporter* exporter = host.Exporter())
-        exporter->StopExport();
-    Job job = ActiveJob();
-    job.exportDone = 1;
-    job.phase = JobPhase::FirstPass;
-    StoreActiveJob(job);
-}
-
-void ConversionEngine::OnExportFailed(const QString& message) {
-    if (jobs == nullptr || !jobs->IsValidIndex(activeJobIndex))
-        return;
-    exportFailed = true;
-    AppendToLog(QStringLiteral("EXPORT:  source          =   %1.\n"
-                               "         message         =   %2.\n")
-                    .arg(QDir::toNativeSeparators(ActiveJob().sourcePath), message));
-}
-
-Job ConversionEngine::ActiveJob() const {
-    return jobs->At(activeJobIndex);
-}
-
-void ConversionEngine::StoreActiveJob(const Job& job) {
-    jobs->Set(activeJobIndex, job);
-}
-
-QString ConversionEngine::FilePath(const QString& suffix) const {
-    const Job job = ActiveJob();
-    return jobDir + (job.outputName.isEmpty() ? job.baseName : job.outputName) + suffix;
-}
-
-QString ConversionEngine::FinalOutputPath() const {
-    return FilePath(OutputExtension(settings.outputType));
-}
-
-// The file each pass writes in the job's folder: 3GP types write the final file in their only
-// pass; 3GP2 goes through "_temp.3gp" and "_temp_2.3g2" to ".3g2".
-QString ConversionEngine::PassOutputPath(int pass) const {
-    if (settings.outputType != OutputType::Aac3g2 || pass >= 3)
-        return FinalOutputPath();
-    return FilePath(pass == 1 ? QStringLiteral("_temp.3gp") : QStringLiteral("_temp_2.3g2"));
-}
-
-// Whatever a pass leaves, half written or not, is in the job's folder only: the folder goes.
-void ConversionEngine::DeletePartialFiles(JobPhase phase) {
-    (void)phase;
-    if (!jobDir.isEmpty())
-        QDir(jobDir).removeRecursively();
-}
-
-void ConversionEngine::ParseChunk(QByteArrayView chunk) {
-    if (jobs == nullptr || !jobs->IsValidIndex(activeJobIndex))
-        return;
-    Job job = ActiveJob();
-    ParseEncoderOutput(chunk, job, TickCount() - stepStartTick);
-    StoreActiveJob(job);
-    host.RepaintProgressCell(activeJobIndex);
-}
-
-// A job whose passes left no usable output: not finished, shown as "Failed", and logged with
-// what the encoder said, so that the user can find out why.
-// A job whose passes left no usable output: not finished, shown as "Failed" with the reason,
-// and logged with what the encoder said, so that the user can find out why.
-JobOutcome ConversionEngine::FailJob(const CommandLine& command, const QString& reason) {
-    runner.EndChild();
-    QString entry = QStringLiteral("FAILED:  source          =   %1.\n"
-                                   "         reason          =   %2\n")
-                        .arg(EscapeForLog(QDir::toNativeSeparators(ActiveJob().sourcePath)),
-                             EscapeForLog(reason));
-    if (!command.IsEmpty()) {
-        entry += QStringLiteral("         command line    =   %1\n")
-                     .arg(EscapeForLog(command.Printable()));
-        const QString tail = runner.OutputTail();
-        entry += QStringLiteral("         encoder output  =\n");
-        for (const QString& line : tail.split(u'\n', Qt::SkipEmptyParts))
-            entry += QStringLiteral("             ") + EscapeForLog(line) + u'\n';
-    }
-    AppendToLog(entry);
-    DeletePartialFiles(JobPhase::Failed);
-    Job job = ActiveJob();
-    job.failReason = reason;
-    StoreActiveJob(job);
-    SetJobPhase(JobPhase::Failed);
-    return JobOutcome::Failed;
-}
-
-void ConversionEngine::EndExport(MediaExporter* exporter) {
-    (void)exporter;
-    for (const auto& connection : std::as_const(exportConnections))
-        disconnect(connection);
-    exportConnections.clear();
 }

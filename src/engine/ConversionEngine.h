@@ -1,24 +1,17 @@
 #pragma once
 
-#include "engine/ChildProcessRunner.h"
-#include "engine/ConversionHost.h"
+#include "engine/ConversionJob.h"
 #include "engine/JobList.h"
 #include "engine/WorkFolder.h"
-#include "media/MediaProbe.h"
 #include "profiles/OutputType.h"
 
-#include <QMetaObject>
-
-class EncoderCapabilities;
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
-// What a batch does with a job whose output file already exists.
-enum class ExistingOutputs {
-    KeepBoth,  // the new file gets a free name: "clip (2).3gp"
-    Overwrite, // the existing file is replaced (never a file that a job of the batch reads)
-    Skip,      // the job is not converted
-};
+class EncoderCapabilities;
+class MediaExporter;
 
 // What the batch takes from the page when Start is pressed. The page disables these controls
 // during a batch, so they cannot change while it runs.
@@ -29,16 +22,24 @@ struct BatchSettings {
     // What the installed encoder can make, when known: a profile it cannot run is refused.
     const EncoderCapabilities* capabilities = nullptr;
     ExistingOutputs existing = ExistingOutputs::KeepBoth;
+    // How many jobs run side by side (each with its own encoder), from 1.
+    int simultaneousJobs = 1;
+    // Converts only the jobs that did not finish (failed, canceled or not reached) and were
+    // not skipped; the others keep their status, figures and output names.
+    bool retryUnfinished = false;
 };
 
-// How a call of StartBatch ended.
+// How a batch went: what StartBatch returns (Started, or why nothing runs) and, with Started,
+// what BatchFinished() reports at its end.
 struct BatchResult {
     enum class Status {
-        NoJobs,            // the list is empty: nothing happened, nothing to show
+        NoJobs,            // the list is empty (or nothing is left to retry): nothing happened
         AlreadyConverting, // a batch is running: nothing happened
         Refused,           // nothing ran; message says why (for an "Error" message box)
+        Started,           // the batch runs; BatchFinished() follows
         Completed,         // every job was tried; failedJobs of them failed
         Canceled,          // Stop ended the batch
+        Stopped,           // "Stop after current jobs" ended it: the rest was not started
     };
 
     Status status = Status::NoJobs;
@@ -47,97 +48,123 @@ struct BatchResult {
     int failedJobs = 0;
     int skippedJobs = 0;
 
+    int canceledJobs = 0;
+
     // The batch ran (the "Converting Finished" message follows, also after a Stop).
-    bool Ran() const { return status == Status::Completed || status == Status::Canceled; }
+    bool Ran() const {
+        return status == Status::Completed || status == Status::Canceled ||
+               status == Status::Stopped;
+    }
 };
 
-// The conversion engine: converts the jobs of a list one after the other with the encoder
-// passes of the chosen profile, RealMedia sources first exported to an intermediate file.
-// Everything runs on the calling thread inside StartBatch, which keeps handling events, so the
-// Stop button (CancelActiveJob) runs nested inside it. One instance serves the whole program.
+// How far a running batch is: its share done in percent and the time it still needs by its
+// speed so far (below 0 while unknown).
+struct BatchProgress {
+    int percent = 0;
+    double secondsLeft = -1.0;
+};
+
+// The conversion engine: converts the jobs of a list with the encoder passes of the chosen
+// profile, RealMedia sources first exported to an intermediate file. It never waits: StartBatch
+// starts the batch and returns, each job (a ConversionJob, which owns its encoder) runs on
+// through the event loop, and signals tell what happens. Up to BatchSettings::simultaneousJobs
+// jobs run side by side, started in list order as others end; the one exporter serves one
+// RealMedia job at a time. With one job at a time the jobs run strictly one after the other.
 class ConversionEngine : public QObject {
     Q_OBJECT
 public:
     // The text shown when Start is pressed without an output directory.
     static QString NoOutputDirMessage();
+    // The number of jobs that "Auto" runs side by side: the processor cores, at most 8.
+    static int AutoSimultaneousJobs();
+    static constexpr int MaxSimultaneousJobs = 8;
 
-    explicit ConversionEngine(ConversionHost& host, QObject* parent = nullptr);
-    // Ends a running encoder or export: no child outlives the engine.
+    explicit ConversionEngine(QObject* parent = nullptr);
+    // Ends running encoders and exports: no child outlives the engine.
     ~ConversionEngine() override;
 
-    // Start: checks the output directory and the profile, then converts every job of the list
-    // in order and returns when the batch is over. The list must not change meanwhile (the
-    // page refuses edits while IsConverting()). Nothing runs when the result is Refused.
+    // The exporter that turns a RealMedia range into an intermediate file; without one,
+    // RealMedia jobs are encoded straight from their source.
+    void SetExporter(MediaExporter* exporter);
+
+    // Start: checks the output directory and the profile and, when nothing stops every job,
+    // starts converting and returns Started; BatchFinished() follows at the end. The list
+    // must not change meanwhile (the page refuses edits while IsConverting()).
     BatchResult StartBatch(JobList& jobs, const BatchSettings& settings);
 
-    // Stop: cancels the active job and ends the batch; removes what the job has half written.
+    // Stop: cancels the running jobs and ends the batch; removes what they have half written.
     // Does nothing when no batch runs, and may be called again harmlessly.
     void CancelActiveJob();
-
-    // Suspends (true) or resumes the running encoder with everything it started, as a
-    // terminal's Ctrl+Z and `fg` do to the program itself.
-    void SuspendEncoder(bool suspend);
+    // Lets the running jobs finish and starts no other; the batch ends with them.
+    void StopAfterCurrentJobs();
+    // Pause: suspends (true) or resumes every running encoder with everything it started, and
+    // starts no new job meanwhile; the time left stands still.
+    void SetPaused(bool paused);
 
     bool IsConverting() const { return converting; }
+    bool IsPaused() const { return paused; }
     bool CancelRequested() const { return cancelRequested; }
-    // The position in the list of the job being converted.
-    int ActiveJobIndex() const { return activeJobIndex; }
-    // The tick count when the active step began (the base of the speed figure).
-    quint32 StepStartTick() const { return stepStartTick; }
+    bool StopsAfterCurrentJobs() const { return stopAfterCurrent; }
+    // How many jobs of the batch run now.
+    int RunningJobs() const { return int(running.size()); }
+    BatchProgress Progress() const;
 
     // Checks an output directory: "" when it exists and can be written to, else a message.
     static QString CheckOutputDir(const QString& outputDir);
     // The output files of the jobs that already exist in outputDir (names as the Output column
-    // shows them), so that the user can choose what to do before anything runs.
+    // shows them), so that the user can choose what to do before anything runs. With
+    // retryUnfinished only the jobs that a retry converts count.
     static QStringList ExistingOutputNames(const JobList& jobs, OutputType type,
-                                           const QString& outputDir);
+                                           const QString& outputDir, bool retryUnfinished = false);
     // Checks that a profile's encoder program is there and can make what the profile asks
     // (when capabilities are known): "" when it can, else a message that says how to fix it.
     static QString CheckEncoder(const QStringList& passTemplates,
                                 const EncoderCapabilities* capabilities);
 
-    // The steps of one job, used by StartBatch; public so that they can be driven one by one.
-    // Each works on the job at ActiveJobIndex() of the running batch.
-    JobOutcome ConvertActiveJob();
-    void SetJobPhase(JobPhase phase);
-    void ExportRealMediaJob();
+    // Starts the job of a row: its export first for a RealMedia source, then its passes.
+    void ConvertActiveJob(int row);
+    void ExportRealMediaJob(ConversionJob& job);
 
-    // The exporter's notifications, connected while an export runs.
+    // The exporter's notifications.
     void OnExportProgress(double done, double total);
     void OnExportDone();
     void OnExportFailed(const QString& message);
 
+signals:
+    // A job's status or figures changed: repaint its Progress cell.
+    void JobChanged(int row);
+    // A job's conversion is over; its record in the list already shows the outcome.
+    void JobEnded(int row, JobStatus status);
+    // The batch starts (true) or has ended (false).
+    void ConvertingChanged(bool converting);
+    void PausedChanged(bool paused);
+    void StopAfterCurrentChanged(bool stopAfterCurrent);
+    // The batch is over (after ConvertingChanged(false)); result says how it went.
+    void BatchFinished(const BatchResult& result);
+
 private:
-    Job ActiveJob() const;
-    void StoreActiveJob(const Job& job);
-    QString FilePath(const QString& suffix) const;
-    QString FinalOutputPath() const;
-    QString PassOutputPath(int pass) const;
-    void DeletePartialFiles(JobPhase phase);
-    void ParseChunk(QByteArrayView chunk);
-    JobOutcome FailJob(const CommandLine& command, const QString& reason);
-    JobOutcome FinishOutput(const CommandLine& lastPass);
-    bool PlanOutputs();
-    bool PlaceOutput(const QString& finished, QString* error);
-    JobOutcome CancelJob();
-    void EndExport(MediaExporter* exporter);
+    void PlanOutputs();
+    void ScheduleJobs();
+    void OnJobEnded(int row, JobStatus status);
+    void EndBatchWhenIdle();
+    void EndExport(bool exported);
 
-    ConversionHost& host;
+    MediaExporter* exporter = nullptr;
 
-    // Engine state of the running batch.
-    int activeJobIndex = 0;
-    bool cancelRequested = false;
-    quint32 stepStartTick = 0;
+    // State of the running batch.
     bool converting = false;
-    bool exportFailed = false;
-    ChildProcessRunner runner; // after cancelRequested, which it reads
-
-    // Taken at Start.
+    bool cancelRequested = false;
+    bool stopAfterCurrent = false;
+    bool paused = false;
     JobList* jobs = nullptr;
     BatchSettings settings;
-    QString outputDir; // with a trailing separator
+    BatchPlan plan;
     WorkFolder workFolder;
-    QString jobDir; // the active job's folder inside the work folder: "$OUTPUT_DIR"
-    MediaInfo activeSource;
-    QList<QMetaObject::Connection> exportConnections;
+    QList<int> queue; // the rows the batch converts, in order
+    qsizetype nextInQueue = 0;
+    QList<ConversionJob*> running;
+    QPointer<ConversionJob> exportingJob;
+    QString exportPath;
+    BatchResult result;
+    ActiveClock batchClock;
 };

@@ -18,8 +18,22 @@ Job Job::FromPath(const QString& path, double clipLength) {
     job.outputName = job.baseName;
     job.endTime = clipLength;
     job.clipLength = clipLength;
-    job.isRealMedia = IsRealMediaPath(path) ? 1 : 0;
+    job.isRealMedia = IsRealMediaPath(path);
     return job;
+}
+
+bool HasEnded(JobStatus status) {
+    return status == JobStatus::Finished || status == JobStatus::Failed ||
+           status == JobStatus::Canceled || status == JobStatus::Skipped;
+}
+
+bool NeedsRetry(JobStatus status) {
+    return status != JobStatus::Finished && status != JobStatus::Skipped;
+}
+
+bool IsRunning(JobStatus status) {
+    return status == JobStatus::Exporting || status == JobStatus::FirstPass ||
+           status == JobStatus::SecondPass || status == JobStatus::ThirdPass;
 }
 
 QString SourceFileNameOf(const QString& path) {

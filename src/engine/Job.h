@@ -2,16 +2,26 @@
 
 #include <QString>
 
-// What a job is doing; the values are shown by the Progress column.
-enum class JobPhase : int {
-    NotStarted = 0, // also: a RealMedia job whose export is running
-    FirstPass = 1,
-    SecondPass = 2,
-    ThirdPass = 3,
-    Canceled = 9,
-    Failed = 10,  // the passes ended without a cancel but left no usable output
-    Skipped = 11, // its output already existed and the user chose to keep it
+// Where a job stands; the Progress column and morvane-cli's lines are made from it.
+enum class JobStatus : int {
+    Waiting,    // not converted (yet)
+    Exporting,  // its RealMedia range is being exported to an intermediate file
+    FirstPass,  // the encoder's first (for 3GP types only) pass runs
+    SecondPass, // 3GP2: the rewrap pass
+    ThirdPass,  // 3GP2: the last pass
+    Finished,   // its output file is checked and in place
+    Failed,     // the passes ended without a cancel but left no usable output
+    Canceled,   // Stop was pressed during the job
+    Skipped,    // its output already existed and the user chose to keep it
 };
+
+// True once a job's status says how its conversion ended.
+bool HasEnded(JobStatus status);
+// True while a job's export or encoder passes run.
+bool IsRunning(JobStatus status);
+// True for a job that "Retry failed" converts again: one that did not finish and was not
+// skipped by the user's choice.
+bool NeedsRetry(JobStatus status);
 
 // One conversion task: a source file, its trim and its progress. A value type:
 // the engine copies a job, changes fields and writes the whole record back.
@@ -21,14 +31,14 @@ struct Job {
     double beginTime = 0.0;
     double endTime = 0.0;
     double clipLength = 0.0; // the source's playing time; an end at it means "to the end"
-    int finished = 0;
     int sizeKB = 0;
     double framesPerSecond = 0.0;
     double encodedTime = 0.0;
-    JobPhase phase = JobPhase::NotStarted;
-    int isRealMedia = 0;
-    QString exportPath;
-    int exportDone = 0;
+    // Seconds of work the running pass still needs, by its speed so far; below 0 while unknown.
+    double secondsLeft = -1.0;
+    JobStatus status = JobStatus::Waiting;
+    bool isRealMedia = false;
+    QString exportPath; // the exported range while the job reads it; empty otherwise
     double exportPercent = 0.0;
     // Output file name without extension: baseName, made unique within the list
     // (" (2)", " (3)", ...) by JobList so that no job overwrites another's output.

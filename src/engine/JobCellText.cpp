@@ -50,38 +50,52 @@ int EncodedPercent(const Job& job) {
     return percent >= 99 ? 100 : percent;
 }
 
-ProgressCell JobProgressCell(const Job& job) {
-    if (job.finished == 1)
+ProgressCell JobProgressCell(const Job& job, bool withTimeLeft) {
+    switch (job.status) {
+    case JobStatus::Finished:
         return Bar(QStringLiteral(" Finished "), 100);
-    if (job.isRealMedia == 1 && job.phase == JobPhase::NotStarted) {
+    case JobStatus::Exporting:
         return Bar(QString::asprintf("Buffering  %.2f%%", job.exportPercent),
                    TruncatedPercent(job.exportPercent));
-    }
-    switch (job.phase) {
-    case JobPhase::FirstPass: {
+    case JobStatus::FirstPass: {
         if (!(job.encodedTime > 0) || job.sizeKB <= 0)
             return {};
         const int percent = EncodedPercent(job);
         const QString hms = FormatHms(job.encodedTime);
-        return Bar(QString::asprintf("%s    %.02fMB    %.02fFrames/s      %%%d ",
-                                     hms.toLatin1().constData(), job.sizeKB / 1024.0,
-                                     job.framesPerSecond, percent),
-                   percent);
+        ProgressCell cell = Bar(QString::asprintf("%s    %.02fMB    %.02fFrames/s      %%%d ",
+                                                  hms.toLatin1().constData(), job.sizeKB / 1024.0,
+                                                  job.framesPerSecond, percent),
+                                percent);
+        if (withTimeLeft && job.secondsLeft >= 0.0)
+            cell.text += QStringLiteral("   ") + FormatTimeLeft(job.secondsLeft);
+        return cell;
     }
-    case JobPhase::SecondPass:
+    case JobStatus::SecondPass:
         return {QStringLiteral("Exporting")};
-    case JobPhase::ThirdPass:
+    case JobStatus::ThirdPass:
         return {QStringLiteral("Changeing")};
-    case JobPhase::Canceled:
+    case JobStatus::Canceled:
         return {QStringLiteral("Canceled")};
-    case JobPhase::Failed:
+    case JobStatus::Failed:
         return {QStringLiteral("Failed")};
-    case JobPhase::Skipped:
+    case JobStatus::Skipped:
         return {QStringLiteral("Skipped")};
-    case JobPhase::NotStarted:
+    case JobStatus::Waiting:
         break;
     }
     return {};
+}
+
+QString FormatTimeLeft(double seconds) {
+    if (!std::isfinite(seconds) || seconds < 0.0)
+        return {};
+    const auto whole = static_cast<qint64>(std::ceil(std::min(seconds, 1.0e9)));
+    if (whole < 60)
+        return QStringLiteral("%1 s left").arg(whole);
+    const qint64 minutes = (whole + 59) / 60;
+    if (minutes < 60)
+        return QStringLiteral("%1 min left").arg(minutes);
+    return QString::asprintf("%lld h %02lld min left", minutes / 60, minutes % 60);
 }
 
 QString JobCellText(const Job& job, JobColumn column, int outputType) {

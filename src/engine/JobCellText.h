@@ -40,8 +40,13 @@ int EncodedPercent(const Job& job);
 
 // The Progress cell of a job: " Finished ", "Buffering  12.50%" while a RealMedia range is
 // exported, the encoding status during the first pass, "Exporting" and "Changeing" during the
-// second and third passes, "Canceled", "Failed", or nothing.
-ProgressCell JobProgressCell(const Job& job);
+// second and third passes, "Canceled", "Failed", "Skipped", or nothing while it waits. With
+// withTimeLeft (jobs side by side) the encoding status ends with the pass's time left.
+ProgressCell JobProgressCell(const Job& job, bool withTimeLeft = false);
+
+// A time left as the user reads it: "45 s left", "3 min left", "1 h 05 min left" (rounded up);
+// empty for a negative time (unknown).
+QString FormatTimeLeft(double seconds);
 
 // The text of one cell. outputType is the output type combo box's selection (-1 for none);
 // only the Output column depends on it.

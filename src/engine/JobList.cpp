@@ -27,9 +27,13 @@ void JobList::Clear() {
     jobs.clear();
 }
 
-void JobList::ResetProgress() {
+void JobList::ResetProgress(bool unfinishedOnly) {
     for (Job& job : jobs) {
-        job.finished = 0;
+        if (unfinishedOnly && !NeedsRetry(job.status))
+            continue;
+        if (job.status == JobStatus::Finished)
+            job.status = JobStatus::Waiting;
+        job.secondsLeft = -1.0;
         job.sizeKB = 0;
         job.framesPerSecond = 0.0;
         job.encodedTime = 0.0;

@@ -18,9 +18,10 @@ public:
     void RemoveAt(qsizetype index);
     void Clear();
 
-    // Clears the figures of every job before a batch: finished, size, speed and encoded
-    // time. The phase and the RealMedia export fields stay as they are.
-    void ResetProgress();
+    // Clears the figures of every job before a batch (only of the jobs that a retry converts
+    // again when unfinishedOnly): a finished job waits again; size, speed, encoded time and
+    // time left go. A failed, canceled or skipped status stays until the job's turn.
+    void ResetProgress(bool unfinishedOnly = false);
     // Gives every job its output name from its base name again (unique within the list),
     // undoing the names a batch chose to keep existing files.
     void ResetOutputNames() { UpdateOutputNames(0); }

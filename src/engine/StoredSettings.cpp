@@ -11,6 +11,7 @@ namespace {
 // "Default" addresses a subkey's default value in the registry; elsewhere it is a plain key.
 const QString destinationKey = QStringLiteral("destination/Default");
 const QString fileNumberKey = QStringLiteral("fileno/Default");
+const QString simultaneousJobsKey = QStringLiteral("jobs/Default");
 
 QSettings Store() {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Morvane"),
@@ -48,6 +49,17 @@ void StoreOutputDir(const QString& dir) {
 void StoreFileNumber(int number) {
     QSettings store = Store();
     store.setValue(fileNumberKey, QString::number(number));
+}
+
+int LoadSimultaneousJobs() {
+    bool ok = false;
+    const int jobs = Store().value(simultaneousJobsKey).toString().toInt(&ok);
+    return ok && jobs >= 0 && jobs <= 8 ? jobs : 1;
+}
+
+void StoreSimultaneousJobs(int jobs) {
+    QSettings store = Store();
+    store.setValue(simultaneousJobsKey, QString::number(jobs));
 }
 
 } // namespace StoredSettings

@@ -13,6 +13,10 @@ QString LoadOutputDir();
 void StoreOutputDir(const QString& dir);
 // Stores the page's file number ("fileno").
 void StoreFileNumber(int number);
+// How many jobs the window runs side by side: 1 to 8, 0 for "Auto"; 1 when nothing usable is
+// stored.
+int LoadSimultaneousJobs();
+void StoreSimultaneousJobs(int jobs);
 // The folder used when nothing is stored: the user's Videos folder (home when there is none),
 // made when it does not exist yet.
 QString DefaultOutputDir();

@@ -1,5 +1,7 @@
 // Takes pictures of the main window for the documentation (not a test):
 //   screenshot_main_window converting OUT.png   three jobs, the second one converting
+//   screenshot_main_window side-by-side OUT.png three jobs converting at once, with the time
+//                                               left (the whole screen, for the title bar)
 //   screenshot_main_window trimmed OUT.png      a clip loaded and trimmed
 //   screenshot_main_window start OUT.png        right after start (mid-fade) and OUT-faded.png
 // Run it under a display (Xvfb) or offscreen; it makes its own clips with ffmpeg.
@@ -19,8 +21,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QPalette>
 #include <QProcess>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -124,20 +128,41 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
-    // Converting: picture the second job half-way through its pass.
+    // Converting: picture the second job half-way through its pass, or all three jobs
+    // side by side once their time left is known.
+    const bool sideBySide = mode == "side-by-side";
+    page.SetSimultaneousJobs(sideBySide ? 3 : 1);
+    bool taken = false;
     QTimer probe;
     QObject::connect(&probe, &QTimer::timeout, [&] {
-        const Job& job = page.Jobs().At(1);
-        if (job.phase == JobPhase::FirstPass && job.encodedTime > seconds * 0.45) {
-            probe.stop();
-            frame.grab().save(out);
-            page.OnStopConverting();
+        bool ready = true;
+        for (int row = sideBySide ? 0 : 1; row < (sideBySide ? 3 : 2); ++row) {
+            const Job& job = page.Jobs().At(row);
+            ready = ready && job.status == JobStatus::FirstPass &&
+                    job.encodedTime > seconds * (sideBySide ? 0.3 : 0.45) &&
+                    (!sideBySide || job.secondsLeft >= 0.0);
         }
+        if (!ready)
+            return;
+        probe.stop();
+        page.UpdateTitle();
+        Wait(300);
+        if (sideBySide)
+            QGuiApplication::primaryScreen()->grabWindow(0).save(out);
+        else
+            frame.grab().save(out);
+        taken = true;
+        page.OnStopConverting();
     });
     probe.start(5);
     page.OnStartConverting();
-    if (probe.isActive()) {
-        qWarning("the second job was never seen half-way: %s",
+    QElapsedTimer limit;
+    limit.start();
+    while (page.IsConverting() && limit.elapsed() < 300000)
+        Wait(100);
+    page.SetSimultaneousJobs(1);
+    if (!taken) {
+        qWarning("the jobs were never seen converting: %s",
                  qPrintable(page.Jobs().At(1).sourcePath));
         return 1;
     }

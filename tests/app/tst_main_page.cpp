@@ -25,9 +25,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -169,6 +171,7 @@ private slots:
     void stopInSecondPassOf3gp2();
     void failedJobEndsInAWarning();
     void closingDuringPassCancels();
+    void jobsSideBySideFromTheMenu();
     void shutdownPaths_data();
     void shutdownPaths();
     void helpOpensPages();
@@ -187,6 +190,8 @@ private:
     QString Playable3gp();
     void AddFiles(const QStringList& paths);
     QString CellText(int row, int column);
+    // Clicks Start and waits for the batch it started (if any) to end.
+    void ClickStart();
     void UseProfileDir(const QString& programDir);
     QString WriteFakeProfiles(const QString& firstPass, const QString& secondPass);
 
@@ -250,6 +255,13 @@ void TestMainPage::AddFiles(const QStringList& paths) {
         prompts.files.append(path);
         QTest::mouseClick(page->Control(CMorvaneDlg::IdcAdd), Qt::LeftButton);
     }
+}
+
+void TestMainPage::ClickStart() {
+    QSignalSpy finished(&page->Engine(), &ConversionEngine::BatchFinished);
+    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
+    if (page->IsConverting())
+        QVERIFY(finished.wait(60000));
 }
 
 QString TestMainPage::CellText(int row, int column) {
@@ -569,7 +581,7 @@ void TestMainPage::startRefusals() {
         static_cast<QLineEdit*>(page->Control(CMorvaneDlg::IdcOutputDir))->clear();
     if (clearProfile)
         static_cast<QListWidget*>(page->Control(CMorvaneDlg::IdcProfiles))->setCurrentRow(-1);
-    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
+    ClickStart();
     if (boxText.isEmpty()) {
         QVERIFY(prompts.boxes.isEmpty());
     } else {
@@ -605,7 +617,7 @@ void TestMainPage::batchOfTwoFinishes() {
         }
     });
     probe.start(5);
-    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
+    ClickStart();
     probe.stop();
     QVERIFY(sawConverting);
     QCOMPARE(prompts.boxes.size(), 1);
@@ -669,7 +681,7 @@ void TestMainPage::refusalsWhileConverting() {
     });
     frame->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(frame.get()));
-    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
+    ClickStart();
     QVERIFY(checked);
     QCOMPARE(markWhileConverting, 0); // a click moved neither the mark nor the highlight
     QCOMPARE(highlightWhileConverting, 0);
@@ -713,7 +725,7 @@ void TestMainPage::existingOutputsAreAskedAbout() {
     page->OnBrowse();
     prompts.existingAnswer =
         answer < 0 ? std::nullopt : std::optional(static_cast<ExistingOutputs>(answer));
-    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
+    ClickStart();
     QCOMPARE(prompts.existingAsked, QList<QStringList>{QStringList{"clip.3gp"}});
     QTEST(QDir(outDir).entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot),
           "files");
@@ -730,7 +742,7 @@ void TestMainPage::restartClearsEveryRow() {
     AddFiles({clip, clip});
     prompts.folders.append(outDir);
     page->OnBrowse();
-    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
+    ClickStart();
     QCOMPARE(CellText(1, 4), QString(" Finished "));
 
     // The second batch: while the first job runs, the last one shows no old result.
@@ -742,7 +754,7 @@ void TestMainPage::restartClearsEveryRow() {
         lastRowWhileFirstRuns = CellText(1, 4);
         QTest::mouseClick(page->Control(CMorvaneDlg::IdcStop), Qt::LeftButton);
     });
-    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
+    ClickStart();
     QVERIFY(checked);
     QCOMPARE(lastRowWhileFirstRuns, QString());
 }
@@ -776,7 +788,7 @@ void TestMainPage::stopInSecondPassOf3gp2() {
         // The passes write into the batch's hidden work folder.
         const QStringList work =
             QDir(outDir).entryList({".morvane-work-*"}, QDir::Dirs | QDir::Hidden);
-        if (page->Jobs().At(0).phase == JobPhase::SecondPass && !work.isEmpty() &&
+        if (page->Jobs().At(0).status == JobStatus::SecondPass && !work.isEmpty() &&
             QFileInfo::exists(outDir + "/" + work.first() + "/0/clip_temp_2.3g2")) {
             poll.stop();
             QCOMPARE(CellText(0, 4), QString("Exporting"));
@@ -784,10 +796,10 @@ void TestMainPage::stopInSecondPassOf3gp2() {
         }
     });
     poll.start(10);
-    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
-    QCOMPARE(page->Jobs().At(0).phase, JobPhase::Canceled);
+    ClickStart();
+    QCOMPARE(page->Jobs().At(0).status, JobStatus::Canceled);
     QCOMPARE(CellText(0, 4), QString("Canceled"));
-    QCOMPARE(page->Jobs().At(1).phase, JobPhase::NotStarted);
+    QCOMPARE(page->Jobs().At(1).status, JobStatus::Waiting);
     QCOMPARE(CellText(1, 4), QString());
     QVERIFY(QDir(outDir).isEmpty());
     QCOMPARE(power.requests, 0);
@@ -801,8 +813,8 @@ void TestMainPage::failedJobEndsInAWarning() {
     AddFiles({Fixture("avi"), Fixture("avi", "second")});
     prompts.folders.append(outDir);
     page->OnBrowse();
-    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
-    QCOMPARE(page->Jobs().At(0).phase, JobPhase::Failed);
+    ClickStart();
+    QCOMPARE(page->Jobs().At(0).status, JobStatus::Failed);
     QCOMPARE(prompts.boxes.size(), 1);
     QCOMPARE(prompts.boxes.first().caption, QString("Warning"));
     QVERIFY(prompts.boxes.first().text.startsWith(
@@ -825,11 +837,67 @@ void TestMainPage::closingDuringPassCancels() {
         QVERIFY(page->IsConverting());
         frame->close();
     });
-    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
+    ClickStart();
     QVERIFY(!page->IsConverting());
-    QCOMPARE(page->Jobs().At(0).phase, JobPhase::Canceled);
+    QCOMPARE(page->Jobs().At(0).status, JobStatus::Canceled);
     QVERIFY(!QFileInfo::exists(outDir + "/clip.3gp"));
     QVERIFY(prompts.boxes.isEmpty()); // nothing is shown on the way out
+}
+
+// The batch menu sets the jobs side by side; the title tells the batch's share done; Pause,
+// "Stop after current jobs" and "Retry failed" are there when they mean something.
+void TestMainPage::jobsSideBySideFromTheMenu() {
+    UseProfileDir(WriteFakeProfiles("until-q=\"$OUTPUT_DIR$OUTPUT_FILE.3gp\"", "hang"));
+    const QString clip = Fixture("avi");
+    AddFiles({clip, clip, clip});
+    prompts.folders.append(outDir);
+    page->OnBrowse();
+    const auto action = [](QMenu* menu, const QString& text) {
+        for (QAction* item : menu->actions()) {
+            if (item->text().remove(u'&') == text)
+                return item;
+        }
+        return static_cast<QAction*>(nullptr);
+    };
+    QMenu* before = page->CreateBatchMenu();
+    QVERIFY(!action(before, "Pause")->isEnabled());
+    QVERIFY(!action(before, "Retry failed")->isEnabled());
+    QMenu* side = action(before, "Simultaneous jobs")->menu();
+    side->actions().at(2)->trigger(); // "2"
+    delete before;
+    QCOMPARE(page->SimultaneousJobs(), 2);
+
+    QString title;
+    bool menuChecked = false;
+    QTimer probe;
+    connect(&probe, &QTimer::timeout, this, [&] {
+        const Job& second = page->Jobs().At(1);
+        if (second.status != JobStatus::FirstPass || second.sizeKB == 0)
+            return;
+        probe.stop();
+        // Two jobs at once, the third waits.
+        QCOMPARE(page->Jobs().At(0).status, JobStatus::FirstPass);
+        QCOMPARE(page->Jobs().At(2).status, JobStatus::Waiting);
+        page->UpdateTitle();
+        title = frame->windowTitle();
+        QMenu* during = page->CreateBatchMenu();
+        QVERIFY(action(during, "Pause")->isEnabled());
+        QVERIFY(action(during, "Stop after current jobs")->isEnabled());
+        QVERIFY(!action(during, "Simultaneous jobs")->isEnabled());
+        delete during;
+        menuChecked = true;
+        QTest::mouseClick(page->Control(CMorvaneDlg::IdcStop), Qt::LeftButton);
+    });
+    probe.start(5);
+    ClickStart();
+    QVERIFY(menuChecked);
+    QVERIFY2(QRegularExpression("^\\d+% - .*Morvane$").match(title).hasMatch(), qPrintable(title));
+    QCOMPARE(frame->windowTitle(), QString("Morvane"));
+    QCOMPARE(CellText(0, 4), QString("Canceled"));
+    QCOMPARE(CellText(1, 4), QString("Canceled"));
+    QMenu* after = page->CreateBatchMenu();
+    QVERIFY(action(after, "Retry failed")->isEnabled());
+    delete after;
 }
 
 void TestMainPage::shutdownPaths_data() {
@@ -852,7 +920,7 @@ void TestMainPage::shutdownPaths() {
     prompts.folders.append(outDir);
     page->OnBrowse();
     static_cast<QCheckBox*>(page->Control(CMorvaneDlg::IdcShutdown))->setChecked(true);
-    QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
+    ClickStart();
     // Nothing is powered off before the minute is over.
     QVERIFY(prompts.countdown != nullptr);
     QCOMPARE(prompts.countdown->Remaining(), ShutdownCountdown::Seconds);
@@ -1308,13 +1376,12 @@ void TestMainPage::batchEndTexts() {
     QFETCH(QString, text);
     QFETCH(QString, caption);
     JobList jobs;
-    const JobPhase phases[] = {JobPhase::NotStarted, JobPhase::Failed, JobPhase::Canceled,
-                               JobPhase::Skipped, JobPhase::NotStarted};
+    const JobStatus statuses[] = {JobStatus::Finished, JobStatus::Failed, JobStatus::Canceled,
+                                  JobStatus::Skipped, JobStatus::Waiting};
     for (int kind = 0; kind < 5; ++kind) {
         for (int i = 0; i < counts.at(kind); ++i) {
             Job job = Job::FromPath(QStringLiteral("/v/clip%1%2.avi").arg(kind).arg(i), 2.0);
-            job.finished = kind == 0 ? 1 : 0;
-            job.phase = phases[kind];
+            job.status = statuses[kind];
             jobs.Append(job);
         }
     }

@@ -74,6 +74,8 @@ void TestCli::usageErrors_data() {
     QTest::newRow("end not a number") << QStringList{"--end", "soon", "x.avi"} << "end";
     QTest::newRow("end before begin")
         << QStringList{"-b", "2", "-e", "1", "x.avi"} << "after the begin";
+    QTest::newRow("too many jobs") << QStringList{"-j", "9", "x.avi"} << "from 1 to 8";
+    QTest::newRow("jobs not a number") << QStringList{"--jobs", "two", "x.avi"} << "or auto";
     QTest::newRow("missing option value") << QStringList{"x.avi", "-o"} << "Missing value";
 }
 
@@ -310,6 +312,9 @@ void TestCli::stopLeavesNoPartialFile_data() {
     // Ctrl+Z suspends the encoder with the program, `fg` resumes both.
     QTest::newRow("suspended and resumed") << 0 << "00:00:0"
                                            << "clip.3gp" << SIGTSTP;
+    // SIGUSR1: the running job finishes, the next one never starts.
+    QTest::newRow("stop after the current job") << 0 << "00:00:0"
+                                                << "clip.3gp" << SIGUSR1;
 }
 
 namespace {
@@ -369,9 +374,13 @@ void TestCli::stopLeavesNoPartialFile() {
                   .toUtf8());
     aac.close();
 
+    QFETCH(int, signal);
     QProcess cli;
+    QStringList files{videoClip};
+    if (signal == SIGUSR1)
+        files.append(soundClip);
     cli.start(CliTest::CliPath(program.path()),
-              {"-t", QString::number(type), "-o", Out(), videoClip});
+              QStringList{"-t", QString::number(type), "-o", Out()} + files);
     QVERIFY(cli.waitForStarted());
     QByteArray out;
     while (!out.contains(stopAt.toUtf8()) && cli.waitForReadyRead(20000))
@@ -389,7 +398,6 @@ void TestCli::stopLeavesNoPartialFile() {
         QTest::qSleep(10);
     QVERIFY(QFile::exists(partial()));
     QVERIFY(!QFile::exists(QDir(Out()).filePath(partialFile)));
-    QFETCH(int, signal);
     const auto cliPid = static_cast<pid_t>(cli.processId());
     if (signal == SIGTSTP) {
         QList<int> encoders = ProcessesNaming(Out());
@@ -408,6 +416,15 @@ void TestCli::stopLeavesNoPartialFile() {
         QVERIFY(cli.waitForFinished(20000));
         out += cli.readAllStandardOutput();
         QCOMPARE(cli.exitCode(), 0);
+        QVERIFY2(out.contains("clip.avi: Finished\n"), out.constData());
+        QCOMPARE(OutFiles(), QStringList{"clip.3gp"});
+        return;
+    }
+    if (signal == SIGUSR1) {
+        ::kill(cliPid, SIGUSR1);
+        QVERIFY(cli.waitForFinished(20000));
+        out += cli.readAllStandardOutput();
+        QCOMPARE(cli.exitCode(), 130);
         QVERIFY2(out.contains("clip.avi: Finished\n"), out.constData());
         QCOMPARE(OutFiles(), QStringList{"clip.3gp"});
         return;

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -72,24 +73,25 @@ void TestChildProcessRunner::outputChannelsReadAlike_data() {
 
 void TestChildProcessRunner::outputChannelsReadAlike() {
     QFETCH(QString, action);
-    bool cancel = false;
-    ChildProcessRunner runner(cancel);
+    ChildProcessRunner runner;
+    QSignalSpy ended(&runner, &ChildProcessRunner::PassEnded);
     QByteArray all;
     runner.SetChunkHandler([&all](QByteArrayView chunk) { all += chunk.toByteArray(); });
-    runner.RunWithOutput(Fake({action}));
-    runner.EndChild();
+    QVERIFY(runner.RunWithOutput(Fake({action})));
+    QVERIFY(ended.wait(10000));
+    QCOMPARE(runner.ExitProblem(), QString());
     QCOMPARE(all.count("frame="), 40);
     QVERIFY(all.contains("time=00:00:01.60"));
     QVERIFY(ReadLog().isEmpty());
 }
 
 void TestChildProcessRunner::burstArrivesInSmallChunks() {
-    bool cancel = false;
-    ChildProcessRunner runner(cancel);
+    ChildProcessRunner runner;
+    QSignalSpy ended(&runner, &ChildProcessRunner::PassEnded);
     QList<qsizetype> sizes;
     runner.SetChunkHandler([&sizes](QByteArrayView chunk) { sizes.append(chunk.size()); });
-    runner.RunWithOutput(Fake({"burst=600"}));
-    runner.EndChild();
+    QVERIFY(runner.RunWithOutput(Fake({"burst=600"})));
+    QVERIFY(ended.wait(10000));
     qsizetype total = 0;
     for (const qsizetype size : sizes) {
         QVERIFY2(size > 0 && size <= 255, qPrintable(QString::number(size)));
@@ -108,16 +110,15 @@ void TestChildProcessRunner::missingProgramIsLoggedOnce_data() {
 
 void TestChildProcessRunner::missingProgramIsLoggedOnce() {
     QFETCH(bool, withOutput);
-    bool cancel = false;
-    ChildProcessRunner runner(cancel);
+    ChildProcessRunner runner;
+    QSignalSpy ended(&runner, &ChildProcessRunner::PassEnded);
     int chunks = 0;
     runner.SetChunkHandler([&chunks](QByteArrayView) { ++chunks; });
     const CommandLine command{{"no-such-encoder-here", "-i", "x"}};
-    if (withOutput)
-        runner.RunWithOutput(command);
-    else
-        runner.RunAndWait(command);
+    QVERIFY(!(withOutput ? runner.RunWithOutput(command) : runner.RunAndWait(command)));
     QVERIFY(!runner.IsChildRunning());
+    QVERIFY(!runner.IsPassRunning());
+    QVERIFY(!runner.ExitProblem().isEmpty());
     QCOMPARE(chunks, 0);
     const QString log = ReadLog();
     QTEST(int(log.count("ERROR:")), "entries");
@@ -134,14 +135,13 @@ void TestChildProcessRunner::twoFailuresAppendTwoEntries() {
         QVERIFY(log.open(QIODevice::WriteOnly));
         log.write("older entry\n");
     }
-    bool cancel = false;
-    ChildProcessRunner runner(cancel);
-    runner.RunWithOutput(CommandLine{{"no-such-encoder-here"}});
+    ChildProcessRunner runner;
+    QVERIFY(!runner.RunWithOutput(CommandLine{{"no-such-encoder-here"}}));
     // A file that exists but may not be run.
     QFile notRunnable(Path("app/encoder.txt"));
     QVERIFY(notRunnable.open(QIODevice::WriteOnly));
     notRunnable.close();
-    runner.RunWithOutput(CommandLine{{"./encoder.txt"}});
+    QVERIFY(!runner.RunWithOutput(CommandLine{{"./encoder.txt"}}));
     const QString log = ReadLog();
     QVERIFY(log.startsWith("older entry\n"));
     QCOMPARE(log.count("API         =   CreateProcess."), 2);
@@ -157,43 +157,46 @@ void TestChildProcessRunner::stopRequestReachesEncoderOnce_data() {
 
 void TestChildProcessRunner::stopRequestReachesEncoderOnce() {
     QFETCH(bool, cancelDuringPass);
-    bool cancel = false;
-    ChildProcessRunner runner(cancel);
+    ChildProcessRunner runner;
+    QSignalSpy ended(&runner, &ChildProcessRunner::PassEnded);
     const QString received = Path("stdin.txt");
     runner.SetChunkHandler([&](QByteArrayView chunk) {
-        // What the Stop button does, nested inside the pass.
-        if (cancelDuringPass && chunk.contains("frame=") && !cancel) {
-            cancel = true;
-            runner.CloseOutputRead();
-            runner.RequestStop();
+        // What the Stop button does, from inside the pass's output; a second Stop finds the
+        // request sent.
+        if (cancelDuringPass && chunk.contains("frame=")) {
+            runner.Stop();
+            runner.Stop();
         }
     });
     // Without a cancel the encoder closes its output and stays until stdin ends.
     const QStringList actions =
         cancelDuringPass ? QStringList{"status=5", "record-stdin=" + received}
                          : QStringList{"status=5", "close-output", "record-stdin=" + received};
-    runner.RunWithOutput(Fake(actions));
-    QVERIFY(runner.IsChildRunning());
-    runner.CloseOutputRead();
-    runner.RequestStop();
-    runner.RequestStop(); // a second Stop finds the pipe closed
-    runner.EndChild();
+    QVERIFY(runner.RunWithOutput(Fake(actions)));
+    QVERIFY(ended.wait(10000));
+    runner.Stop(); // after the pass: nothing happens
     QVERIFY(!runner.IsChildRunning());
+    QCOMPARE(ended.size(), 1);
+    if (!cancelDuringPass)
+        QCOMPARE(runner.ExitProblem(), QString()); // it ended by itself on "q"
     QFile file(received);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("q"));
 }
 
 void TestChildProcessRunner::runAndWaitEndsOnCancel() {
-    bool cancel = false;
-    ChildProcessRunner runner(cancel);
+    ChildProcessRunner runner;
+    QSignalSpy ended(&runner, &ChildProcessRunner::PassEnded);
     const QString pidFile = Path("pid");
     // Stop is pressed once the encoder is surely running.
     QTimer stop;
-    connect(&stop, &QTimer::timeout, this, [&] { cancel = cancel || QFile::exists(pidFile); });
+    connect(&stop, &QTimer::timeout, this, [&] {
+        if (QFile::exists(pidFile))
+            runner.Stop();
+    });
     stop.start(10);
-    runner.RunAndWait(Fake({"pid=" + pidFile, "hang"}));
-    QVERIFY(cancel);
+    QVERIFY(runner.RunAndWait(Fake({"pid=" + pidFile, "hang"})));
+    QVERIFY(ended.wait(10000));
     QVERIFY(!runner.IsChildRunning());
     QVERIFY(!ProcessExists(pidFile));
 }
@@ -207,25 +210,26 @@ void TestChildProcessRunner::noChildOutlivesItsStep_data() {
 
 void TestChildProcessRunner::noChildOutlivesItsStep() {
     QFETCH(QStringList, actions);
-    bool cancel = false;
-    ChildProcessRunner runner(cancel);
+    ChildProcessRunner runner;
+    runner.SetGracePeriod(200);
+    QSignalSpy ended(&runner, &ChildProcessRunner::PassEnded);
     const QString pidFile = Path("pid");
-    runner.RunWithOutput(Fake(QStringList{"pid=" + pidFile} + actions));
-    runner.CloseOutputRead();
-    runner.RequestStop();
-    runner.EndChild(200);
+    QVERIFY(runner.RunWithOutput(Fake(QStringList{"pid=" + pidFile} + actions)));
+    QVERIFY(ended.wait(10000));
+    QVERIFY(!runner.ExitProblem().isEmpty());
     QVERIFY(!runner.IsChildRunning());
     QVERIFY(QFile::exists(pidFile));
     QVERIFY(!ProcessExists(pidFile));
 }
 
 void TestChildProcessRunner::destroyingTheRunnerEndsItsChild() {
-    bool cancel = false;
     const QString pidFile = Path("pid");
     {
-        ChildProcessRunner runner(cancel);
-        runner.SetChunkHandler([&cancel](QByteArrayView) { cancel = true; });
-        runner.RunWithOutput(Fake({"pid=" + pidFile, "status=3", "hang"}));
+        ChildProcessRunner runner;
+        bool output = false;
+        runner.SetChunkHandler([&output](QByteArrayView) { output = true; });
+        QVERIFY(runner.RunWithOutput(Fake({"pid=" + pidFile, "status=3", "hang"})));
+        QTRY_VERIFY(output);
         QVERIFY(runner.IsChildRunning());
     }
     QVERIFY(QFile::exists(pidFile));
@@ -260,13 +264,13 @@ void TestChildProcessRunner::programLookupOrder() {
     const QByteArray oldPath = qgetenv("PATH");
     qputenv("PATH", QFile::encodeName(Path("bin")) + ':' + oldPath);
 
-    bool cancel = false;
-    ChildProcessRunner runner(cancel);
+    ChildProcessRunner runner;
+    QSignalSpy ended(&runner, &ChildProcessRunner::PassEnded);
     runner.SetWorkingDirectory(AppPaths::ProfileDir());
     QByteArray all;
     runner.SetChunkHandler([&all](QByteArrayView chunk) { all += chunk.toByteArray(); });
-    runner.RunWithOutput(CommandLine{{"morvane-test-enc"}});
-    runner.EndChild();
+    QVERIFY(runner.RunWithOutput(CommandLine{{"morvane-test-enc"}}));
+    QVERIFY(ended.wait(10000));
     qputenv("PATH", oldPath);
     QFETCH(QString, expected);
     QCOMPARE(all.trimmed(), ("found-" + expected).toUtf8());

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -15,21 +16,29 @@
 
 namespace {
 
-// Records what the engine shows and lets a test press Stop from inside the batch.
-class RecordingHost : public ConversionHost {
+// Records what the engine shows.
+class RecordingHost {
 public:
-    void RepaintProgressCell(int row) override {
+    void Attach(ConversionEngine& engine) {
+        QObject::connect(&engine, &ConversionEngine::JobChanged, &engine,
+                         [this](int row) { RepaintProgressCell(row); });
+        QObject::connect(&engine, &ConversionEngine::ConvertingChanged, &engine,
+                         [this](bool converting) { convertingChanges.append(converting); });
+        QObject::connect(&engine, &ConversionEngine::JobEnded, &engine,
+                         [this](int row, JobStatus status) {
+                             ended.append({row, int(status)});
+                         });
+    }
+    void RepaintProgressCell(int row) {
         const Job& job = jobs->At(row);
         const QString text = JobProgressCell(job).text;
         if (texts.isEmpty() || texts.last() != text)
             texts.append(text);
-        if (phases.isEmpty() || phases.last() != int(job.phase))
-            phases.append(int(job.phase));
+        if (phases.isEmpty() || phases.last() != int(job.status))
+            phases.append(int(job.status));
         if (onRepaint)
             onRepaint(job);
     }
-    void ConvertingChanged(bool converting) override { convertingChanges.append(converting); }
-    void JobEnded(int row, JobOutcome outcome) override { ended.append({row, int(outcome)}); }
 
     const JobList* jobs = nullptr;
     QStringList texts;
@@ -63,6 +72,12 @@ private slots:
     void abandonedWorkFoldersGo();
     void emptyListDoesNothing();
     void startAgainConvertsEverythingAgain();
+    void jobsSideBySide_data();
+    void jobsSideBySide();
+    void stopAfterCurrentJobs();
+    void pauseStopsTheEncoders_data();
+    void pauseStopsTheEncoders();
+    void retryConvertsOnlyWhatDidNotFinish();
 
 private:
     QString Path(const QString& name) const { return QDir(dir->path()).filePath(name); }
@@ -78,6 +93,11 @@ private:
     QString Source(const QString& name);
     QStringList OutputFiles() const;
     BatchResult Run(JobList& jobs, OutputType type, int selection = 0);
+    // The settings of a batch of the first profile into the output folder.
+    BatchSettings Settings(OutputType type = OutputType::Amr3gp) const;
+    // Starts a batch and waits for its end: the result that StartBatch refused with, or the
+    // finished batch's.
+    BatchResult Convert(ConversionEngine& engine, JobList& jobs, const BatchSettings& settings);
     QString ReadLog() const;
 
     std::unique_ptr<QTemporaryDir> dir;
@@ -132,14 +152,32 @@ QStringList TestConversionEngine::OutputFiles() const {
                                     QDir::Name);
 }
 
-BatchResult TestConversionEngine::Run(JobList& jobs, OutputType type, int selection) {
-    host.jobs = &jobs;
-    ConversionEngine engine(host);
+BatchSettings TestConversionEngine::Settings(OutputType type) const {
     BatchSettings settings;
     settings.outputType = type;
-    settings.profileSelection = selection;
+    settings.profileSelection = 0;
     settings.outputDir = OutDir();
-    return engine.StartBatch(jobs, settings);
+    return settings;
+}
+
+BatchResult TestConversionEngine::Run(JobList& jobs, OutputType type, int selection) {
+    ConversionEngine engine;
+    BatchSettings settings = Settings(type);
+    settings.profileSelection = selection;
+    return Convert(engine, jobs, settings);
+}
+
+BatchResult TestConversionEngine::Convert(ConversionEngine& engine, JobList& jobs,
+                                          const BatchSettings& settings) {
+    host.jobs = &jobs;
+    host.Attach(engine);
+    QSignalSpy finished(&engine, &ConversionEngine::BatchFinished);
+    const BatchResult started = engine.StartBatch(jobs, settings);
+    if (started.status != BatchResult::Status::Started)
+        return started;
+    if (!finished.wait(60000))
+        return {};
+    return finished.first().first().value<BatchResult>();
 }
 
 QString TestConversionEngine::ReadLog() const {
@@ -155,16 +193,17 @@ void TestConversionEngine::passesRunInOrder_data() {
 
     const QString out = "\"$OUTPUT_DIR$OUTPUT_FILE";
     const QString to = "$OUTPUT_DIR$OUTPUT_FILE";
+    constexpr int First = int(JobStatus::FirstPass);
     QTest::newRow("3gp with amr: one pass") << 0 << QStringList{Encodes(to + ".3gp") + " status=3"}
-                                            << QStringList{"clip.3gp"} << QList<int>{1};
+                                            << QStringList{"clip.3gp"} << QList<int>{First};
     QTest::newRow("3gp with aac: one pass") << 1 << QStringList{Encodes(to + ".3gp") + " status=3"}
-                                            << QStringList{"clip.3gp"} << QList<int>{1};
+                                            << QStringList{"clip.3gp"} << QList<int>{First};
     QTest::newRow("3gp2: three passes leave only the final file")
         << 2
         << QStringList{Encodes(to + "_temp.3gp", true) + " status=3",
                        Fake() + " copy=" + out + "_temp.3gp:" + out.mid(1) + "_temp_2.3g2\"",
                        Fake() + " copy=" + out + "_temp_2.3g2:" + out.mid(1) + ".3g2\""}
-        << QStringList{"clip.3g2"} << QList<int>{1, 2, 3};
+        << QStringList{"clip.3g2"} << QList<int>{First, First + 1, First + 2};
 }
 
 void TestConversionEngine::passesRunInOrder() {
@@ -177,7 +216,7 @@ void TestConversionEngine::passesRunInOrder() {
     const BatchResult result = Run(jobs, outputType);
     QCOMPARE(result.status, BatchResult::Status::Completed);
     QCOMPARE(result.finishedJobs, 1);
-    QCOMPARE(jobs.At(0).finished, 1);
+    QCOMPARE(jobs.At(0).status, JobStatus::Finished);
     QTEST(OutputFiles(), "files");
     QFETCH(QList<int>, phases);
     QCOMPARE(host.phases.mid(0, phases.size()), phases);
@@ -257,10 +296,9 @@ void TestConversionEngine::failureIsNotSuccess() {
     QCOMPARE(result.status, BatchResult::Status::Completed);
     QCOMPARE(result.failedJobs, 2);
     QCOMPARE(result.finishedJobs, 0);
-    QCOMPARE(jobs.At(0).finished, 0);
-    QCOMPARE(jobs.At(0).phase, JobPhase::Failed);
+    QCOMPARE(jobs.At(0).status, JobStatus::Failed);
     QCOMPARE(JobProgressCell(jobs.At(0)).text, QStringLiteral("Failed"));
-    QCOMPARE(host.ended.value(0), (QPair<int, int>{0, int(JobOutcome::Failed)}));
+    QCOMPARE(host.ended.value(0), (QPair<int, int>{0, int(JobStatus::Failed)}));
     // Nothing that looks like a result, and no intermediate, is left.
     QCOMPARE(OutputFiles(), QStringList());
     const QString log = ReadLog();
@@ -317,15 +355,14 @@ void TestConversionEngine::cancelRemovesPartialFiles() {
     for (const QString& name : usersFiles)
         QVERIFY(QFile::copy(sourceClip, QDir(OutDir()).filePath(name)));
 
-    ConversionEngine engine(host);
-    host.jobs = &jobs;
+    ConversionEngine engine;
     // Stop is pressed once the pass has written something: figures in the first pass, the
     // marker file of the hanging later passes.
     QTimer stop;
     connect(&stop, &QTimer::timeout, this, [&] {
         const Job& job = jobs.At(0);
         const bool writing = cancelPhase == 1 ? job.sizeKB > 0 : QFile::exists(Path("running"));
-        if (int(job.phase) == cancelPhase && writing)
+        if (int(job.status) == int(JobStatus::FirstPass) + cancelPhase - 1 && writing)
             engine.CancelActiveJob();
     });
     stop.start(10);
@@ -333,13 +370,12 @@ void TestConversionEngine::cancelRemovesPartialFiles() {
     settings.outputType = outputType;
     settings.profileSelection = 0;
     settings.outputDir = OutDir();
-    const BatchResult result = engine.StartBatch(jobs, settings);
+    const BatchResult result = Convert(engine, jobs, settings);
 
     QCOMPARE(result.status, BatchResult::Status::Canceled);
-    QCOMPARE(jobs.At(0).phase, JobPhase::Canceled);
-    QCOMPARE(jobs.At(0).finished, 0);
+    QCOMPARE(jobs.At(0).status, JobStatus::Canceled);
     QCOMPARE(JobProgressCell(jobs.At(0)).text, QStringLiteral("Canceled"));
-    QCOMPARE(jobs.At(1).phase, JobPhase::NotStarted);
+    QCOMPARE(jobs.At(1).status, JobStatus::Waiting);
     QCOMPARE(OutputFiles(), usersFiles);
     QCOMPARE(host.convertingChanges, (QList<bool>{true, false}));
     engine.CancelActiveJob(); // after the batch: nothing happens
@@ -389,13 +425,12 @@ void TestConversionEngine::nothingRunsWhenRefused() {
                                           " touch=\"" + ran + "\""});
     JobList jobs;
     jobs.Append(Job::FromPath(Source("clip.avi"), 10.0));
-    host.jobs = &jobs;
-    ConversionEngine engine(host);
+    ConversionEngine engine;
     BatchSettings settings;
     settings.profileSelection = selection;
     settings.outputDir =
         outputDir.isEmpty() || outputDir.startsWith('/') ? outputDir : Path(outputDir);
-    const BatchResult result = engine.StartBatch(jobs, settings);
+    const BatchResult result = Convert(engine, jobs, settings);
     QCOMPARE(result.status, BatchResult::Status::Refused);
     QFETCH(QString, message);
     QVERIFY2(result.message.contains(message), qPrintable(result.message));
@@ -443,7 +478,7 @@ void TestConversionEngine::oldOutputIsNotTakenForNewOne() {
     jobs.Append(Job::FromPath(Source("old.avi"), 10.0));
     const BatchResult result = Run(jobs, OutputType::Amr3gp);
     QCOMPARE(result.failedJobs, 1);
-    QCOMPARE(jobs.At(0).phase, JobPhase::Failed);
+    QCOMPARE(jobs.At(0).status, JobStatus::Failed);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("an earlier conversion"));
 }
@@ -478,14 +513,13 @@ void TestConversionEngine::existingOutputs() {
     if (sourceInOutputFolder)
         QVERIFY(QFile::link(OutDir(), Path("linked")));
     jobs.Append(Job::FromPath(source, MediaFixtures::ClipSeconds));
-    host.jobs = &jobs;
-    ConversionEngine engine(host);
+    ConversionEngine engine;
     BatchSettings settings;
     settings.outputType = OutputType::Amr3gp;
     settings.profileSelection = 0;
     settings.outputDir = OutDir();
     settings.existing = static_cast<ExistingOutputs>(existing);
-    const BatchResult result = engine.StartBatch(jobs, settings);
+    const BatchResult result = Convert(engine, jobs, settings);
     QTEST(OutputFiles(), "files");
     QFile file(old);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -531,14 +565,166 @@ void TestConversionEngine::startAgainConvertsEverythingAgain() {
     jobs.Append(Job::FromPath(Source("a.avi"), MediaFixtures::ClipSeconds));
     jobs.Append(Job::FromPath(Source("b.avi"), MediaFixtures::ClipSeconds));
     Job canceled = jobs.At(1);
-    canceled.phase = JobPhase::Canceled;
+    canceled.status = JobStatus::Canceled;
     jobs.Set(1, canceled);
     QCOMPARE(Run(jobs, OutputType::Amr3gp).finishedJobs, 2);
     QCOMPARE(Run(jobs, OutputType::Amr3gp).finishedJobs, 2);
     for (const Job& job : jobs) {
-        QCOMPARE(job.finished, 1);
+        QCOMPARE(job.status, JobStatus::Finished);
         QCOMPARE(JobProgressCell(job).text, QStringLiteral(" Finished "));
     }
+}
+
+void TestConversionEngine::jobsSideBySide_data() {
+    QTest::addColumn<int>("simultaneous");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("most");
+    QTest::newRow("one at a time") << 1 << 3 << 1;
+    QTest::newRow("three of four at once") << 3 << 4 << 3;
+    QTest::newRow("more slots than jobs") << 8 << 2 << 2;
+}
+
+// Each job has its own encoder; jobs start in list order as slots free up, and every one
+// of them ends with its own file.
+void TestConversionEngine::jobsSideBySide() {
+    QFETCH(int, simultaneous);
+    QFETCH(int, count);
+    WriteProfile(OutputType::Amr3gp,
+                 {Encodes("$OUTPUT_DIR$OUTPUT_FILE.3gp") + " status=2 sleep=400 status=1"});
+    JobList jobs;
+    QStringList expected;
+    for (int i = 0; i < count; ++i) {
+        const QString name = QStringLiteral("clip%1").arg(i);
+        jobs.Append(Job::FromPath(Source(name + ".avi"), MediaFixtures::ClipSeconds));
+        expected.append(name + ".3gp");
+    }
+    int most = 0;
+    QList<int> started;
+    host.onRepaint = [&](const Job&) {
+        int runningNow = 0;
+        for (int row = 0; row < jobs.Count(); ++row) {
+            const JobStatus status = jobs.At(row).status;
+            runningNow += IsRunning(status) ? 1 : 0;
+            if (status == JobStatus::FirstPass && !started.contains(row))
+                started.append(row);
+        }
+        most = std::max(most, runningNow);
+    };
+    ConversionEngine engine;
+    BatchSettings settings = Settings();
+    settings.simultaneousJobs = simultaneous;
+    const BatchResult result = Convert(engine, jobs, settings);
+    QCOMPARE(result.status, BatchResult::Status::Completed);
+    QCOMPARE(result.finishedJobs, count);
+    QTEST(most, "most");
+    QCOMPARE(started, (QList<int>{0, 1, 2, 3}.mid(0, count)));
+    QCOMPARE(OutputFiles(), expected);
+}
+
+// "Stop after current jobs": the running jobs finish, the rest waits.
+void TestConversionEngine::stopAfterCurrentJobs() {
+    WriteProfile(OutputType::Amr3gp,
+                 {Encodes("$OUTPUT_DIR$OUTPUT_FILE.3gp") + " status=2 sleep=300 status=1"});
+    JobList jobs;
+    for (const QString name : {"a", "b", "c"})
+        jobs.Append(Job::FromPath(Source(name + ".avi"), MediaFixtures::ClipSeconds));
+    ConversionEngine engine;
+    host.onRepaint = [&](const Job& job) {
+        if (job.status == JobStatus::FirstPass && job.sizeKB > 0)
+            engine.StopAfterCurrentJobs();
+    };
+    BatchSettings settings = Settings();
+    settings.simultaneousJobs = 2;
+    const BatchResult result = Convert(engine, jobs, settings);
+    QCOMPARE(result.status, BatchResult::Status::Stopped);
+    QVERIFY(result.Ran());
+    QCOMPARE(result.finishedJobs, 2);
+    QCOMPARE(jobs.At(2).status, JobStatus::Waiting);
+    QCOMPARE(OutputFiles(), (QStringList{"a.3gp", "b.3gp"}));
+}
+
+void TestConversionEngine::pauseStopsTheEncoders_data() {
+    QTest::addColumn<bool>("stopWhilePaused");
+    QTest::newRow("resume finishes the job") << false;
+    QTest::newRow("stop while paused ends it at once") << true;
+}
+
+// Pause stops the encoder itself (its process group), not only the page's view of it.
+void TestConversionEngine::pauseStopsTheEncoders() {
+    QFETCH(bool, stopWhilePaused);
+    const QString pid = Path("encoder.pid");
+    WriteProfile(OutputType::Amr3gp, {Fake() + " pid=\"" + pid +
+                                      "\" status=1 until-q=" + "\"$OUTPUT_DIR$OUTPUT_FILE.3gp\""});
+    JobList jobs;
+    jobs.Append(Job::FromPath(Source("clip.avi"), MediaFixtures::ClipSeconds));
+    ConversionEngine engine;
+    const auto state = [&pid] {
+        QFile id(pid);
+        if (!id.open(QIODevice::ReadOnly))
+            return QByteArray();
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(id.readAll().trimmed().toInt()));
+        if (!stat.open(QIODevice::ReadOnly))
+            return QByteArray();
+        const QByteArray text = stat.readAll();
+        return text.mid(text.lastIndexOf(')') + 2, 1);
+    };
+    QByteArray pausedState;
+    bool resumed = false;
+    host.onRepaint = [&](const Job& job) {
+        if (job.status != JobStatus::FirstPass || job.sizeKB == 0 || engine.IsPaused() ||
+            !pausedState.isEmpty())
+            return;
+        engine.SetPaused(true);
+        QTimer::singleShot(300, &engine, [&] {
+            pausedState = state();
+            if (stopWhilePaused) {
+                engine.CancelActiveJob();
+            } else {
+                engine.SetPaused(false);
+                resumed = state() != "T";
+                engine.CancelActiveJob(); // "q": the encoder finishes its file
+            }
+        });
+    };
+    BatchSettings settings = Settings();
+    const BatchResult result = Convert(engine, jobs, settings);
+    QCOMPARE(pausedState, QByteArray("T"));
+    QCOMPARE(result.status, BatchResult::Status::Canceled);
+    QCOMPARE(resumed, !stopWhilePaused);
+    QVERIFY(!engine.IsPaused());
+    QCOMPARE(OutputFiles(), QStringList());
+}
+
+// Retry converts the jobs that failed, were canceled or were not reached, and leaves the
+// finished ones (and their files) alone.
+void TestConversionEngine::retryConvertsOnlyWhatDidNotFinish() {
+    WriteProfile(OutputType::Amr3gp, {Encodes("$OUTPUT_DIR$OUTPUT_FILE.3gp")});
+    JobList jobs;
+    const JobStatus before[] = {JobStatus::Finished, JobStatus::Failed, JobStatus::Canceled,
+                                JobStatus::Waiting, JobStatus::Skipped};
+    for (int i = 0; i < 5; ++i) {
+        jobs.Append(Job::FromPath(Source(QStringLiteral("%1.avi").arg(i)), 2.0));
+        Job job = jobs.At(i);
+        job.status = before[i];
+        jobs.Set(i, job);
+    }
+    QFile done(QDir(OutDir()).filePath("0.3gp"));
+    QVERIFY(done.open(QIODevice::WriteOnly));
+    done.write("the first batch's result");
+    done.close();
+    QCOMPARE(ConversionEngine::ExistingOutputNames(jobs, OutputType::Amr3gp, OutDir(), true),
+             QStringList());
+    ConversionEngine engine;
+    BatchSettings settings = Settings();
+    settings.retryUnfinished = true;
+    const BatchResult result = Convert(engine, jobs, settings);
+    QCOMPARE(result.finishedJobs, 3);
+    QCOMPARE(OutputFiles(), (QStringList{"0.3gp", "1.3gp", "2.3gp", "3.3gp"}));
+    QVERIFY(done.open(QIODevice::ReadOnly));
+    QCOMPARE(done.readAll(), QByteArray("the first batch's result"));
+    QCOMPARE(jobs.At(0).status, JobStatus::Finished);
+    QCOMPARE(jobs.At(4).status, JobStatus::Skipped);
+    QCOMPARE(host.ended.size(), 3);
 }
 
 QTEST_GUILESS_MAIN(TestConversionEngine)

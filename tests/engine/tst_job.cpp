@@ -13,7 +13,8 @@ private slots:
     void formatHms_data();
     void formatHms();
     void newJobDefaults();
-    void resetProgressKeepsPhaseAndExport();
+    void resetProgress_data();
+    void resetProgress();
     void sameNameGetsNumberedOutput();
     void removingRenumbersLaterJobs();
     void setKeepsListOwnedOutputName();
@@ -83,7 +84,7 @@ void TestJob::realMedia() {
     QFETCH(QString, path);
     QFETCH(bool, isRealMedia);
     QCOMPARE(IsRealMediaPath(path), isRealMedia);
-    QCOMPARE(Job::FromPath(path, 1.0).isRealMedia, isRealMedia ? 1 : 0);
+    QCOMPARE(Job::FromPath(path, 1.0).isRealMedia, isRealMedia);
 }
 
 void TestJob::formatHms_data() {
@@ -111,38 +112,48 @@ void TestJob::newJobDefaults() {
     QCOMPARE(job.sourcePath, QString("/v/clip.avi"));
     QCOMPARE(job.beginTime, 0.0);
     QCOMPARE(job.endTime, 12.5);
-    QCOMPARE(job.finished, 0);
     QCOMPARE(job.sizeKB, 0);
-    QCOMPARE(job.phase, JobPhase::NotStarted);
+    QCOMPARE(job.status, JobStatus::Waiting);
     QVERIFY(job.exportPath.isEmpty());
-    QCOMPARE(job.exportDone, 0);
     QCOMPARE(job.exportPercent, 0.0);
 }
 
-void TestJob::resetProgressKeepsPhaseAndExport() {
+void TestJob::resetProgress_data() {
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("unfinishedOnly");
+    QTest::addColumn<int>("after");
+    QTest::addColumn<bool>("figuresKept");
+    QTest::newRow("a finished job waits again")
+        << int(JobStatus::Finished) << false << int(JobStatus::Waiting) << false;
+    QTest::newRow("canceled shows until its turn")
+        << int(JobStatus::Canceled) << false << int(JobStatus::Canceled) << false;
+    // A retry leaves the finished jobs as they are.
+    QTest::newRow("retry keeps a finished job")
+        << int(JobStatus::Finished) << true << int(JobStatus::Finished) << true;
+    QTest::newRow("retry resets a failed job")
+        << int(JobStatus::Failed) << true << int(JobStatus::Failed) << false;
+}
+
+void TestJob::resetProgress() {
+    QFETCH(int, status);
+    QFETCH(bool, unfinishedOnly);
     JobList list;
     Job job = Job::FromPath("/v/a.rm", 10);
-    job.finished = 1;
     job.sizeKB = 648;
     job.framesPerSecond = 50;
     job.encodedTime = 10;
-    job.phase = JobPhase::Canceled;
-    job.exportPath = "/p/a_12345.avi";
-    job.exportDone = 1;
+    job.status = static_cast<JobStatus>(status);
     job.exportPercent = 37.5;
     list.Append(job);
     list.Append(Job::FromPath("/v/b.avi", 5));
 
-    list.ResetProgress();
+    list.ResetProgress(unfinishedOnly);
 
     const Job& reset = list.At(0);
-    QCOMPARE(reset.finished, 0);
-    QCOMPARE(reset.sizeKB, 0);
-    QCOMPARE(reset.framesPerSecond, 0.0);
-    QCOMPARE(reset.encodedTime, 0.0);
-    QCOMPARE(reset.phase, JobPhase::Canceled);
-    QCOMPARE(reset.exportPath, QString("/p/a_12345.avi"));
-    QCOMPARE(reset.exportDone, 1);
+    QTEST(int(reset.status), "after");
+    QFETCH(bool, figuresKept);
+    QCOMPARE(reset.sizeKB, figuresKept ? 648 : 0);
+    QCOMPARE(reset.encodedTime, figuresKept ? 10.0 : 0.0);
     QCOMPARE(reset.exportPercent, 37.5);
     QCOMPARE(list.At(1).endTime, 5.0);
 }

@@ -8,6 +8,8 @@ class TestJobCellText : public QObject {
 private slots:
     void progress_data();
     void progress();
+    void timeLeft_data();
+    void timeLeft();
     void columns_data();
     void columns();
 };
@@ -59,8 +61,8 @@ void TestJobCellText::progress_data() {
                                 << "Changeing" << false << 0;
     QTest::newRow("canceled") << 0 << 1 << 9 << 50.0 << 0.0 << 40.0 << 0.0 << 0 << 0.0 << "Canceled"
                               << false << 0;
-    QTest::newRow("failed") << 0 << 0 << int(JobPhase::Failed) << 0.0 << 0.0 << 40.0 << 0.0 << 0
-                            << 0.0 << "Failed" << false << 0;
+    QTest::newRow("failed") << 0 << 0 << 10 << 0.0 << 0.0 << 40.0 << 0.0 << 0 << 0.0 << "Failed"
+                            << false << 0;
     QTest::newRow("not started") << 0 << 0 << 0 << 0.0 << 0.0 << 40.0 << 0.0 << 0 << 0.0 << ""
                                  << false << 0;
 }
@@ -70,9 +72,15 @@ void TestJobCellText::progress() {
     QFETCH(int, finished);
     QFETCH(int, isRealMedia);
     QFETCH(int, phase);
-    job.finished = finished;
-    job.isRealMedia = isRealMedia;
-    job.phase = static_cast<JobPhase>(phase);
+    // The rows name a job's state by its pass number (9 canceled, 10 failed) and its flags.
+    job.isRealMedia = isRealMedia != 0;
+    const JobStatus byPhase[] = {JobStatus::Waiting, JobStatus::FirstPass, JobStatus::SecondPass,
+                                 JobStatus::ThirdPass};
+    job.status = finished == 1                    ? JobStatus::Finished
+                 : phase == 9                     ? JobStatus::Canceled
+                 : phase == 10                    ? JobStatus::Failed
+                 : phase == 0 && isRealMedia == 1 ? JobStatus::Exporting
+                                                  : byPhase[phase];
     QFETCH(double, exportPercent);
     QFETCH(double, beginTime);
     QFETCH(double, endTime);
@@ -97,6 +105,32 @@ void TestJobCellText::progress() {
         QCOMPARE(cell.barGreen, 30);
         QCOMPARE(cell.barBlue, 28);
     }
+}
+
+void TestJobCellText::timeLeft_data() {
+    QTest::addColumn<double>("seconds");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("unknown") << -1.0 << "";
+    QTest::newRow("seconds") << 44.2 << "45 s left";
+    QTest::newRow("a minute is rounded up") << 59.5 << "1 min left";
+    QTest::newRow("minutes") << 150.0 << "3 min left";
+    QTest::newRow("hours") << 3700.0 << "1 h 02 min left";
+}
+
+// A row's status line ends with its time left only when jobs run side by side.
+void TestJobCellText::timeLeft() {
+    QFETCH(double, seconds);
+    Job job;
+    job.status = JobStatus::FirstPass;
+    job.endTime = 40.0;
+    job.encodedTime = 10.0;
+    job.sizeKB = 648;
+    job.secondsLeft = seconds;
+    const QString alone = JobProgressCell(job).text;
+    QCOMPARE(alone, QStringLiteral("00:00:10    0.63MB    0.00Frames/s      %25 "));
+    QFETCH(QString, text);
+    QCOMPARE(FormatTimeLeft(seconds), text);
+    QCOMPARE(JobProgressCell(job, true).text, text.isEmpty() ? alone : alone + "   " + text);
 }
 
 void TestJobCellText::columns_data() {

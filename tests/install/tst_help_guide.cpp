@@ -131,23 +131,24 @@ void TestHelpGuide::cliExitCodesAreDocumented() {
 void TestHelpGuide::progressTextsAreDocumented_data() {
     QTest::addColumn<Job>("job");
     Job finished;
-    finished.finished = 1;
+    finished.status = JobStatus::Finished;
     Job buffering;
-    buffering.isRealMedia = 1;
+    buffering.isRealMedia = true;
+    buffering.status = JobStatus::Exporting;
     buffering.exportPercent = 42.5;
     Job running;
     running.endTime = 108.0;
     running.encodedTime = 41.0;
     running.sizeKB = 1147;
     running.framesPerSecond = 38.5;
-    running.phase = JobPhase::FirstPass;
+    running.status = JobStatus::FirstPass;
     QTest::newRow("finished") << finished;
     QTest::newRow("buffering") << buffering;
     QTest::newRow("status line") << running;
-    for (const JobPhase phase :
-         {JobPhase::SecondPass, JobPhase::ThirdPass, JobPhase::Canceled, JobPhase::Failed}) {
+    for (const JobStatus phase : {JobStatus::SecondPass, JobStatus::ThirdPass, JobStatus::Canceled,
+                                  JobStatus::Failed, JobStatus::Skipped}) {
         Job job;
-        job.phase = phase;
+        job.status = phase;
         QTest::addRow("phase %d", int(phase)) << job;
     }
 }

@@ -57,7 +57,7 @@ int main(int argc, char* argv[]) {
         QDir().mkpath(workDir);
         QElapsedTimer encode;
         encode.start();
-        job.phase = JobPhase::FirstPass;
+        job.status = JobStatus::FirstPass;
         for (const QString& pass : profile.passTemplates) {
             const CommandLine command = ExpandCommandTemplate(pass, job, workDir);
             if (!Run(AppPaths::FindProgram(command.Program()), command.ProgramArguments())) {

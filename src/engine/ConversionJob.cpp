@@ -1,0 +1,333 @@
+#include "engine/ConversionJob.h"
+
+#include "engine/AppPaths.h"
+#include "engine/CommandTemplate.h"
+#include "engine/EncoderCapabilities.h"
+#include "engine/EncoderOutputParser.h"
+#include "engine/ErrorLog.h"
+#include "media/FileNames.h"
+#include "media/H263Level.h"
+#include "media/OutputCheck.h"
+#include "profiles/CProfileIniReader.h"
+#include "profiles/Profile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+bool HasContent(const QString& path) {
+    const QFileInfo info(path);
+    return info.isFile() && info.size() > 0;
+}
+
+void DeleteFile(const QString& path) {
+    if (!path.isEmpty())
+        QFile::remove(path);
+}
+
+// The figures must have run this long before a time left is worth showing.
+constexpr qint64 TimeLeftAfterMs = 1500;
+
+} // namespace
+
+void ActiveClock::Start() {
+    clock.start();
+    pausedMs = 0;
+    pausedSince.invalidate();
+}
+
+void ActiveClock::Pause(bool pause) {
+    if (!clock.isValid() || pause == pausedSince.isValid())
+        return;
+    if (pause) {
+        pausedSince.start();
+    } else {
+        pausedMs += pausedSince.elapsed();
+        pausedSince.invalidate();
+    }
+}
+
+qint64 ActiveClock::ElapsedMs() const {
+    if (!clock.isValid())
+        return 0;
+    const qint64 paused = pausedMs + (pausedSince.isValid() ? pausedSince.elapsed() : 0);
+    return std::max<qint64>(clock.elapsed() - paused, 0);
+}
+
+ConversionJob::ConversionJob(JobList& jobs, int row, const BatchPlan& plan, QString jobDir,
+                             QObject* parent)
+    : QObject(parent), jobs(jobs), row(row), plan(plan), jobDir(std::move(jobDir)) {
+    Q_ASSERT(jobs.IsValidIndex(row));
+    runner.SetWorkingDirectory(AppPaths::ProfileDir());
+    runner.SetChunkHandler([this](QByteArrayView chunk) { ParseChunk(chunk); });
+    connect(&runner, &ChildProcessRunner::PassEnded, this, &ConversionJob::OnPassEnded);
+}
+
+// The runner kills an encoder that still runs; what the job wrote goes with the work folder.
+ConversionJob::~ConversionJob() = default;
+
+void ConversionJob::Store(const Job& job) {
+    jobs.Set(row, job);
+    emit Changed(row);
+}
+
+void ConversionJob::SetStatus(JobStatus status) {
+    Job job = Record();
+    job.status = status;
+    if (status != JobStatus::FirstPass)
+        job.secondsLeft = -1.0;
+    Store(job);
+}
+
+void ConversionJob::BeginExport(const QString& path) {
+    Job job = Record();
+    job.exportPath = path;
+    job.status = JobStatus::Exporting;
+    job.exportPercent = 0.0;
+    clock.Start();
+    Store(job);
+}
+
+void ConversionJob::SetExportPercent(double percent) {
+    Job job = Record();
+    job.exportPercent = percent;
+    Store(job);
+}
+
+void ConversionJob::EndExport(bool exported) {
+    Job job = Record();
+    if (!exported) {
+        DeleteFile(job.exportPath); // the job reads its source
+        job.exportPath.clear();
+    }
+    jobs.Set(row, job);
+    if (canceled)
+        CancelJob();
+    else
+        Convert();
+}
+
+void ConversionJob::Convert() {
+    // The profile is read again for every job, as the file may be edited by hand.
+    CProfileIniReader reader;
+    const ProfileResolution profile =
+        ResolveProfile(reader, AppPaths::ProfileDir(), plan.outputType, plan.profileSelection);
+    if (!profile.IsValid()) {
+        FailJob({}, profile.message);
+        return;
+    }
+    templates = profile.passTemplates;
+    encoders = NeedsOfTemplates(templates).encoders;
+    reading = Record();
+    source = ProbeMedia(reading.sourcePath);
+    if (!QtReachesFileName(reading.sourcePath)) {
+        // A name that is not valid UTF-8 cannot travel in an argument list: the encoder reads
+        // it through a link with a plain name in the job's folder.
+        const QString link =
+            jobDir + QStringLiteral("source") +
+            DisplayFileName(reading.sourcePath.mid(reading.sourcePath.lastIndexOf(u'.')));
+        if (::symlink(EncodeFileName(reading.sourcePath).constData(),
+                      QFile::encodeName(link).constData()) == 0)
+            reading.sourcePath = link;
+    }
+    StartPass(1);
+}
+
+void ConversionJob::StartPass(int number) {
+    pass = number;
+    const JobStatus status = pass == 1   ? JobStatus::FirstPass
+                             : pass == 2 ? JobStatus::SecondPass
+                                         : JobStatus::ThirdPass;
+    reading.exportPath = Record().exportPath;
+    command = ExpandCommandTemplate(templates.at(pass - 1), reading, jobDir);
+    SetStatus(status);
+    clock.Start();
+    const bool started = pass == 1 ? runner.RunWithOutput(command) : runner.RunAndWait(command);
+    if (!started)
+        FailJob(command, runner.ExitProblem());
+}
+
+void ConversionJob::OnPassEnded() {
+    if (pass == 1) {
+        // The RealMedia intermediate has been read.
+        Job job = Record();
+        DeleteFile(job.exportPath);
+        job.exportPath.clear();
+        jobs.Set(row, job);
+    }
+    if (canceled) {
+        CancelJob();
+        return;
+    }
+    if (const QString problem = runner.ExitProblem(); !problem.isEmpty()) {
+        FailJob(command, problem);
+        return;
+    }
+    if (!HasContent(PassOutputPath(pass))) {
+        FailJob(command, QStringLiteral("The encoder wrote no output file."));
+        return;
+    }
+    if (pass > 1)
+        DeleteFile(PassOutputPath(pass - 1));
+    if (pass < templates.size())
+        StartPass(pass + 1);
+    else
+        FinishOutput();
+}
+
+void ConversionJob::Cancel() {
+    if (ended || canceled)
+        return;
+    canceled = true;
+    if (runner.IsPassRunning())
+        runner.Stop(); // OnPassEnded cleans up
+    else if (Record().status != JobStatus::Exporting)
+        CancelJob(); // the engine ends a running export and then calls EndExport
+}
+
+void ConversionJob::Suspend(bool suspend) {
+    runner.Suspend(suspend);
+    clock.Pause(suspend);
+}
+
+// Stop during the job: the encoder has ended and what the job wrote goes with its folder.
+void ConversionJob::CancelJob() {
+    DeleteFile(Record().exportPath);
+    QDir(jobDir).removeRecursively();
+    Job job = Record();
+    job.exportPath.clear();
+    jobs.Set(row, job);
+    End(JobStatus::Canceled);
+}
+
+// The last pass wrote the output: it is checked as a user would check it, gets the H.263
+// level its stream needs (the writer always says the lowest), and only then moves to its
+// place, with one rename.
+void ConversionJob::FinishOutput() {
+    const Job job = Record();
+    const QString finished = FinalOutputPath();
+    OutputExpectation expected;
+    expected.brandPrefix =
+        plan.outputType == OutputType::Aac3g2 ? QStringLiteral("3g2") : QStringLiteral("3gp");
+    expected.video = source.hasVideo;
+    expected.audio = source.hasAudio;
+    expected.encoders = encoders;
+    const double end = source.ok ? std::min(job.endTime, source.duration) : job.endTime;
+    expected.duration = end - job.beginTime;
+    if (const QString problem = CheckOutputFile(finished, expected); !problem.isEmpty()) {
+        FailJob(command, problem);
+        return;
+    }
+    QString problem;
+    if (!WriteH263Level(finished, &problem)) {
+        FailJob(command, QStringLiteral("The output file cannot be read: %1").arg(problem));
+        return;
+    }
+    if (!PlaceOutput(finished, &problem)) {
+        FailJob(command, problem);
+        return;
+    }
+    QDir(jobDir).removeRecursively();
+    End(JobStatus::Finished);
+}
+
+// Moves a checked file from the work folder to its name in the output folder with one
+// rename. Without the user's leave to overwrite, a name taken meanwhile (another run) is not
+// replaced: the next free name is used.
+bool ConversionJob::PlaceOutput(const QString& finished, QString* error) {
+    Job job = Record();
+    const QString extension = OutputExtension(plan.outputType);
+    const QByteArray from = QFile::encodeName(finished); // written by the encoder as Qt names it
+    const QString base = job.outputName;
+    for (int n = 2;; ++n) {
+        const QString target = plan.outputDir + job.outputName + extension;
+        const QByteArray to = EncodeFileName(target); // the source's own bytes
+        const bool replace = plan.existing == ExistingOutputs::Overwrite && n == 2;
+        const int result = replace ? ::rename(from.constData(), to.constData())
+                                   : ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD,
+                                                 to.constData(), RENAME_NOREPLACE);
+        if (result == 0)
+            break;
+        if (errno != EEXIST || n > 10000) {
+            *error = QStringLiteral("The output file cannot be moved to %1: %2")
+                         .arg(QDir::toNativeSeparators(target),
+                              QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+        job.outputName = QStringLiteral("%1 (%2)").arg(base).arg(n);
+    }
+    jobs.SetOutputName(row, job.outputName);
+    return true;
+}
+
+// A job whose passes left no usable output: not finished, shown as "Failed" with the reason,
+// and logged with what the encoder said, so that the user can find out why.
+void ConversionJob::FailJob(const CommandLine& failed, const QString& reason) {
+    QString entry =
+        QStringLiteral("FAILED:  source          =   %1.\n"
+                       "         reason          =   %2\n")
+            .arg(EscapeForLog(QDir::toNativeSeparators(Record().sourcePath)), EscapeForLog(reason));
+    if (!failed.IsEmpty()) {
+        entry += QStringLiteral("         command line    =   %1\n")
+                     .arg(EscapeForLog(failed.Printable()));
+        entry += QStringLiteral("         encoder output  =\n");
+        for (const QString& line : runner.OutputTail().split(u'\n', Qt::SkipEmptyParts))
+            entry += QStringLiteral("             ") + EscapeForLog(line) + u'\n';
+    }
+    AppendToLog(entry);
+    DeleteFile(Record().exportPath);
+    QDir(jobDir).removeRecursively();
+    Job job = Record();
+    job.exportPath.clear();
+    job.failReason = reason;
+    jobs.Set(row, job);
+    End(JobStatus::Failed);
+}
+
+void ConversionJob::End(JobStatus status) {
+    if (ended)
+        return;
+    ended = true;
+    SetStatus(status);
+    emit Ended(row, status);
+}
+
+void ConversionJob::ParseChunk(QByteArrayView chunk) {
+    if (pass != 1 || ended)
+        return;
+    Job job = Record();
+    const qint64 elapsed = clock.ElapsedMs();
+    ParseEncoderOutput(chunk, job, static_cast<quint32>(elapsed));
+    // The time left, by the speed so far, once the figures mean something.
+    const double length = job.endTime - job.beginTime;
+    if (job.encodedTime > 0.0 && elapsed >= TimeLeftAfterMs && length > 0.0) {
+        const double speed = job.encodedTime / (double(elapsed) / 1000.0);
+        job.secondsLeft = std::max(length - job.encodedTime, 0.0) / speed;
+    }
+    Store(job);
+}
+
+QString ConversionJob::FilePath(const QString& suffix) const {
+    const Job job = Record();
+    return jobDir + (job.outputName.isEmpty() ? job.baseName : job.outputName) + suffix;
+}
+
+QString ConversionJob::FinalOutputPath() const {
+    return FilePath(OutputExtension(plan.outputType));
+}
+
+// The file each pass writes in the job's folder: 3GP types write the final file in their only
+// pass; 3GP2 goes through "_temp.3gp" and "_temp_2.3g2" to ".3g2".
+QString ConversionJob::PassOutputPath(int number) const {
+    if (plan.outputType != OutputType::Aac3g2 || number >= 3)
+        return FinalOutputPath();
+    return FilePath(number == 1 ? QStringLiteral("_temp.3gp") : QStringLiteral("_temp_2.3g2"));
+}

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "engine/ChildProcessRunner.h"
+#include "engine/JobList.h"
+#include "media/MediaProbe.h"
+#include "profiles/OutputType.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+// What a batch does with a job whose output file already exists.
+enum class ExistingOutputs {
+    KeepBoth,  // the new file gets a free name: "clip (2).3gp"
+    Overwrite, // the existing file is replaced (never a file that a job of the batch reads)
+    Skip,      // the job is not converted
+};
+
+// What every job of a batch shares, fixed when the batch starts.
+struct BatchPlan {
+    OutputType outputType = OutputType::Amr3gp;
+    int profileSelection = -1; // the profile list's row (0-based)
+    QString outputDir;         // absolute, with a trailing separator
+    ExistingOutputs existing = ExistingOutputs::KeepBoth;
+};
+
+// A clock of the time something has been running, paused time left out.
+class ActiveClock {
+public:
+    void Start();
+    void Pause(bool pause);
+    qint64 ElapsedMs() const;
+    bool IsValid() const { return clock.isValid(); }
+
+private:
+    QElapsedTimer clock;
+    qint64 pausedMs = 0;
+    QElapsedTimer pausedSince;
+};
+
+// One job of a batch while it runs: it owns its encoder and goes through its passes on its
+// own, driven by the encoder's signals, and writes its status and figures into its record in
+// the list. It says Changed() whenever the record changed and Ended() once, at its end.
+//
+// Every pass writes into the job's own folder inside the batch's work folder, never beside
+// the user's files; only the checked result is moved out.
+class ConversionJob : public QObject {
+    Q_OBJECT
+public:
+    // jobDir: the job's folder in the work folder ("$OUTPUT_DIR"), with a trailing separator.
+    ConversionJob(JobList& jobs, int row, const BatchPlan& plan, QString jobDir,
+                  QObject* parent = nullptr);
+    ~ConversionJob() override;
+
+    int Row() const { return row; }
+    QString JobDir() const { return jobDir; }
+
+    // The RealMedia range is being exported to path (the engine drives the one exporter).
+    void BeginExport(const QString& path);
+    void SetExportPercent(double percent);
+    // The export is over: with exported the first pass reads the exported file, otherwise the
+    // source. The passes start.
+    void EndExport(bool exported);
+
+    // Runs the passes of the batch's profile, one after the other.
+    void Convert();
+    // Stop: the running pass is ended, what the job wrote goes; Ended(Canceled) follows.
+    void Cancel();
+    // Pause (true) or resume the encoder; the time left stands still meanwhile.
+    void Suspend(bool suspend);
+
+signals:
+    void Changed(int row);
+    void Ended(int row, JobStatus status);
+
+private:
+    Job Record() const { return jobs.At(row); }
+    void Store(const Job& job);
+    void SetStatus(JobStatus status);
+    void StartPass(int pass);
+    void OnPassEnded();
+    void ParseChunk(QByteArrayView chunk);
+    void CancelJob();
+    void FailJob(const CommandLine& command, const QString& reason);
+    void FinishOutput();
+    bool PlaceOutput(const QString& finished, QString* error);
+    void End(JobStatus status);
+    QString FilePath(const QString& suffix) const;
+    QString FinalOutputPath() const;
+    QString PassOutputPath(int pass) const;
+
+    JobList& jobs;
+    const int row;
+    const BatchPlan plan;
+    const QString jobDir;
+    ChildProcessRunner runner;
+    QStringList templates;
+    QStringList encoders; // what the profile's passes encode with
+    MediaInfo source;
+    Job reading; // what the templates are expanded with
+    CommandLine command;
+    int pass = 0;
+    bool canceled = false;
+    bool ended = false;
+    ActiveClock clock; // of the running step: the base of the speed and the time left
+};
