@@ -104,7 +104,7 @@ int main(int argc, char* argv[]) {
     }
 
     Wait(300);
-    const int seconds = mode == "converting" ? 40 : 20;
+    const int seconds = mode == "side-by-side" ? 180 : mode == "converting" ? 40 : 20;
     prompts.files = {MakeClip(temp.path(), "holiday beach.avi", seconds),
                      MakeClip(temp.path(), "concert.avi", seconds),
                      MakeClip(temp.path(), "birthday party.avi", seconds)};
@@ -139,7 +139,7 @@ int main(int argc, char* argv[]) {
         for (int row = sideBySide ? 0 : 1; row < (sideBySide ? 3 : 2); ++row) {
             const Job& job = page.Jobs().At(row);
             ready = ready && job.status == JobStatus::FirstPass &&
-                    job.encodedTime > seconds * (sideBySide ? 0.3 : 0.45) &&
+                    job.encodedTime > seconds * (sideBySide ? 0.2 : 0.45) &&
                     (!sideBySide || job.secondsLeft >= 0.0);
         }
         if (!ready)
@@ -162,8 +162,9 @@ int main(int argc, char* argv[]) {
         Wait(100);
     page.SetSimultaneousJobs(1);
     if (!taken) {
-        qWarning("the jobs were never seen converting: %s",
-                 qPrintable(page.Jobs().At(1).sourcePath));
+        for (const Job& job : page.Jobs())
+            qWarning("never seen converting: %s: %d %s", qPrintable(job.sourcePath),
+                     int(job.status), qPrintable(job.failReason));
         return 1;
     }
     return 0;
