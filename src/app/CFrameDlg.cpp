@@ -20,7 +20,7 @@ CFrameDlg::CFrameDlg(QWidget* parent) : QDialog(parent), page(new CMorvaneDlg(th
     FitOuterSize();
     page->setGeometry(2, 2, 669, 628);
     page->show();
-    SkinEngine::Instance().Call(SkinEngine::AddWindow, page, 0);
+    SkinEngine::Instance().Call(SkinEngine::AddWindow, page, SkinEngine::SkinnedWindow);
 }
 
 void CFrameDlg::showEvent(QShowEvent* event) {

@@ -40,13 +40,10 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
-#include <QSettings>
-#include <QStandardPaths>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 namespace {
-
-enum MessageIcon : int { IconInformation = 0, IconWarning = 1, IconError = 2 };
 
 // The file types the Add dialog offers; a folder added adds its files of these types.
 const QStringList videoExtensions{"avi", "mpg", "mpeg", "vob", "mp4", "m4v",  "mkv", "webm", "ogv",
@@ -58,21 +55,6 @@ QString Patterns(const QStringList& extensions, const QString& separator) {
     for (const QString& extension : extensions)
         patterns.append(QStringLiteral("*.") + extension);
     return patterns.join(separator);
-}
-
-// Where the Add dialog opens: the folder last added from, the user's Videos folder at first.
-const QString addFolderKey = QStringLiteral("addfolder/Default");
-
-QSettings SettingsStore() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Morvane"),
-                     QStringLiteral("Morvane"));
-}
-
-QString LastAddFolder() {
-    const QString stored = SettingsStore().value(addFolderKey).toString();
-    if (!stored.isEmpty() && QFileInfo(stored).isDir())
-        return stored;
-    return QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
 }
 
 // Files and folders as the user named them, folders replaced by their media files (sorted
@@ -329,7 +311,7 @@ void CMorvaneDlg::AnnounceSelfDrawnControls() {
     for (QWidget* control : std::initializer_list<QWidget*>{
              addButton, removeButton, removeAllButton, startButton, stopButton, previewButton,
              stopPreviewButton, helpButton, links[0], links[1], links[3], links[2]})
-        skin.Call(SkinEngine::AddWindow, control, 1);
+        skin.Call(SkinEngine::AddWindow, control, SkinEngine::SelfDrawnControl);
 }
 
 void CMorvaneDlg::DressButtons() {
@@ -665,11 +647,11 @@ void CMorvaneDlg::ShutDownComputer() {
     QString text = QStringLiteral("Your computer cannot shutdown");
     if (!reason.isEmpty())
         text += QStringLiteral("\n\n") + reason; // the system's own words
-    ShowMessage(text, QStringLiteral("Warning"), IconError);
+    ShowMessage(text, QStringLiteral("Warning"), UserPrompts::Icon::Error);
 }
 
-void CMorvaneDlg::ShowMessage(const QString& text, const QString& caption, int icon) {
-    prompts->MessageBox(this, text, caption, static_cast<UserPrompts::Icon>(icon));
+void CMorvaneDlg::ShowMessage(const QString& text, const QString& caption, UserPrompts::Icon icon) {
+    prompts->MessageBox(this, text, caption, icon);
 }
 
 // ---- Job list -------------------------------------------------------------------------------
@@ -747,10 +729,14 @@ void CMorvaneDlg::SelectRow(int index) {
 }
 
 void CMorvaneDlg::ResetTrimSlider() {
-    rangeGuard = true;
-    trimSlider->SetLimits(0.0, 120.0);
-    trimSlider->SetSelection(0.0, 120.0);
-    rangeGuard = false;
+    ShowTrim(120.0, 0.0, 120.0);
+}
+
+void CMorvaneDlg::ShowTrim(double length, double begin, double end) {
+    const QScopedValueRollback guard(rangeGuard, true);
+    if (length >= 0.0)
+        trimSlider->SetLimits(0.0, length);
+    trimSlider->SetSelection(begin, end);
 }
 
 void CMorvaneDlg::LoadJob(int index) {
@@ -760,10 +746,7 @@ void CMorvaneDlg::LoadJob(int index) {
     double length = videoEdit->GetClipLength(job.sourcePath);
     if (length < 0)
         length = job.endTime; // the file has gone: keep the trim the job has
-    rangeGuard = true;
-    trimSlider->SetLimits(0.0, length);
-    trimSlider->SetSelection(job.beginTime, job.endTime);
-    rangeGuard = false;
+    ShowTrim(length, job.beginTime, job.endTime);
     ShowStill(job.sourcePath, job.beginTime);
     SelectRow(currentJob);
 }
@@ -771,12 +754,12 @@ void CMorvaneDlg::LoadJob(int index) {
 void CMorvaneDlg::AddFile() {
     if (converting)
         return;
-    const QStringList paths = prompts->OpenFiles(this, QtFileFilter(), LastAddFolder());
+    const QStringList paths =
+        prompts->OpenFiles(this, QtFileFilter(), StoredSettings::LoadAddFolder());
     if (paths.isEmpty())
         return;
     const QFileInfo first(paths.first());
-    SettingsStore().setValue(addFolderKey,
-                             first.isDir() ? first.absoluteFilePath() : first.absolutePath());
+    StoredSettings::StoreAddFolder(first.isDir() ? first.absoluteFilePath() : first.absolutePath());
     AddFiles(paths);
 }
 
@@ -797,10 +780,7 @@ bool CMorvaneDlg::AddPath(const QString& path, QString* error) {
     ResetTrimSlider();
     RefreshList();
     currentJob = int(jobs.Count()) - 1;
-    rangeGuard = true;
-    trimSlider->SetLimits(0.0, length);
-    trimSlider->SetSelection(0.0, length);
-    rangeGuard = false;
+    ShowTrim(length, 0.0, length);
     ShowStill(path, 1.0);
     SelectRow(currentJob);
     return true;
@@ -814,7 +794,8 @@ void CMorvaneDlg::AddFiles(const QStringList& paths) {
             problems.append(error);
     }
     if (!problems.isEmpty())
-        ShowMessage(problems.join(QStringLiteral("\n\n")), QStringLiteral("Error"), IconError);
+        ShowMessage(problems.join(QStringLiteral("\n\n")), QStringLiteral("Error"),
+                    UserPrompts::Icon::Error);
 }
 
 void CMorvaneDlg::RemoveSelected() {
@@ -1014,7 +995,7 @@ void CMorvaneDlg::OnPreview() {
         rangePlaying = false;
         ShowMessage(QStringLiteral("%1 cannot be played.\n%2")
                         .arg(QDir::toNativeSeparators(job.sourcePath), videoEdit->LastError()),
-                    QStringLiteral("Error"), IconError);
+                    QStringLiteral("Error"), UserPrompts::Icon::Error);
     }
 }
 
@@ -1039,12 +1020,13 @@ void CMorvaneDlg::StartBatch(bool retryUnfinished) {
     if (converting || jobs.Count() < 1)
         return;
     if (const QString empty = EmptyRangeJobs(jobs); !empty.isEmpty()) {
-        ShowMessage(empty, QStringLiteral("Error"), IconError);
+        ShowMessage(empty, QStringLiteral("Error"), UserPrompts::Icon::Error);
         return;
     }
     videoEdit->StopExport();
     if (outputDirEdit->text().isEmpty()) {
-        ShowMessage(ConversionEngine::NoOutputDirMessage(), QStringLiteral("Error"), IconError);
+        ShowMessage(ConversionEngine::NoOutputDirMessage(), QStringLiteral("Error"),
+                    UserPrompts::Icon::Error);
         return;
     }
     BatchSettings settings;
@@ -1069,7 +1051,7 @@ void CMorvaneDlg::StartBatch(bool retryUnfinished) {
 
     const BatchResult result = engine.StartBatch(jobs, settings);
     if (result.status == BatchResult::Status::Refused)
-        ShowMessage(result.message, QStringLiteral("Error"), IconError);
+        ShowMessage(result.message, QStringLiteral("Error"), UserPrompts::Icon::Error);
 }
 
 void CMorvaneDlg::OnBatchFinished(const BatchResult& result) {
@@ -1236,8 +1218,6 @@ void CMorvaneDlg::SetJobTime(int row, bool begin, double seconds) {
     jobList->InvalidateCells(row, row, int(JobColumn::EndTime), false);
     if (row != currentJob)
         return;
-    rangeGuard = true;
-    trimSlider->SetSelection(job.beginTime, job.endTime);
-    rangeGuard = false;
+    ShowTrim(-1.0, job.beginTime, job.endTime);
     ShowStill(job.sourcePath, begin ? job.beginTime : job.endTime);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/UserPrompts.h"
 #include "engine/ConversionEngine.h"
 #include "engine/EncoderCapabilities.h"
 #include "engine/JobList.h"
@@ -28,7 +29,6 @@ class QListWidget;
 class QMenu;
 class QTimer;
 class QPushButton;
-class UserPrompts;
 
 // The main page: the job list, the preview and trim controls, the output settings and the
 // Start/Stop buttons. It owns the job list and the page-wide state; every handler that would
@@ -176,7 +176,10 @@ private:
     void SaveFileNumber();
     bool HandleListKey(int key);
     int SelectionMark() const;
-    void ShowMessage(const QString& text, const QString& caption, int icon);
+    void ShowMessage(const QString& text, const QString& caption, UserPrompts::Icon icon);
+    // Moves the trim slider (and sets its length unless below 0) without the move counting as
+    // the user's trim.
+    void ShowTrim(double length, double begin, double end);
     void StartBatch(bool retryUnfinished);
     void ShowBatchMenu(QWidget* widget, const QPoint& position);
 

@@ -36,15 +36,11 @@ void SkinEngine::Call(Operation operation, int value) {
         applied = false;
         windows.clear();
         break;
-    case LoadSkinFile:
-    case AddWindow:
-        break;
     }
 }
 
-void SkinEngine::Call(Operation operation, const QString& fileName) {
-    if (operation != LoadSkinFile)
-        return;
+void SkinEngine::Call(FileOperation operation, const QString& fileName) {
+    Q_ASSERT(operation == LoadSkinFile);
     styleSheet.clear();
     QFile file(fileName);
     if (!enabled || !file.open(QIODevice::ReadOnly))
@@ -53,13 +49,15 @@ void SkinEngine::Call(Operation operation, const QString& fileName) {
     styleSheet = decoder.decode(file.readAll());
 }
 
-void SkinEngine::Call(Operation operation, QWidget* window, int flag) {
-    if (operation != AddWindow || window == nullptr)
+void SkinEngine::Call(WindowOperation operation, QWidget* window, WindowKind kind) {
+    Q_ASSERT(operation == AddWindow);
+    if (window == nullptr)
         return;
+    const bool selfDrawn = kind == SelfDrawnControl;
     // Self-drawn controls paint their own faces; the sheet can single them out by this
     // property (and leaves their painting alone).
-    window->setProperty("selfDrawn", flag == 1);
-    if (flag == 1) {
+    window->setProperty("selfDrawn", selfDrawn);
+    if (selfDrawn) {
         if (applied) {
             window->style()->unpolish(window);
             window->style()->polish(window);

@@ -14,21 +14,28 @@
 // whole application: file dialogs and message boxes follow the desktop.
 class SkinEngine {
 public:
+    // The operations by what they take, so that a call with the wrong argument cannot compile.
     enum Operation : int {
         Reset = 17,
         Enable = 1,
-        LoadSkinFile = 2,
         ApplySkin = 18,
-        AddWindow = 6,
         Release = 7,
+    };
+    enum FileOperation : int { LoadSkinFile = 2 };
+    enum WindowOperation : int { AddWindow = 6 };
+    // What AddWindow announces.
+    enum WindowKind : int {
+        SkinnedWindow = 0,   // a window whose controls take the skin
+        SelfDrawnControl = 1 // a control that draws its own face
     };
 
     // The one skin engine of the program.
     static SkinEngine& Instance();
 
     void Call(Operation operation, int value = 0);
-    void Call(Operation operation, const QString& fileName);
-    void Call(Operation operation, QWidget* window, int flag);
+    void Call(FileOperation operation, const QString& fileName);
+    void Call(FileOperation operation, int) = delete; // a 0 would pass for a file name
+    void Call(WindowOperation operation, QWidget* window, WindowKind kind);
 
     bool IsEnabled() const { return enabled; }
     bool IsApplied() const { return applied; }

@@ -3,6 +3,7 @@
 #include "engine/AppPaths.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -12,6 +13,7 @@ namespace {
 const QString destinationKey = QStringLiteral("destination/Default");
 const QString fileNumberKey = QStringLiteral("fileno/Default");
 const QString simultaneousJobsKey = QStringLiteral("jobs/Default");
+const QString addFolderKey = QStringLiteral("addfolder/Default");
 
 QSettings Store() {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Morvane"),
@@ -49,6 +51,18 @@ void StoreOutputDir(const QString& dir) {
 void StoreFileNumber(int number) {
     QSettings store = Store();
     store.setValue(fileNumberKey, QString::number(number));
+}
+
+QString LoadAddFolder() {
+    const QString stored = Store().value(addFolderKey).toString();
+    if (!stored.isEmpty() && QFileInfo(stored).isDir())
+        return stored;
+    return QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+}
+
+void StoreAddFolder(const QString& dir) {
+    QSettings store = Store();
+    store.setValue(addFolderKey, dir);
 }
 
 int LoadSimultaneousJobs() {

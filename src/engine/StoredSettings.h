@@ -13,6 +13,9 @@ QString LoadOutputDir();
 void StoreOutputDir(const QString& dir);
 // Stores the page's file number ("fileno").
 void StoreFileNumber(int number);
+// Where the Add dialog opens: the folder last added from, the user's Videos folder at first.
+QString LoadAddFolder();
+void StoreAddFolder(const QString& dir);
 // How many jobs the window runs side by side: 1 to 8, 0 for "Auto"; 1 when nothing usable is
 // stored.
 int LoadSimultaneousJobs();
