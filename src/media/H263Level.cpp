@@ -1,5 +1,7 @@
 #include "media/H263Level.h"
 
+#include "media/AVPointers.h"
+
 #include <QFile>
 
 extern "C" {
@@ -10,10 +12,6 @@ extern "C" {
 #include <optional>
 
 namespace {
-
-struct FormatContextCloser {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
 
 // A stream's figures may stray a little over a profile's cap (rate control).
 constexpr double RateSlack = 1.10;
@@ -77,10 +75,9 @@ struct H263Stream {
 };
 
 std::optional<H263Stream> ProbeH263(const QString& path) {
-    AVFormatContext* raw = nullptr;
-    if (avformat_open_input(&raw, QFile::encodeName(path).constData(), nullptr, nullptr) < 0)
+    AVFormatInputPtr context;
+    if (OpenFormatInput(QFile::encodeName(path).constData(), context) < 0)
         return std::nullopt;
-    const std::unique_ptr<AVFormatContext, FormatContextCloser> context(raw);
     if (avformat_find_stream_info(context.get(), nullptr) < 0)
         return std::nullopt;
     for (unsigned i = 0; i < context->nb_streams; ++i) {

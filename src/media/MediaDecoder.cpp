@@ -1,5 +1,6 @@
 #include "media/MediaDecoder.h"
 
+#include "media/AVPointers.h"
 #include "media/MediaProbe.h"
 
 #include <QFile>
@@ -24,47 +25,34 @@ namespace {
 // milliseconds), so a frame stamped 1 ms late still counts as on time.
 constexpr double TimeSlack = 0.001;
 
-AVCodecContext* OpenCodec(const AVStream* stream) {
+AVCodecContextPtr OpenCodec(const AVStream* stream) {
     const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
     if (codec == nullptr)
         return nullptr;
-    AVCodecContext* context = avcodec_alloc_context3(codec);
-    if (context == nullptr)
+    AVCodecContextPtr context(avcodec_alloc_context3(codec));
+    if (!context || avcodec_parameters_to_context(context.get(), stream->codecpar) < 0)
         return nullptr;
-    if (avcodec_parameters_to_context(context, stream->codecpar) < 0) {
-        avcodec_free_context(&context);
-        return nullptr;
-    }
     context->pkt_timebase = stream->time_base;
     context->thread_count = 0; // as many as the machine has
-    if (avcodec_open2(context, codec, nullptr) < 0) {
-        avcodec_free_context(&context);
+    if (avcodec_open2(context.get(), codec, nullptr) < 0)
         return nullptr;
-    }
     return context;
 }
 
 } // namespace
 
-void AVFrameDeleter::operator()(AVFrame* frame) const {
-    av_frame_free(&frame);
-}
-
 MediaDecoder::MediaDecoder() = default;
 
-MediaDecoder::~MediaDecoder() {
-    Close();
-}
+MediaDecoder::~MediaDecoder() = default;
 
 void MediaDecoder::Close() {
     pending.clear();
-    sws_freeContext(scaler);
-    scaler = nullptr;
-    swr_free(&resampler);
-    av_packet_free(&packet);
-    avcodec_free_context(&videoCodec);
-    avcodec_free_context(&audioCodec);
-    avformat_close_input(&format);
+    scaler.reset();
+    resampler.reset();
+    packet.reset();
+    videoCodec.reset();
+    audioCodec.reset();
+    format.reset();
     videoStream = audioStream = -1;
     startOffset = duration = 0.0;
     frameInterval = 0.04;
@@ -87,9 +75,9 @@ bool MediaDecoder::Open(const QString& path, Streams streams) {
         return false;
     };
     const QByteArray encoded = QFile::encodeName(path);
-    if (path.isEmpty() || avformat_open_input(&format, encoded.constData(), nullptr, nullptr) < 0)
+    if (path.isEmpty() || OpenFormatInput(encoded.constData(), format) < 0)
         return fail(QStringLiteral("The file cannot be opened."));
-    if (avformat_find_stream_info(format, nullptr) < 0)
+    if (avformat_find_stream_info(format.get(), nullptr) < 0)
         return fail(QStringLiteral("The file's streams cannot be read."));
 
     bool foundVideo = false;
@@ -150,7 +138,7 @@ bool MediaDecoder::Open(const QString& path, Streams streams) {
                 rotation = ((int(std::lround(angle / 90.0)) % 4 + 4) % 4) * 90;
         }
     }
-    packet = av_packet_alloc();
+    packet.reset(av_packet_alloc());
     if (packet == nullptr)
         return fail(QStringLiteral("Out of memory."));
     return true;
@@ -160,7 +148,8 @@ QSize MediaDecoder::DisplaySize() const {
     if (!HasVideo())
         return {};
     const AVCodecParameters* parameters = format->streams[videoStream]->codecpar;
-    AVRational aspect = av_guess_sample_aspect_ratio(format, format->streams[videoStream], nullptr);
+    AVRational aspect =
+        av_guess_sample_aspect_ratio(format.get(), format->streams[videoStream], nullptr);
     double width = parameters->width;
     if (aspect.num > 0 && aspect.den > 0)
         width *= av_q2d(aspect);
@@ -177,14 +166,14 @@ void MediaDecoder::SeekTo(double time) {
                          AV_TIME_BASE_Q, format->streams[stream]->time_base, AV_ROUND_DOWN);
     // The latest key frame at or before the target; when the container cannot say, go back
     // to its start.
-    if (avformat_seek_file(format, stream, INT64_MIN, target, target, 0) < 0 &&
-        av_seek_frame(format, stream, target, AVSEEK_FLAG_BACKWARD) < 0) {
-        av_seek_frame(format, -1, 0, AVSEEK_FLAG_BYTE);
+    if (avformat_seek_file(format.get(), stream, INT64_MIN, target, target, 0) < 0 &&
+        av_seek_frame(format.get(), stream, target, AVSEEK_FLAG_BACKWARD) < 0) {
+        av_seek_frame(format.get(), -1, 0, AVSEEK_FLAG_BYTE);
     }
     if (videoCodec != nullptr)
-        avcodec_flush_buffers(videoCodec);
+        avcodec_flush_buffers(videoCodec.get());
     if (audioCodec != nullptr)
-        avcodec_flush_buffers(audioCodec);
+        avcodec_flush_buffers(audioCodec.get());
     ResetAudioConverter();
     pending.clear();
     inputEnded = false;
@@ -246,14 +235,14 @@ void MediaDecoder::SeekToStart(double time) {
     }
     // A seek to the start can land on the second group of pictures (an MPEG program stream
     // without sound): reading from the file's first byte finds the earlier ones.
-    if (av_seek_frame(format, -1, 0, AVSEEK_FLAG_BYTE) < 0) {
+    if (av_seek_frame(format.get(), -1, 0, AVSEEK_FLAG_BYTE) < 0) {
         SeekTo(0.0);
         return;
     }
     if (videoCodec != nullptr)
-        avcodec_flush_buffers(videoCodec);
+        avcodec_flush_buffers(videoCodec.get());
     if (audioCodec != nullptr)
-        avcodec_flush_buffers(audioCodec);
+        avcodec_flush_buffers(audioCodec.get());
     ResetAudioConverter();
     inputEnded = false;
     lastVideoPts = -1.0;
@@ -305,32 +294,32 @@ MediaDecoder::Decoded MediaDecoder::DecodeNext() {
         return {};
     for (;;) {
         if (videoCodec != nullptr) {
-            Decoded decoded = Receive(videoCodec, Kind::Video);
+            Decoded decoded = Receive(videoCodec.get(), Kind::Video);
             if (decoded.kind != Kind::End)
                 return decoded;
         }
         if (audioCodec != nullptr) {
-            Decoded decoded = Receive(audioCodec, Kind::Audio);
+            Decoded decoded = Receive(audioCodec.get(), Kind::Audio);
             if (decoded.kind != Kind::End)
                 return decoded;
         }
         if (inputEnded)
             return {};
-        if (av_read_frame(format, packet) < 0) {
+        if (av_read_frame(format.get(), packet.get()) < 0) {
             // The end, or a read error in a damaged file: let the decoders give what they hold.
             inputEnded = true;
             if (videoCodec != nullptr)
-                avcodec_send_packet(videoCodec, nullptr);
+                avcodec_send_packet(videoCodec.get(), nullptr);
             if (audioCodec != nullptr)
-                avcodec_send_packet(audioCodec, nullptr);
+                avcodec_send_packet(audioCodec.get(), nullptr);
             continue;
         }
         // A packet the decoder refuses (damaged data) is dropped; decoding goes on after it.
         if (packet->stream_index == videoStream)
-            avcodec_send_packet(videoCodec, packet);
+            avcodec_send_packet(videoCodec.get(), packet.get());
         else if (packet->stream_index == audioStream)
-            avcodec_send_packet(audioCodec, packet);
-        av_packet_unref(packet);
+            avcodec_send_packet(audioCodec.get(), packet.get());
+        av_packet_unref(packet.get());
     }
 }
 
@@ -344,7 +333,7 @@ QImage MediaDecoder::ScaleVideo(const AVFrame* frame, QSize box) {
         return {};
     // The stream's pixel aspect: containers may say what the picture's own header does not.
     const AVRational aspect = av_guess_sample_aspect_ratio(
-        format, videoStream >= 0 ? format->streams[videoStream] : nullptr,
+        format.get(), videoStream >= 0 ? format->streams[videoStream] : nullptr,
         const_cast<AVFrame*>(frame));
     double width = frame->width;
     if (aspect.num > 0 && aspect.den > 0)
@@ -357,9 +346,9 @@ QImage MediaDecoder::ScaleVideo(const AVFrame* frame, QSize box) {
         size = size.scaled(fit, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
     }
 
-    scaler = sws_getCachedContext(scaler, frame->width, frame->height, AVPixelFormat(frame->format),
-                                  size.width(), size.height(), AV_PIX_FMT_RGB32, SWS_BILINEAR,
-                                  nullptr, nullptr, nullptr);
+    scaler.reset(sws_getCachedContext(scaler.release(), frame->width, frame->height,
+                                      AVPixelFormat(frame->format), size.width(), size.height(),
+                                      AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (scaler == nullptr)
         return {};
     QImage image(size, QImage::Format_RGB32);
@@ -367,8 +356,8 @@ QImage MediaDecoder::ScaleVideo(const AVFrame* frame, QSize box) {
         return {};
     uint8_t* target[4] = {image.bits(), nullptr, nullptr, nullptr};
     const int targetStride[4] = {int(image.bytesPerLine()), 0, 0, 0};
-    if (sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, target, targetStride) <=
-        0) {
+    if (sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, target,
+                  targetStride) <= 0) {
         return {};
     }
     if (rotation != 0)
@@ -377,7 +366,7 @@ QImage MediaDecoder::ScaleVideo(const AVFrame* frame, QSize box) {
 }
 
 void MediaDecoder::ResetAudioConverter() {
-    swr_free(&resampler);
+    resampler.reset();
     resampleRate = resampleChannels = resampleInRate = resampleInChannels = 0;
     resampleInFormat = -1;
 }
@@ -400,13 +389,15 @@ QByteArray MediaDecoder::ConvertAudio(const AVFrame* frame, double pts, int rate
             av_channel_layout_copy(&inLayout, &frame->ch_layout);
         AVChannelLayout outLayout{};
         av_channel_layout_default(&outLayout, channels);
+        SwrContext* allocated = nullptr;
         const int result =
-            swr_alloc_set_opts2(&resampler, &outLayout, AV_SAMPLE_FMT_S16, rate, &inLayout,
+            swr_alloc_set_opts2(&allocated, &outLayout, AV_SAMPLE_FMT_S16, rate, &inLayout,
                                 AVSampleFormat(frame->format), frame->sample_rate, 0, nullptr);
+        resampler.reset(allocated);
         av_channel_layout_uninit(&inLayout);
         av_channel_layout_uninit(&outLayout);
-        if (result < 0 || swr_init(resampler) < 0) {
-            swr_free(&resampler);
+        if (result < 0 || swr_init(resampler.get()) < 0) {
+            resampler.reset();
             return {};
         }
         resampleRate = rate;
@@ -416,15 +407,15 @@ QByteArray MediaDecoder::ConvertAudio(const AVFrame* frame, double pts, int rate
         resampleInChannels = inChannels;
     }
     // Samples still inside the converter come out first and belong before this frame.
-    const double held = double(swr_get_delay(resampler, rate)) / rate;
-    const int capacity = swr_get_out_samples(resampler, frame->nb_samples);
+    const double held = double(swr_get_delay(resampler.get(), rate)) / rate;
+    const int capacity = swr_get_out_samples(resampler.get(), frame->nb_samples);
     if (capacity <= 0)
         return {};
     QByteArray samples(qsizetype(capacity) * channels * 2, Qt::Uninitialized);
     auto* target = reinterpret_cast<uint8_t*>(samples.data());
     const int produced =
-        swr_convert(resampler, &target, capacity, const_cast<const uint8_t**>(frame->extended_data),
-                    frame->nb_samples);
+        swr_convert(resampler.get(), &target, capacity,
+                    const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
     if (produced < 0)
         return {};
     samples.resize(qsizetype(produced) * channels * 2);
@@ -436,12 +427,12 @@ QByteArray MediaDecoder::ConvertAudio(const AVFrame* frame, double pts, int rate
 QByteArray MediaDecoder::FlushAudio(double* firstPts) {
     if (resampler == nullptr)
         return {};
-    const int capacity = swr_get_out_samples(resampler, 0);
+    const int capacity = swr_get_out_samples(resampler.get(), 0);
     if (capacity <= 0)
         return {};
     QByteArray samples(qsizetype(capacity) * resampleChannels * 2, Qt::Uninitialized);
     auto* target = reinterpret_cast<uint8_t*>(samples.data());
-    const int produced = swr_convert(resampler, &target, capacity, nullptr, 0);
+    const int produced = swr_convert(resampler.get(), &target, capacity, nullptr, 0);
     if (produced <= 0)
         return {};
     samples.resize(qsizetype(produced) * resampleChannels * 2);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "media/AVPointers.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
@@ -7,18 +9,6 @@
 
 #include <deque>
 #include <memory>
-
-struct AVCodecContext;
-struct AVFormatContext;
-struct AVFrame;
-struct AVPacket;
-struct SwrContext;
-struct SwsContext;
-
-struct AVFrameDeleter {
-    void operator()(AVFrame* frame) const;
-};
-using AVFramePtr = std::unique_ptr<AVFrame, AVFrameDeleter>;
 
 // Decodes one media file with the FFmpeg libraries: the first picture stream and the first
 // sound stream, from any time on. The building block of stills (GrabStill) and playback
@@ -92,12 +82,13 @@ private:
     bool DecodeToReference(std::deque<Decoded>& seen, double* pts);
     void ResetAudioConverter();
 
-    AVFormatContext* format = nullptr;
-    AVCodecContext* videoCodec = nullptr;
-    AVCodecContext* audioCodec = nullptr;
-    AVPacket* packet = nullptr;
-    SwsContext* scaler = nullptr;
-    SwrContext* resampler = nullptr;
+    // In this order, so that the converters and codecs are freed before the file they read.
+    AVFormatInputPtr format;
+    AVCodecContextPtr videoCodec;
+    AVCodecContextPtr audioCodec;
+    AVPacketPtr packet;
+    SwsContextPtr scaler;
+    SwrContextPtr resampler;
     int videoStream = -1;
     int audioStream = -1;
     double startOffset = 0.0; // container time of clip time 0

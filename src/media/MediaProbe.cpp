@@ -1,5 +1,6 @@
 #include "media/MediaProbe.h"
 
+#include "media/AVPointers.h"
 #include "media/FileNames.h"
 
 #include <sys/stat.h>
@@ -20,14 +21,6 @@ QString AvErrorText(int code) {
     av_strerror(code, text.data(), text.size());
     return QString::fromLocal8Bit(text.data());
 }
-
-struct FormatContextCloser {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
-
-struct PacketFreer {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
 
 constexpr qint64 TailBytes = 2 * 1024 * 1024;
 
@@ -51,7 +44,7 @@ PacketSpan ScanPackets(AVFormatContext* context, qint64 fromByte) {
     if (av_seek_frame(context, -1, fromByte, AVSEEK_FLAG_BYTE | AVSEEK_FLAG_ANY) < 0 &&
         fromByte > 0)
         return span;
-    const std::unique_ptr<AVPacket, PacketFreer> packet(av_packet_alloc());
+    const AVPacketPtr packet(av_packet_alloc());
     while (packet && av_read_frame(context, packet.get()) >= 0) {
         const AVStream* stream = context->streams[packet->stream_index];
         if (IsPlayedStream(stream)) {
@@ -118,14 +111,13 @@ MediaInfo ProbeMedia(const QString& path) {
     }
 
     av_log_set_level(AV_LOG_QUIET);
-    AVFormatContext* raw = nullptr;
-    int result = avformat_open_input(&raw, encoded.constData(), nullptr, nullptr);
+    AVFormatInputPtr context;
+    int result = OpenFormatInput(encoded.constData(), context);
     if (result < 0) {
         info.error = QStringLiteral("The file is not a video or audio file that can be read (%1).")
                          .arg(AvErrorText(result));
         return info;
     }
-    std::unique_ptr<AVFormatContext, FormatContextCloser> context(raw);
     result = avformat_find_stream_info(context.get(), nullptr);
     if (result < 0) {
         info.error =

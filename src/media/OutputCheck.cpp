@@ -1,5 +1,7 @@
 #include "media/OutputCheck.h"
 
+#include "media/AVPointers.h"
+
 #include <QFile>
 
 extern "C" {
@@ -15,19 +17,6 @@ extern "C" {
 
 namespace {
 
-struct FormatContextCloser {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
-struct CodecContextFreer {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct PacketFreer {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct FrameFreer {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-
 QString AvErrorText(int code) {
     std::array<char, AV_ERROR_MAX_STRING_SIZE> text{};
     av_strerror(code, text.data(), text.size());
@@ -35,7 +24,7 @@ QString AvErrorText(int code) {
 }
 
 // The decoders of the streams that are checked, by stream index (null for the others).
-using Decoders = std::vector<std::unique_ptr<AVCodecContext, CodecContextFreer>>;
+using Decoders = std::vector<AVCodecContextPtr>;
 
 // Decodes the packets of the checked streams from `from` seconds until `until` seconds (or the
 // end); "" when every packet decoded, else the first error. frames counts decoded frames.
@@ -50,8 +39,8 @@ QString DecodeSpan(AVFormatContext* context, Decoders& decoders, double from, do
                 avcodec_flush_buffers(decoder.get());
         }
     }
-    const std::unique_ptr<AVPacket, PacketFreer> packet(av_packet_alloc());
-    const std::unique_ptr<AVFrame, FrameFreer> frame(av_frame_alloc());
+    const AVPacketPtr packet(av_packet_alloc());
+    const AVFramePtr frame(av_frame_alloc());
     const auto drain = [&](AVCodecContext* decoder, int index) -> int {
         int result = 0;
         while ((result = avcodec_receive_frame(decoder, frame.get())) >= 0) {
@@ -99,11 +88,10 @@ QString DecodeSpan(AVFormatContext* context, Decoders& decoders, double from, do
 
 QString CheckOutputFile(const QString& path, const OutputExpectation& expected) {
     av_log_set_level(AV_LOG_QUIET);
-    AVFormatContext* raw = nullptr;
-    int result = avformat_open_input(&raw, QFile::encodeName(path).constData(), nullptr, nullptr);
+    AVFormatInputPtr context;
+    int result = OpenFormatInput(QFile::encodeName(path).constData(), context);
     if (result < 0)
         return QStringLiteral("The output file cannot be opened (%1).").arg(AvErrorText(result));
-    const std::unique_ptr<AVFormatContext, FormatContextCloser> context(raw);
     if ((result = avformat_find_stream_info(context.get(), nullptr)) < 0)
         return QStringLiteral("The output file's streams cannot be read (%1).")
             .arg(AvErrorText(result));
@@ -143,8 +131,7 @@ QString CheckOutputFile(const QString& path, const OutputExpectation& expected) 
         if (type == AVMEDIA_TYPE_VIDEO && stream->avg_frame_rate.num > 0)
             frameSeconds = 1.0 / av_q2d(stream->avg_frame_rate);
         const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
-        std::unique_ptr<AVCodecContext, CodecContextFreer> decoder(
-            codec != nullptr ? avcodec_alloc_context3(codec) : nullptr);
+        AVCodecContextPtr decoder(codec != nullptr ? avcodec_alloc_context3(codec) : nullptr);
         if (!decoder || avcodec_parameters_to_context(decoder.get(), stream->codecpar) < 0)
             return QStringLiteral("The output's stream %1 has no decoder.").arg(i);
         decoder->err_recognition |= AV_EF_EXPLODE | AV_EF_CRCCHECK;

@@ -121,11 +121,14 @@ step "Installed files"
     fail "/usr/bin/morvane-cli does not lead to /usr/lib/morvane/morvane-cli"
 for file in /usr/lib/morvane/app/3GP_AMR_Profile.ini /usr/lib/morvane/app/3GP_AAC_Profile.ini \
     /usr/lib/morvane/app/3GP2_AAC_Profile.ini /usr/lib/morvane/help/help.html \
-    /usr/share/applications/morvane.desktop /usr/share/icons/hicolor/scalable/apps/morvane.svg; do
+    /usr/share/applications/morvane.desktop /usr/share/icons/hicolor/scalable/apps/morvane.svg \
+    /usr/share/doc/morvane/copyright; do
     [ -f "$root$file" ] || fail "$file is missing"
 done
+head -n 1 "$root/usr/share/doc/morvane/copyright" | grep -q '^Format: .*copyright-format/1.0' ||
+    fail "the copyright file is not in Debian's machine-readable format"
 [ -f "$root/usr/lib/morvane/Derov.skf" ] || echo "note: no skin (Derov.skf) in the package"
-echo "links, profiles, help, desktop entry and icon are in place"
+echo "links, profiles, help, desktop entry, icon and copyright are in place"
 
 # ---- Convert as an ordinary user ---------------------------------------------------------------
 in_root useradd --create-home --shell /bin/bash tester

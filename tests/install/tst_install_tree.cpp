@@ -2,8 +2,10 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,6 +24,7 @@ private slots:
     void binLinksIntoProgramFolder();
     void linkedCliFindsItsProfiles();
     void desktopEntryNamesInstalledProgramAndIcon();
+    void copyrightIsMachineReadable();
 
 private:
     QString Installed(const QString& relative) const {
@@ -124,6 +127,37 @@ void TestInstallTree::desktopEntryNamesInstalledProgramAndIcon() {
         QFileInfo(Installed(QStringLiteral("share/icons/hicolor/scalable/apps/%1.svg").arg(icon)))
             .isFile(),
         qPrintable(icon + " has no installed icon"));
+}
+
+// The package's copyright file in Debian's machine-readable format: every licence a Files
+// paragraph names has its own paragraph with the terms.
+void TestInstallTree::copyrightIsMachineReadable() {
+    QFile file(Installed(QStringLiteral("share/doc/morvane/copyright")));
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+    const QString text = QString::fromUtf8(file.readAll());
+    QVERIFY(text.startsWith(QStringLiteral(
+        "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/")));
+    QStringList named;
+    QStringList described;
+    bool coversAll = false;
+    for (const QString& paragraph : text.split(QStringLiteral("\n\n"), Qt::SkipEmptyParts)) {
+        const QStringList lines = paragraph.split(u'\n');
+        const QString license = lines.filter(QRegularExpression(QStringLiteral("^License: ")))
+                                    .value(0)
+                                    .mid(9)
+                                    .trimmed();
+        if (lines.first().startsWith(QStringLiteral("Files:"))) {
+            coversAll = coversAll || lines.first() == QStringLiteral("Files: *");
+            QVERIFY2(!license.isEmpty(), qPrintable(paragraph));
+            named.append(license);
+        } else if (lines.first().startsWith(QStringLiteral("License:")) && lines.size() > 1) {
+            described.append(license);
+        }
+    }
+    QVERIFY(coversAll);
+    QVERIFY(named.contains(QStringLiteral("GPL-3+")));
+    for (const QString& license : named)
+        QVERIFY2(described.contains(license), qPrintable(license + " has no terms"));
 }
 
 QTEST_GUILESS_MAIN(TestInstallTree)
