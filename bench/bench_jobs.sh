@@ -53,18 +53,19 @@ fi
 
 calc() { awk "BEGIN { printf \"%.6f\", $1 }"; }
 median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-# The processor time of this shell's finished children (cutime + cstime), in seconds.
-children_cpu() { awk -v t="$ticks" '{printf "%.6f", ($16 + $17) / t}' "/proc/$BASHPID/stat"; }
+# The processor time of the finished children (cutime + cstime) of process $1, in seconds.
+children_cpu() { awk -v t="$ticks" '{printf "%.6f", ($16 + $17) / t}' "/proc/$1/stat"; }
 
 # Runs morvane-cli in a subshell; prints "wall_seconds cpu_seconds", the CPU time of
 # morvane-cli and every encoder it ran.
 run_cli() {
     (
-        before=$(children_cpu)
+        me=$BASHPID
+        before=$(children_cpu "$me")
         start=$(date +%s.%N)
         "$cli" "$@" >/dev/null
         end=$(date +%s.%N)
-        echo "$(calc "$end - $start") $(calc "$(children_cpu) - $before")"
+        echo "$(calc "$end - $start") $(calc "$(children_cpu "$me") - $before")"
     )
 }
 
@@ -80,7 +81,8 @@ run_shell() {
             done
             mkdir -p "$(dirname "${args[-1]}")"
         done
-        before=$(children_cpu)
+        me=$BASHPID
+        before=$(children_cpu "$me")
         start=$(date +%s.%N)
         for cmd in "$work/commands"/*; do
             mapfile -d '' args <"$cmd"
@@ -90,7 +92,7 @@ run_shell() {
             "$real_ffmpeg" "${args[@]}" </dev/null >/dev/null 2>&1
         done
         end=$(date +%s.%N)
-        echo "$(calc "$end - $start") $(calc "$(children_cpu) - $before")"
+        echo "$(calc "$end - $start") $(calc "$(children_cpu "$me") - $before")"
     )
 }
 

@@ -1,100 +1,45 @@
+// The main page: its controls, their layout and dressing, the output settings and help.
 #include "app/CMorvaneDlg.h"
+#include "app/ShutdownCountdown.h"
 
 #include "app/AccessibleControls.h"
-#include "app/BatchSummary.h"
 #include "app/PageFont.h"
 #include "app/PowerControl.h"
-#include "app/ShutdownCountdown.h"
 #include "app/SkinEngine.h"
-#include "app/TimeCellEditor.h"
 #include "app/UserPrompts.h"
 #include "controls/CCellListCtrl.h"
 #include "controls/CFadePicture.h"
 #include "controls/CHyperlinkLabel.h"
 #include "controls/CImageButton.h"
-#include "controls/ListMessages.h"
 #include "controls/Resources.h"
 #include "engine/AppPaths.h"
-#include "engine/ErrorLog.h"
 #include "engine/JobCellText.h"
 #include "engine/StoredSettings.h"
 #include "preview/CRangeSlider.h"
 #include "preview/CVideoEdit.h"
-#include "preview/RangeChangedEvent.h"
 #include "profiles/OutputType.h"
 #include "profiles/Profile.h"
 
-#include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QDropEvent>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
-#include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
-#include <QScopedValueRollback>
 #include <QTimer>
 
 namespace {
-
-// The file types the Add dialog offers; a folder added adds its files of these types.
-const QStringList videoExtensions{"avi", "mpg", "mpeg", "vob", "mp4", "m4v",  "mkv", "webm", "ogv",
-                                  "mov", "qt",  "wmv",  "asf", "rm",  "rmvb", "3gp", "3g2"};
-const QStringList audioExtensions{"wav", "wma", "mp3", "m4a", "flac", "ogg"};
-
-QString Patterns(const QStringList& extensions, const QString& separator) {
-    QStringList patterns;
-    for (const QString& extension : extensions)
-        patterns.append(QStringLiteral("*.") + extension);
-    return patterns.join(separator);
-}
-
-// Files and folders as the user named them, folders replaced by their media files (sorted
-// by name, not looking into subfolders or at hidden files). A folder without any is named in
-// *problems.
-QStringList ExpandFolders(const QStringList& paths, QStringList* problems) {
-    QStringList files;
-    const QStringList patterns =
-        Patterns(videoExtensions + audioExtensions, QStringLiteral(";")).split(u';');
-    for (const QString& path : paths) {
-        if (!QFileInfo(path).isDir()) {
-            files.append(path);
-            continue;
-        }
-        const QFileInfoList inside =
-            QDir(path).entryInfoList(patterns, QDir::Files, QDir::Name | QDir::IgnoreCase);
-        if (inside.isEmpty())
-            problems->append(
-                QStringLiteral("%1 holds no media files.").arg(QDir::toNativeSeparators(path)));
-        for (const QFileInfo& file : inside)
-            files.append(file.absoluteFilePath());
-    }
-    return files;
-}
-
-// The colours of the job list's rows: even rows, odd rows.
-struct RowColours {
-    QColor text, background, selectedText, selectedUnfocused, selectedFocused, hotText;
-};
-const RowColours rowColours[2] = {
-    {QColor(10, 5, 20), QColor(180, 180, 255), QColor(240, 200, 128), QColor(20, 20, 120),
-     QColor(30, 50, 96), QColor(170, 10, 150)},
-    {QColor(40, 10, 40), QColor(220, 220, 255), QColor(240, 250, 128), QColor(20, 60, 120),
-     QColor(30, 50, 96), QColor(170, 10, 150)},
-};
 
 // The four link labels (1070 to 1073): related products and their pages.
 struct LinkText {
     QString text, address;
 };
+
 const LinkText linkTexts[4] = {
     {QStringLiteral("FFmpeg: the encoder behind every profile"),
      QStringLiteral("https://ffmpeg.org/")},
@@ -105,23 +50,6 @@ const LinkText linkTexts[4] = {
     {QStringLiteral("3GPP2: the 3G2 file format for CDMA phones"),
      QStringLiteral("https://www.3gpp2.org/")},
 };
-
-// The jobs whose trimmed range holds nothing (end at or before begin), named for the user;
-// empty when every range can be converted. Such a job would give a file of a few
-// milliseconds that replaces a good earlier result.
-QString EmptyRangeJobs(const JobList& jobs) {
-    QStringList names;
-    for (qsizetype i = 0; i < jobs.Count(); ++i) {
-        const Job& job = jobs.At(i);
-        if (!(job.endTime > job.beginTime))
-            names.append(QDir::toNativeSeparators(job.sourcePath));
-    }
-    if (names.isEmpty())
-        return {};
-    return QStringLiteral("Nothing was converted: the trimmed range of these files is empty "
-                          "(the end must come after the begin):\n%1")
-        .arg(names.join(u'\n'));
-}
 
 } // namespace
 
@@ -546,8 +474,6 @@ void CMorvaneDlg::paintEvent(QPaintEvent* /*event*/) {
         painter.drawPixmap(rect(), background);
 }
 
-// ---- Output type and profiles ---------------------------------------------------------------
-
 void CMorvaneDlg::FillProfiles(int type) {
     if (!IsValidOutputType(type))
         return;
@@ -602,8 +528,6 @@ void CMorvaneDlg::EnableSettingsControls(bool enable) {
     shutdownBox->setEnabled(enable);
 }
 
-// ---- Settings -------------------------------------------------------------------------------
-
 void CMorvaneDlg::LoadOutputDir() {
     outputDir = StoredSettings::LoadOutputDir();
     simultaneousJobs = StoredSettings::LoadSimultaneousJobs();
@@ -624,8 +548,6 @@ void CMorvaneDlg::OnBrowse() {
 void CMorvaneDlg::SaveFileNumber() {
     StoredSettings::StoreFileNumber(fileNumber);
 }
-
-// ---- Help and shutdown ----------------------------------------------------------------------
 
 void CMorvaneDlg::OpenHtmlHelp() {
     prompts->OpenDocument(AppPaths::ProgramDir() + QStringLiteral("help/help.html"));
@@ -652,572 +574,4 @@ void CMorvaneDlg::ShutDownComputer() {
 
 void CMorvaneDlg::ShowMessage(const QString& text, const QString& caption, UserPrompts::Icon icon) {
     prompts->MessageBox(this, text, caption, icon);
-}
-
-// ---- Job list -------------------------------------------------------------------------------
-
-int CMorvaneDlg::SelectionMark() const {
-    return jobList->GetSelectionMark();
-}
-
-void CMorvaneDlg::customEvent(QEvent* event) {
-    if (event->type() == ListGetCellInfoEvent::EventType) {
-        OnGetCellInfo(static_cast<ListGetCellInfoEvent*>(event)->Info());
-    } else if (event->type() == RangeChangedEventType) {
-        const auto* changed = static_cast<RangeChangedEvent*>(event);
-        OnRangeChanged(changed->WParam(), changed->LParam());
-    }
-}
-
-void CMorvaneDlg::OnGetCellInfo(CellInfo& cell) {
-    const RowColours& colours = rowColours[cell.row % 2];
-    cell.textColour = colours.text;
-    cell.backgroundColour = colours.background;
-    cell.selectedTextColour = colours.selectedText;
-    cell.selectedBackgroundUnfocused = colours.selectedUnfocused;
-    cell.selectedBackgroundFocused = colours.selectedFocused;
-    cell.hotTextColour = colours.hotText;
-    if (!jobs.IsValidIndex(cell.row) || cell.column < 0 || cell.column >= JobColumnCount)
-        return;
-    const Job& job = jobs.At(cell.row);
-    const auto column = static_cast<JobColumn>(cell.column);
-    if (column != JobColumn::Progress) {
-        cell.text = JobCellText(job, column, outputType->currentIndex());
-        return;
-    }
-    const ProgressCell progress = JobProgressCell(job, simultaneousJobs != 1);
-    cell.text = progress.text;
-    if (progress.hasBar) {
-        cell.progressRange = progress.range;
-        cell.progressPosition = progress.position;
-        cell.progressBarColour = QColor(progress.barRed, progress.barGreen, progress.barBlue);
-    }
-    DressProgressCell(job, cell);
-}
-
-void CMorvaneDlg::DressProgressCell(const Job& job, CellInfo& cell) {
-    if (job.status == JobStatus::Finished) {
-        // A full green bar: the job is done and its file is there.
-        cell.progressBarColour = QColor(40, 140, 60);
-        cell.progressTextColour = Qt::white;
-    } else if (job.status == JobStatus::FirstPass && cell.progressRange > 0) {
-        // The whole status line does not fit the column; the bar shows the share and the
-        // time left, the tooltip the whole line.
-        cell.barText = QStringLiteral("%1%").arg(cell.progressPosition);
-        if (job.secondsLeft >= 0.0)
-            cell.barText += QStringLiteral("  ") + FormatTimeLeft(job.secondsLeft);
-        cell.toolTip = cell.text;
-    } else if (job.status == JobStatus::Failed) {
-        cell.textColour = QColor(150, 0, 0);
-        cell.backgroundColour = QColor(255, 215, 215);
-        cell.ignoreSelection = true;
-        cell.toolTip = job.failReason;
-    }
-}
-
-void CMorvaneDlg::RefreshList() {
-    jobList->SetItemCount(int(jobs.Count()));
-    const int mark = SelectionMark();
-    jobList->RedrawItems(mark, mark);
-}
-
-void CMorvaneDlg::SelectRow(int index) {
-    jobList->SetSelectionMark(index);
-    jobList->SetItemSelected(index);
-    jobList->setFocus();
-    jobList->EnsureVisible(index, true);
-}
-
-void CMorvaneDlg::ResetTrimSlider() {
-    ShowTrim(120.0, 0.0, 120.0);
-}
-
-void CMorvaneDlg::ShowTrim(double length, double begin, double end) {
-    const QScopedValueRollback guard(rangeGuard, true);
-    if (length >= 0.0)
-        trimSlider->SetLimits(0.0, length);
-    trimSlider->SetSelection(begin, end);
-}
-
-void CMorvaneDlg::LoadJob(int index) {
-    if (!jobs.IsValidIndex(index))
-        return;
-    const Job job = jobs.At(index);
-    double length = videoEdit->GetClipLength(job.sourcePath);
-    if (length < 0)
-        length = job.endTime; // the file has gone: keep the trim the job has
-    ShowTrim(length, job.beginTime, job.endTime);
-    ShowStill(job.sourcePath, job.beginTime);
-    SelectRow(currentJob);
-}
-
-void CMorvaneDlg::AddFile() {
-    if (converting)
-        return;
-    const QStringList paths =
-        prompts->OpenFiles(this, QtFileFilter(), StoredSettings::LoadAddFolder());
-    if (paths.isEmpty())
-        return;
-    const QFileInfo first(paths.first());
-    StoredSettings::StoreAddFolder(first.isDir() ? first.absoluteFilePath() : first.absolutePath());
-    AddFiles(paths);
-}
-
-bool CMorvaneDlg::AddPath(const QString& path, QString* error) {
-    if (converting)
-        return false;
-    QString reason;
-    const double length = videoEdit->GetClipLength(path, &reason);
-    if (length < 0) {
-        if (error != nullptr)
-            *error = QStringLiteral("%1 cannot be added.\n%2")
-                         .arg(QDir::toNativeSeparators(path), reason);
-        return false;
-    }
-    videoEdit->show();
-    videoFrame->hide();
-    jobs.Append(Job::FromPath(QDir::toNativeSeparators(path), length));
-    ResetTrimSlider();
-    RefreshList();
-    currentJob = int(jobs.Count()) - 1;
-    ShowTrim(length, 0.0, length);
-    ShowStill(path, 1.0);
-    SelectRow(currentJob);
-    return true;
-}
-
-void CMorvaneDlg::AddFiles(const QStringList& paths) {
-    QStringList problems;
-    for (const QString& path : ExpandFolders(paths, &problems)) {
-        QString error;
-        if (!AddPath(path, &error))
-            problems.append(error);
-    }
-    if (!problems.isEmpty())
-        ShowMessage(problems.join(QStringLiteral("\n\n")), QStringLiteral("Error"),
-                    UserPrompts::Icon::Error);
-}
-
-void CMorvaneDlg::RemoveSelected() {
-    if (converting)
-        return;
-    const int mark = SelectionMark();
-    if (!jobs.IsValidIndex(mark))
-        return;
-    jobs.RemoveAt(mark);
-    RefreshList();
-    if (jobs.Count() == 0) {
-        currentJob = -1;
-        videoEdit->CloseClip();
-        stillPending = false;
-        ResetTrimSlider();
-        return;
-    }
-    currentJob = std::min(mark, int(jobs.Count()) - 1);
-    LoadJob(currentJob);
-}
-
-void CMorvaneDlg::RemoveAll() {
-    if (converting)
-        return;
-    jobs.Clear();
-    jobList->DeleteAllItems();
-    currentJob = -1;
-    videoEdit->CloseClip();
-    stillPending = false;
-    ResetTrimSlider();
-}
-
-void CMorvaneDlg::OnListClick() {
-    if (converting) {
-        // The list may have moved its highlight before asking: put it back on the running
-        // job, or a trim made after the batch would land on the clicked row.
-        if (jobs.IsValidIndex(currentJob)) {
-            jobList->SetSelectionMark(currentJob);
-            jobList->SetItemSelected(currentJob);
-        }
-        return;
-    }
-    const int mark = SelectionMark();
-    if (mark != currentJob && jobs.IsValidIndex(mark)) {
-        currentJob = mark;
-        LoadJob(mark);
-    } else if (currentJob >= 0) {
-        SelectRow(currentJob);
-    }
-}
-
-bool CMorvaneDlg::HandleListKey(int key) {
-    const int mark = SelectionMark();
-    const int count = int(jobs.Count());
-    int target = -1;
-    switch (key) {
-    case Qt::Key_PageUp:
-        if (mark > 0)
-            target = std::max(mark - 3, 0);
-        break;
-    case Qt::Key_PageDown:
-        if (mark < count - 1)
-            target = std::min(mark + 3, count - 1);
-        break;
-    case Qt::Key_End:
-        if (count >= 1)
-            target = count - 1;
-        break;
-    case Qt::Key_Home:
-        if (count >= 1)
-            target = 0;
-        break;
-    case Qt::Key_Up:
-        if (mark > 0)
-            target = mark - 1;
-        break;
-    case Qt::Key_Down:
-        if (mark < jobList->GetItemCount() - 1)
-            target = mark + 1;
-        break;
-    default:
-        return false;
-    }
-    if (target >= 0) {
-        currentJob = target;
-        LoadJob(target);
-    }
-    SelectRow(currentJob);
-    return true;
-}
-
-bool CMorvaneDlg::eventFilter(QObject* watched, QEvent* event) {
-    const QEvent::Type type = event->type();
-    if (type == QEvent::KeyPress || type == QEvent::KeyRelease ||
-        type == QEvent::ShortcutOverride) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (watched == browseButton && type == QEvent::KeyPress &&
-            (key == Qt::Key_Return || key == Qt::Key_Enter)) {
-            browseButton->click(); // a focused button takes Return as Space
-            return true;
-        }
-        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)
-            return true; // never closes the window or presses a button
-        if (key == Qt::Key_Tab || key == Qt::Key_Backtab)
-            return false; // the list never keeps the focus from the next control
-        if (watched == jobList && type == QEvent::KeyPress)
-            return converting || HandleListKey(key);
-    }
-    if (watched == jobList->viewport()) {
-        // While converting, clicks never reach the list, so its highlight and mark stay put.
-        if (converting && (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
-                           type == QEvent::MouseButtonDblClick))
-            return true;
-        if (type == QEvent::DragEnter || type == QEvent::DragMove) {
-            auto* drag = static_cast<QDropEvent*>(event);
-            if (!converting && drag->mimeData()->hasUrls()) {
-                drag->acceptProposedAction();
-                return true;
-            }
-        } else if (type == QEvent::Drop) {
-            auto* drop = static_cast<QDropEvent*>(event);
-            if (!converting && drop->mimeData()->hasUrls()) {
-                drop->acceptProposedAction();
-                QStringList paths;
-                for (const QUrl& url : drop->mimeData()->urls()) {
-                    if (url.isLocalFile())
-                        paths.append(url.toLocalFile());
-                }
-                AddFiles(paths);
-            }
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
-// ---- Trim -----------------------------------------------------------------------------------
-
-void CMorvaneDlg::OnRangeChanged(int part, int dragEnded) {
-    if (converting)
-        return;
-    const int mark = SelectionMark();
-    if (!jobs.IsValidIndex(mark) || rangeGuard)
-        return;
-    const auto [left, right] = trimSlider->GetSelection();
-    Job job = jobs.At(mark);
-    job.beginTime = left;
-    job.endTime = right;
-    jobs.Set(mark, job);
-    const int first = std::min(currentJob, mark);
-    const int last = std::max(currentJob, mark);
-    jobList->InvalidateCells(first, last, int(JobColumn::BeginTime), false);
-    jobList->InvalidateCells(first, last, int(JobColumn::EndTime), false);
-    if (dragEnded == 0)
-        return; // the picture follows only when the drag ends
-    if (part == RangeChangedEvent::LeftEnd || part == RangeChangedEvent::BothEnds)
-        ShowStill(job.sourcePath, left);
-    else if (part == RangeChangedEvent::RightEnd)
-        ShowStill(job.sourcePath, right);
-}
-
-void CMorvaneDlg::ShowStill(const QString& path, double time) {
-    // The latest request wins: it replaces one still being decoded, whose picture would
-    // belong to another job or to an end that has moved on since. The control decodes off
-    // the UI thread and finds the nearest picture when the time holds none (a clip shorter
-    // than the second a new file is shown at shows its last picture).
-    stillPending = true;
-    rangePlaying = false;
-    videoEdit->RequestStill(path, time);
-}
-
-void CMorvaneDlg::OnPlayPosition() {
-    if (!rangePlaying)
-        videoEdit->StopPlayback();
-    stillPending = false;
-}
-
-void CMorvaneDlg::OnStillFailed() {
-    stillPending = false; // the window is black; the next request is shown as usual
-}
-
-void CMorvaneDlg::OnPreview() {
-    if (converting)
-        return;
-    const int mark = SelectionMark();
-    if (!jobs.IsValidIndex(mark))
-        return;
-    rangePlaying = true;
-    const Job job = jobs.At(mark);
-    videoEdit->GetClipLength(job.sourcePath);
-    videoEdit->CloseClip();
-    stillPending = false; // a still not shown yet gives way to the preview
-    videoEdit->SetBitsPerPixel(24);
-    const double length = job.endTime - job.beginTime;
-    if (!videoEdit->OpenClipRange(job.sourcePath, job.beginTime, length, 0) ||
-        !videoEdit->SetClipRange(job.sourcePath, job.beginTime, length) || !videoEdit->Play()) {
-        rangePlaying = false;
-        ShowMessage(QStringLiteral("%1 cannot be played.\n%2")
-                        .arg(QDir::toNativeSeparators(job.sourcePath), videoEdit->LastError()),
-                    QStringLiteral("Error"), UserPrompts::Icon::Error);
-    }
-}
-
-void CMorvaneDlg::OnStopPreview() {
-    if (converting || !jobs.IsValidIndex(SelectionMark()))
-        return;
-    videoEdit->StopPlayback();
-    rangePlaying = false;
-}
-
-// ---- Batch ----------------------------------------------------------------------------------
-
-void CMorvaneDlg::OnStartConverting() {
-    StartBatch(false);
-}
-
-void CMorvaneDlg::OnRetryFailed() {
-    StartBatch(true);
-}
-
-void CMorvaneDlg::StartBatch(bool retryUnfinished) {
-    if (converting || jobs.Count() < 1)
-        return;
-    if (const QString empty = EmptyRangeJobs(jobs); !empty.isEmpty()) {
-        ShowMessage(empty, QStringLiteral("Error"), UserPrompts::Icon::Error);
-        return;
-    }
-    videoEdit->StopExport();
-    if (outputDirEdit->text().isEmpty()) {
-        ShowMessage(ConversionEngine::NoOutputDirMessage(), QStringLiteral("Error"),
-                    UserPrompts::Icon::Error);
-        return;
-    }
-    BatchSettings settings;
-    settings.outputType = static_cast<OutputType>(std::max(outputType->currentIndex(), 0));
-    settings.profileSelection = profiles->currentRow();
-    if (profiles->currentItem() == nullptr || !profiles->currentItem()->isSelected())
-        settings.profileSelection = -1;
-    settings.outputDir = outputDir;
-    settings.capabilities = &capabilities;
-    settings.simultaneousJobs =
-        simultaneousJobs == 0 ? ConversionEngine::AutoSimultaneousJobs() : simultaneousJobs;
-    settings.retryUnfinished = retryUnfinished;
-    // Files of the outputs' names that exist already: the user says once what becomes of them.
-    const QStringList existing = ConversionEngine::ExistingOutputNames(jobs, settings.outputType,
-                                                                       outputDir, retryUnfinished);
-    if (!existing.isEmpty()) {
-        const std::optional<ExistingOutputs> choice = prompts->AskExistingOutputs(this, existing);
-        if (!choice)
-            return;
-        settings.existing = *choice;
-    }
-
-    const BatchResult result = engine.StartBatch(jobs, settings);
-    if (result.status == BatchResult::Status::Refused)
-        ShowMessage(result.message, QStringLiteral("Error"), UserPrompts::Icon::Error);
-}
-
-void CMorvaneDlg::OnBatchFinished(const BatchResult& result) {
-    if (!result.Ran() || closing)
-        return;
-    if (result.status == BatchResult::Status::Completed && shutdownBox->isChecked()) {
-        StartShutdownCountdown();
-        return;
-    }
-    ShowBatchEnd();
-}
-
-void CMorvaneDlg::OnPauseConverting(bool pause) {
-    engine.SetPaused(pause);
-}
-
-void CMorvaneDlg::OnStopAfterCurrent() {
-    engine.StopAfterCurrentJobs();
-}
-
-void CMorvaneDlg::SetSimultaneousJobs(int jobsSideBySide) {
-    if (converting)
-        return;
-    simultaneousJobs = std::clamp(jobsSideBySide, 0, ConversionEngine::MaxSimultaneousJobs);
-    StoredSettings::StoreSimultaneousJobs(simultaneousJobs);
-    jobList->viewport()->update(); // the rows' time left
-}
-
-QMenu* CMorvaneDlg::CreateBatchMenu() {
-    auto* menu = new QMenu(this);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    QAction* pause = menu->addAction(QStringLiteral("&Pause"));
-    pause->setCheckable(true);
-    pause->setChecked(engine.IsPaused());
-    pause->setEnabled(converting && !engine.CancelRequested());
-    connect(pause, &QAction::toggled, this, &CMorvaneDlg::OnPauseConverting);
-    QAction* stopAfter = menu->addAction(QStringLiteral("Stop &after current jobs"));
-    stopAfter->setEnabled(converting && !engine.StopsAfterCurrentJobs() &&
-                          !engine.CancelRequested());
-    connect(stopAfter, &QAction::triggered, this, &CMorvaneDlg::OnStopAfterCurrent);
-    QAction* retry = menu->addAction(QStringLiteral("&Retry failed"));
-    const bool anyFailed = std::any_of(jobs.begin(), jobs.end(), [](const Job& job) {
-        return job.status == JobStatus::Failed || job.status == JobStatus::Canceled;
-    });
-    retry->setEnabled(!converting && anyFailed);
-    connect(retry, &QAction::triggered, this, &CMorvaneDlg::OnRetryFailed);
-    menu->addSeparator();
-    QMenu* side = menu->addMenu(QStringLiteral("&Simultaneous jobs"));
-    side->setEnabled(!converting);
-    auto* choices = new QActionGroup(side);
-    for (int n = 0; n <= ConversionEngine::MaxSimultaneousJobs; ++n) {
-        QAction* choice = side->addAction(
-            n == 0 ? QStringLiteral("&Auto (%1)").arg(ConversionEngine::AutoSimultaneousJobs())
-                   : QStringLiteral("&%1").arg(n));
-        choice->setCheckable(true);
-        choice->setChecked(n == simultaneousJobs);
-        choices->addAction(choice);
-        connect(choice, &QAction::triggered, this, [this, n] { SetSimultaneousJobs(n); });
-    }
-    return menu;
-}
-
-void CMorvaneDlg::ShowBatchMenu(QWidget* widget, const QPoint& position) {
-    CreateBatchMenu()->popup(widget->mapToGlobal(position));
-}
-
-void CMorvaneDlg::UpdateTitle() {
-    QString title = QStringLiteral("Morvane");
-    if (converting) {
-        const BatchProgress progress = engine.Progress();
-        QString state = QStringLiteral("%1%").arg(progress.percent);
-        if (engine.IsPaused())
-            state += QStringLiteral(" - paused");
-        else if (progress.secondsLeft >= 0.0)
-            state += QStringLiteral(" - ") + FormatTimeLeft(progress.secondsLeft);
-        title = state + QStringLiteral(" - ") + title;
-    }
-    window()->setWindowTitle(title);
-}
-
-void CMorvaneDlg::ShowBatchEnd() {
-    const BatchCounts counts = BatchCounts::Of(jobs);
-    const QString caption = BatchEndCaption(counts);
-    if (!window()->isActiveWindow())
-        prompts->Notify(QStringLiteral("Morvane: converting ended"), BatchEndSummary(counts));
-    const QString folder = outputDir;
-    prompts->BatchEndBox(this, BatchEndText(counts, ErrorLog::LogFilePath()), caption,
-                         counts.failed > 0 ? UserPrompts::Icon::Warning
-                                           : UserPrompts::Icon::Information,
-                         [this, folder] { prompts->OpenDocument(folder); });
-}
-
-void CMorvaneDlg::StartShutdownCountdown() {
-    if (!window()->isActiveWindow())
-        prompts->Notify(QStringLiteral("Morvane: converting finished"),
-                        QStringLiteral("The computer shuts down in a minute."));
-    countdown = std::make_unique<ShutdownCountdown>();
-    connect(countdown.get(), &ShutdownCountdown::Expired, this, &CMorvaneDlg::ShutDownComputer);
-    prompts->ShowCountdown(this, countdown.get());
-    countdown->Start();
-}
-
-void CMorvaneDlg::OnStopConverting() {
-    engine.CancelActiveJob();
-}
-
-void CMorvaneDlg::PrepareToClose() {
-    closing = true;
-    if (converting)
-        OnStopConverting();
-}
-
-void CMorvaneDlg::RepaintProgressCell(int row) {
-    jobList->InvalidateCells(row, row, int(JobColumn::Progress), false);
-}
-
-void CMorvaneDlg::ConvertingChanged(bool nowConverting) {
-    converting = nowConverting;
-    // No sleep in the middle of a batch; without logind the batch runs all the same.
-    if (nowConverting)
-        power->InhibitSleep(nullptr);
-    else
-        power->AllowSleep();
-    EnableSettingsControls(!nowConverting);
-    if (nowConverting)
-        titleTimer->start();
-    else
-        titleTimer->stop();
-    UpdateTitle();
-    // The focus goes from Start to Stop and back, so the keyboard can stop what it started.
-    const bool hadFocus = startButton->hasFocus() || stopButton->hasFocus();
-    stopButton->setVisible(nowConverting);
-    startButton->setVisible(!nowConverting);
-    if (hadFocus)
-        (nowConverting ? stopButton : startButton)->setFocus(Qt::TabFocusReason);
-}
-
-void CMorvaneDlg::EditTimeCell(int row, int column) {
-    if (converting || !jobs.IsValidIndex(row) ||
-        (column != int(JobColumn::BeginTime) && column != int(JobColumn::EndTime)))
-        return;
-    const bool begin = column == int(JobColumn::BeginTime);
-    const Job& job = jobs.At(row);
-    auto* editor = new TimeCellEditor(FormatHms(begin ? job.beginTime : job.endTime),
-                                      jobList->GetCellRect(row, column), jobList->viewport());
-    connect(editor, &TimeCellEditor::Committed, this,
-            [this, row, begin](double seconds) { SetJobTime(row, begin, seconds); });
-}
-
-void CMorvaneDlg::SetJobTime(int row, bool begin, double seconds) {
-    if (converting || !jobs.IsValidIndex(row))
-        return;
-    Job job = jobs.At(row);
-    // Clamped as a drag of that end is: inside the clip, and never past the other end.
-    double length = videoEdit->GetClipLength(job.sourcePath);
-    if (length < 0)
-        length = job.endTime;
-    if (begin)
-        job.beginTime = std::clamp(seconds, 0.0, std::max(job.endTime, 0.0));
-    else
-        job.endTime = std::clamp(seconds, std::min(job.beginTime, length), length);
-    jobs.Set(row, job);
-    jobList->InvalidateCells(row, row, int(JobColumn::BeginTime), false);
-    jobList->InvalidateCells(row, row, int(JobColumn::EndTime), false);
-    if (row != currentJob)
-        return;
-    ShowTrim(-1.0, job.beginTime, job.endTime);
-    ShowStill(job.sourcePath, begin ? job.beginTime : job.endTime);
 }

@@ -231,7 +231,10 @@ int main(int argc, char* argv[]) {
         Err() << "morvane-cli: " << profile.message << Qt::endl;
         return ExitFailed;
     }
-    QueryCapabilities(capabilities);
+    // What the encoder can make is asked in the background (two runs of ffmpeg, about a fifth
+    // of a second): the files are opened meanwhile and the batch does not wait for the answer.
+    // A profile the encoder cannot make still stops the batch as soon as the answer comes.
+    capabilities.Query(AppPaths::FindProgram(QStringLiteral("ffmpeg")));
     const QString outputDir =
         parser.isSet(outputOption) ? parser.value(outputOption) : StoredSettings::LoadOutputDir();
     if (const QString problem = ConversionEngine::CheckOutputDir(outputDir); !problem.isEmpty()) {
@@ -304,6 +307,12 @@ int main(int argc, char* argv[]) {
     SleepInhibitor awake;
     awake.Acquire(QStringLiteral("Converting videos"));
     BatchResult result = engine.StartBatch(jobs, settings);
+    QString refusedLate;
+    QObject::connect(&capabilities, &EncoderCapabilities::Ready, &engine, [&] {
+        refusedLate = capabilities.MissingFor(NeedsOfTemplates(profile.passTemplates));
+        if (!refusedLate.isEmpty())
+            engine.CancelActiveJob();
+    });
     if (result.status == BatchResult::Status::Started) {
         QObject::connect(&engine, &ConversionEngine::BatchFinished, &app,
                          [&](const BatchResult& finished) {
@@ -313,8 +322,9 @@ int main(int argc, char* argv[]) {
         QCoreApplication::exec();
     }
     awake.Release();
-    if (result.status == BatchResult::Status::Refused) {
-        Err() << "morvane-cli: " << result.message.trimmed() << Qt::endl;
+    if (result.status == BatchResult::Status::Refused || !refusedLate.isEmpty()) {
+        Err() << "morvane-cli: " << (refusedLate.isEmpty() ? result.message : refusedLate).trimmed()
+              << Qt::endl;
         return ExitFailed;
     }
     out << "Converting Finished" << Qt::endl;

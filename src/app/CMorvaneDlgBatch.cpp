@@ -1,0 +1,224 @@
+// The main page: starting, pausing and stopping a batch, its menu and its end.
+#include "app/CMorvaneDlg.h"
+
+#include "app/BatchSummary.h"
+#include "app/PowerControl.h"
+#include "app/ShutdownCountdown.h"
+#include "app/UserPrompts.h"
+#include "controls/CCellListCtrl.h"
+#include "controls/CImageButton.h"
+#include "engine/ErrorLog.h"
+#include "engine/JobCellText.h"
+#include "engine/StoredSettings.h"
+#include "preview/CVideoEdit.h"
+#include "profiles/OutputType.h"
+
+#include <QActionGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+
+namespace {
+
+// The jobs whose trimmed range holds nothing (end at or before begin), named for the user;
+// empty when every range can be converted. Such a job would give a file of a few
+// milliseconds that replaces a good earlier result.
+QString EmptyRangeJobs(const JobList& jobs) {
+    QStringList names;
+    for (qsizetype i = 0; i < jobs.Count(); ++i) {
+        const Job& job = jobs.At(i);
+        if (!(job.endTime > job.beginTime))
+            names.append(QDir::toNativeSeparators(job.sourcePath));
+    }
+    if (names.isEmpty())
+        return {};
+    return QStringLiteral("Nothing was converted: the trimmed range of these files is empty "
+                          "(the end must come after the begin):\n%1")
+        .arg(names.join(u'\n'));
+}
+
+} // namespace
+
+void CMorvaneDlg::OnStartConverting() {
+    StartBatch(false);
+}
+
+void CMorvaneDlg::OnRetryFailed() {
+    StartBatch(true);
+}
+
+void CMorvaneDlg::StartBatch(bool retryUnfinished) {
+    if (converting || jobs.Count() < 1)
+        return;
+    if (const QString empty = EmptyRangeJobs(jobs); !empty.isEmpty()) {
+        ShowMessage(empty, QStringLiteral("Error"), UserPrompts::Icon::Error);
+        return;
+    }
+    videoEdit->StopExport();
+    if (outputDirEdit->text().isEmpty()) {
+        ShowMessage(ConversionEngine::NoOutputDirMessage(), QStringLiteral("Error"),
+                    UserPrompts::Icon::Error);
+        return;
+    }
+    BatchSettings settings;
+    settings.outputType = static_cast<OutputType>(std::max(outputType->currentIndex(), 0));
+    settings.profileSelection = profiles->currentRow();
+    if (profiles->currentItem() == nullptr || !profiles->currentItem()->isSelected())
+        settings.profileSelection = -1;
+    settings.outputDir = outputDir;
+    settings.capabilities = &capabilities;
+    settings.simultaneousJobs =
+        simultaneousJobs == 0 ? ConversionEngine::AutoSimultaneousJobs() : simultaneousJobs;
+    settings.retryUnfinished = retryUnfinished;
+    // Files of the outputs' names that exist already: the user says once what becomes of them.
+    const QStringList existing = ConversionEngine::ExistingOutputNames(jobs, settings.outputType,
+                                                                       outputDir, retryUnfinished);
+    if (!existing.isEmpty()) {
+        const std::optional<ExistingOutputs> choice = prompts->AskExistingOutputs(this, existing);
+        if (!choice)
+            return;
+        settings.existing = *choice;
+    }
+
+    const BatchResult result = engine.StartBatch(jobs, settings);
+    if (result.status == BatchResult::Status::Refused)
+        ShowMessage(result.message, QStringLiteral("Error"), UserPrompts::Icon::Error);
+}
+
+void CMorvaneDlg::OnBatchFinished(const BatchResult& result) {
+    if (!result.Ran() || closing)
+        return;
+    if (result.status == BatchResult::Status::Completed && shutdownBox->isChecked()) {
+        StartShutdownCountdown();
+        return;
+    }
+    ShowBatchEnd();
+}
+
+void CMorvaneDlg::OnPauseConverting(bool pause) {
+    engine.SetPaused(pause);
+}
+
+void CMorvaneDlg::OnStopAfterCurrent() {
+    engine.StopAfterCurrentJobs();
+}
+
+void CMorvaneDlg::SetSimultaneousJobs(int jobsSideBySide) {
+    if (converting)
+        return;
+    simultaneousJobs = std::clamp(jobsSideBySide, 0, ConversionEngine::MaxSimultaneousJobs);
+    StoredSettings::StoreSimultaneousJobs(simultaneousJobs);
+    jobList->viewport()->update(); // the rows' time left
+}
+
+QMenu* CMorvaneDlg::CreateBatchMenu() {
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction* pause = menu->addAction(QStringLiteral("&Pause"));
+    pause->setCheckable(true);
+    pause->setChecked(engine.IsPaused());
+    pause->setEnabled(converting && !engine.CancelRequested());
+    connect(pause, &QAction::toggled, this, &CMorvaneDlg::OnPauseConverting);
+    QAction* stopAfter = menu->addAction(QStringLiteral("Stop &after current jobs"));
+    stopAfter->setEnabled(converting && !engine.StopsAfterCurrentJobs() &&
+                          !engine.CancelRequested());
+    connect(stopAfter, &QAction::triggered, this, &CMorvaneDlg::OnStopAfterCurrent);
+    QAction* retry = menu->addAction(QStringLiteral("&Retry failed"));
+    const bool anyFailed = std::any_of(jobs.begin(), jobs.end(), [](const Job& job) {
+        return job.status == JobStatus::Failed || job.status == JobStatus::Canceled;
+    });
+    retry->setEnabled(!converting && anyFailed);
+    connect(retry, &QAction::triggered, this, &CMorvaneDlg::OnRetryFailed);
+    menu->addSeparator();
+    QMenu* side = menu->addMenu(QStringLiteral("&Simultaneous jobs"));
+    side->setEnabled(!converting);
+    auto* choices = new QActionGroup(side);
+    for (int n = 0; n <= ConversionEngine::MaxSimultaneousJobs; ++n) {
+        QAction* choice = side->addAction(
+            n == 0 ? QStringLiteral("&Auto (%1)").arg(ConversionEngine::AutoSimultaneousJobs())
+                   : QStringLiteral("&%1").arg(n));
+        choice->setCheckable(true);
+        choice->setChecked(n == simultaneousJobs);
+        choices->addAction(choice);
+        connect(choice, &QAction::triggered, this, [this, n] { SetSimultaneousJobs(n); });
+    }
+    return menu;
+}
+
+void CMorvaneDlg::ShowBatchMenu(QWidget* widget, const QPoint& position) {
+    CreateBatchMenu()->popup(widget->mapToGlobal(position));
+}
+
+void CMorvaneDlg::UpdateTitle() {
+    QString title = QStringLiteral("Morvane");
+    if (converting) {
+        const BatchProgress progress = engine.Progress();
+        QString state = QStringLiteral("%1%").arg(progress.percent);
+        if (engine.IsPaused())
+            state += QStringLiteral(" - paused");
+        else if (progress.secondsLeft >= 0.0)
+            state += QStringLiteral(" - ") + FormatTimeLeft(progress.secondsLeft);
+        title = state + QStringLiteral(" - ") + title;
+    }
+    window()->setWindowTitle(title);
+}
+
+void CMorvaneDlg::ShowBatchEnd() {
+    const BatchCounts counts = BatchCounts::Of(jobs);
+    const QString caption = BatchEndCaption(counts);
+    if (!window()->isActiveWindow())
+        prompts->Notify(QStringLiteral("Morvane: converting ended"), BatchEndSummary(counts));
+    const QString folder = outputDir;
+    prompts->BatchEndBox(this, BatchEndText(counts, ErrorLog::LogFilePath()), caption,
+                         counts.failed > 0 ? UserPrompts::Icon::Warning
+                                           : UserPrompts::Icon::Information,
+                         [this, folder] { prompts->OpenDocument(folder); });
+}
+
+void CMorvaneDlg::StartShutdownCountdown() {
+    if (!window()->isActiveWindow())
+        prompts->Notify(QStringLiteral("Morvane: converting finished"),
+                        QStringLiteral("The computer shuts down in a minute."));
+    countdown = std::make_unique<ShutdownCountdown>();
+    connect(countdown.get(), &ShutdownCountdown::Expired, this, &CMorvaneDlg::ShutDownComputer);
+    prompts->ShowCountdown(this, countdown.get());
+    countdown->Start();
+}
+
+void CMorvaneDlg::OnStopConverting() {
+    engine.CancelActiveJob();
+}
+
+void CMorvaneDlg::PrepareToClose() {
+    closing = true;
+    if (converting)
+        OnStopConverting();
+}
+
+void CMorvaneDlg::RepaintProgressCell(int row) {
+    jobList->InvalidateCells(row, row, int(JobColumn::Progress), false);
+}
+
+void CMorvaneDlg::ConvertingChanged(bool nowConverting) {
+    converting = nowConverting;
+    // No sleep in the middle of a batch; without logind the batch runs all the same.
+    if (nowConverting)
+        power->InhibitSleep(nullptr);
+    else
+        power->AllowSleep();
+    EnableSettingsControls(!nowConverting);
+    if (nowConverting)
+        titleTimer->start();
+    else
+        titleTimer->stop();
+    UpdateTitle();
+    // The focus goes from Start to Stop and back, so the keyboard can stop what it started.
+    const bool hadFocus = startButton->hasFocus() || stopButton->hasFocus();
+    stopButton->setVisible(nowConverting);
+    startButton->setVisible(!nowConverting);
+    if (hadFocus)
+        (nowConverting ? stopButton : startButton)->setFocus(Qt::TabFocusReason);
+}

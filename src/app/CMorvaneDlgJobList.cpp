@@ -1,0 +1,326 @@
+// The main page: the job list, adding and removing files, typed times.
+#include "app/CMorvaneDlg.h"
+
+#include "app/TimeCellEditor.h"
+#include "app/UserPrompts.h"
+#include "controls/CCellListCtrl.h"
+#include "controls/CFadePicture.h"
+#include "controls/CImageButton.h"
+#include "engine/JobCellText.h"
+#include "engine/StoredSettings.h"
+#include "preview/CVideoEdit.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMimeData>
+
+namespace {
+
+// The file types the Add dialog offers; a folder added adds its files of these types.
+const QStringList videoExtensions{"avi", "mpg", "mpeg", "vob", "mp4", "m4v",  "mkv", "webm", "ogv",
+                                  "mov", "qt",  "wmv",  "asf", "rm",  "rmvb", "3gp", "3g2"};
+
+const QStringList audioExtensions{"wav", "wma", "mp3", "m4a", "flac", "ogg"};
+
+QString Patterns(const QStringList& extensions, const QString& separator) {
+    QStringList patterns;
+    for (const QString& extension : extensions)
+        patterns.append(QStringLiteral("*.") + extension);
+    return patterns.join(separator);
+}
+
+// Files and folders as the user named them, folders replaced by their media files (sorted
+// by name, not looking into subfolders or at hidden files). A folder without any is named in
+// *problems.
+QStringList ExpandFolders(const QStringList& paths, QStringList* problems) {
+    QStringList files;
+    const QStringList patterns =
+        Patterns(videoExtensions + audioExtensions, QStringLiteral(";")).split(u';');
+    for (const QString& path : paths) {
+        if (!QFileInfo(path).isDir()) {
+            files.append(path);
+            continue;
+        }
+        const QFileInfoList inside =
+            QDir(path).entryInfoList(patterns, QDir::Files, QDir::Name | QDir::IgnoreCase);
+        if (inside.isEmpty())
+            problems->append(
+                QStringLiteral("%1 holds no media files.").arg(QDir::toNativeSeparators(path)));
+        for (const QFileInfo& file : inside)
+            files.append(file.absoluteFilePath());
+    }
+    return files;
+}
+
+// The colours of the job list's rows: even rows, odd rows.
+struct RowColours {
+    QColor text, background, selectedText, selectedUnfocused, selectedFocused, hotText;
+};
+
+const RowColours rowColours[2] = {
+    {QColor(10, 5, 20), QColor(180, 180, 255), QColor(240, 200, 128), QColor(20, 20, 120),
+     QColor(30, 50, 96), QColor(170, 10, 150)},
+    {QColor(40, 10, 40), QColor(220, 220, 255), QColor(240, 250, 128), QColor(20, 60, 120),
+     QColor(30, 50, 96), QColor(170, 10, 150)},
+};
+
+} // namespace
+
+int CMorvaneDlg::SelectionMark() const {
+    return jobList->GetSelectionMark();
+}
+
+void CMorvaneDlg::OnGetCellInfo(CellInfo& cell) {
+    const RowColours& colours = rowColours[cell.row % 2];
+    cell.textColour = colours.text;
+    cell.backgroundColour = colours.background;
+    cell.selectedTextColour = colours.selectedText;
+    cell.selectedBackgroundUnfocused = colours.selectedUnfocused;
+    cell.selectedBackgroundFocused = colours.selectedFocused;
+    cell.hotTextColour = colours.hotText;
+    if (!jobs.IsValidIndex(cell.row) || cell.column < 0 || cell.column >= JobColumnCount)
+        return;
+    const Job& job = jobs.At(cell.row);
+    const auto column = static_cast<JobColumn>(cell.column);
+    if (column != JobColumn::Progress) {
+        cell.text = JobCellText(job, column, outputType->currentIndex());
+        return;
+    }
+    const ProgressCell progress = JobProgressCell(job, simultaneousJobs != 1);
+    cell.text = progress.text;
+    if (progress.hasBar) {
+        cell.progressRange = progress.range;
+        cell.progressPosition = progress.position;
+        cell.progressBarColour = QColor(progress.barRed, progress.barGreen, progress.barBlue);
+    }
+    DressProgressCell(job, cell);
+}
+
+void CMorvaneDlg::DressProgressCell(const Job& job, CellInfo& cell) {
+    if (job.status == JobStatus::Finished) {
+        // A full green bar: the job is done and its file is there.
+        cell.progressBarColour = QColor(40, 140, 60);
+        cell.progressTextColour = Qt::white;
+    } else if (job.status == JobStatus::FirstPass && cell.progressRange > 0) {
+        // The whole status line does not fit the column; the bar shows the share and the
+        // time left, the tooltip the whole line.
+        cell.barText = QStringLiteral("%1%").arg(cell.progressPosition);
+        if (job.secondsLeft >= 0.0)
+            cell.barText += QStringLiteral("  ") + FormatTimeLeft(job.secondsLeft);
+        cell.toolTip = cell.text;
+    } else if (job.status == JobStatus::Failed) {
+        cell.textColour = QColor(150, 0, 0);
+        cell.backgroundColour = QColor(255, 215, 215);
+        cell.ignoreSelection = true;
+        cell.toolTip = job.failReason;
+    }
+}
+
+void CMorvaneDlg::RefreshList() {
+    jobList->SetItemCount(int(jobs.Count()));
+    const int mark = SelectionMark();
+    jobList->RedrawItems(mark, mark);
+}
+
+void CMorvaneDlg::SelectRow(int index) {
+    jobList->SetSelectionMark(index);
+    jobList->SetItemSelected(index);
+    jobList->setFocus();
+    jobList->EnsureVisible(index, true);
+}
+
+void CMorvaneDlg::AddFile() {
+    if (converting)
+        return;
+    const QStringList paths =
+        prompts->OpenFiles(this, QtFileFilter(), StoredSettings::LoadAddFolder());
+    if (paths.isEmpty())
+        return;
+    const QFileInfo first(paths.first());
+    StoredSettings::StoreAddFolder(first.isDir() ? first.absoluteFilePath() : first.absolutePath());
+    AddFiles(paths);
+}
+
+bool CMorvaneDlg::AddPath(const QString& path, QString* error) {
+    if (converting)
+        return false;
+    QString reason;
+    const double length = videoEdit->GetClipLength(path, &reason);
+    if (length < 0) {
+        if (error != nullptr)
+            *error = QStringLiteral("%1 cannot be added.\n%2")
+                         .arg(QDir::toNativeSeparators(path), reason);
+        return false;
+    }
+    videoEdit->show();
+    videoFrame->hide();
+    jobs.Append(Job::FromPath(QDir::toNativeSeparators(path), length));
+    ResetTrimSlider();
+    RefreshList();
+    currentJob = int(jobs.Count()) - 1;
+    ShowTrim(length, 0.0, length);
+    ShowStill(path, 1.0);
+    SelectRow(currentJob);
+    return true;
+}
+
+void CMorvaneDlg::AddFiles(const QStringList& paths) {
+    QStringList problems;
+    for (const QString& path : ExpandFolders(paths, &problems)) {
+        QString error;
+        if (!AddPath(path, &error))
+            problems.append(error);
+    }
+    if (!problems.isEmpty())
+        ShowMessage(problems.join(QStringLiteral("\n\n")), QStringLiteral("Error"),
+                    UserPrompts::Icon::Error);
+}
+
+void CMorvaneDlg::RemoveSelected() {
+    if (converting)
+        return;
+    const int mark = SelectionMark();
+    if (!jobs.IsValidIndex(mark))
+        return;
+    jobs.RemoveAt(mark);
+    RefreshList();
+    if (jobs.Count() == 0) {
+        currentJob = -1;
+        videoEdit->CloseClip();
+        stillPending = false;
+        ResetTrimSlider();
+        return;
+    }
+    currentJob = std::min(mark, int(jobs.Count()) - 1);
+    LoadJob(currentJob);
+}
+
+void CMorvaneDlg::RemoveAll() {
+    if (converting)
+        return;
+    jobs.Clear();
+    jobList->DeleteAllItems();
+    currentJob = -1;
+    videoEdit->CloseClip();
+    stillPending = false;
+    ResetTrimSlider();
+}
+
+void CMorvaneDlg::OnListClick() {
+    if (converting) {
+        // The list may have moved its highlight before asking: put it back on the running
+        // job, or a trim made after the batch would land on the clicked row.
+        if (jobs.IsValidIndex(currentJob)) {
+            jobList->SetSelectionMark(currentJob);
+            jobList->SetItemSelected(currentJob);
+        }
+        return;
+    }
+    const int mark = SelectionMark();
+    if (mark != currentJob && jobs.IsValidIndex(mark)) {
+        currentJob = mark;
+        LoadJob(mark);
+    } else if (currentJob >= 0) {
+        SelectRow(currentJob);
+    }
+}
+
+bool CMorvaneDlg::HandleListKey(int key) {
+    const int mark = SelectionMark();
+    const int count = int(jobs.Count());
+    int target = -1;
+    switch (key) {
+    case Qt::Key_PageUp:
+        if (mark > 0)
+            target = std::max(mark - 3, 0);
+        break;
+    case Qt::Key_PageDown:
+        if (mark < count - 1)
+            target = std::min(mark + 3, count - 1);
+        break;
+    case Qt::Key_End:
+        if (count >= 1)
+            target = count - 1;
+        break;
+    case Qt::Key_Home:
+        if (count >= 1)
+            target = 0;
+        break;
+    case Qt::Key_Up:
+        if (mark > 0)
+            target = mark - 1;
+        break;
+    case Qt::Key_Down:
+        if (mark < jobList->GetItemCount() - 1)
+            target = mark + 1;
+        break;
+    default:
+        return false;
+    }
+    if (target >= 0) {
+        currentJob = target;
+        LoadJob(target);
+    }
+    SelectRow(currentJob);
+    return true;
+}
+
+bool CMorvaneDlg::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::KeyPress || type == QEvent::KeyRelease ||
+        type == QEvent::ShortcutOverride) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (watched == browseButton && type == QEvent::KeyPress &&
+            (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            browseButton->click(); // a focused button takes Return as Space
+            return true;
+        }
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)
+            return true; // never closes the window or presses a button
+        if (key == Qt::Key_Tab || key == Qt::Key_Backtab)
+            return false; // the list never keeps the focus from the next control
+        if (watched == jobList && type == QEvent::KeyPress)
+            return converting || HandleListKey(key);
+    }
+    if (watched == jobList->viewport()) {
+        // While converting, clicks never reach the list, so its highlight and mark stay put.
+        if (converting && (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+                           type == QEvent::MouseButtonDblClick))
+            return true;
+        if (type == QEvent::DragEnter || type == QEvent::DragMove) {
+            auto* drag = static_cast<QDropEvent*>(event);
+            if (!converting && drag->mimeData()->hasUrls()) {
+                drag->acceptProposedAction();
+                return true;
+            }
+        } else if (type == QEvent::Drop) {
+            auto* drop = static_cast<QDropEvent*>(event);
+            if (!converting && drop->mimeData()->hasUrls()) {
+                drop->acceptProposedAction();
+                QStringList paths;
+                for (const QUrl& url : drop->mimeData()->urls()) {
+                    if (url.isLocalFile())
+                        paths.append(url.toLocalFile());
+                }
+                AddFiles(paths);
+            }
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CMorvaneDlg::EditTimeCell(int row, int column) {
+    if (converting || !jobs.IsValidIndex(row) ||
+        (column != int(JobColumn::BeginTime) && column != int(JobColumn::EndTime)))
+        return;
+    const bool begin = column == int(JobColumn::BeginTime);
+    const Job& job = jobs.At(row);
+    auto* editor = new TimeCellEditor(FormatHms(begin ? job.beginTime : job.endTime),
+                                      jobList->GetCellRect(row, column), jobList->viewport());
+    connect(editor, &TimeCellEditor::Committed, this,
+            [this, row, begin](double seconds) { SetJobTime(row, begin, seconds); });
+}
