@@ -44,19 +44,26 @@ int UsageError(const QString& message) {
     return ExitUsage;
 }
 
-// Asks the encoder program what it can make. Nothing else runs yet, so this waits in the
-// event loop (at most a few seconds: an encoder that does not answer is just not asked).
-void QueryCapabilities(EncoderCapabilities& capabilities) {
+// Waits for the answer of a query of what the encoder can make. Nothing else runs yet, so
+// this waits in the event loop (at most a few seconds: an encoder that does not answer is just
+// not asked).
+void WaitForAnswer(EncoderCapabilities& capabilities) {
     QEventLoop loop;
-    bool ready = false;
-    QObject::connect(&capabilities, &EncoderCapabilities::Ready, &loop, [&] {
-        ready = true;
-        loop.quit();
-    });
+    QObject::connect(&capabilities, &EncoderCapabilities::Ready, &loop, &QEventLoop::quit);
     QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Asks the encoder program what it can make, and waits for the answer.
+void QueryCapabilities(EncoderCapabilities& capabilities) {
+    bool answered = false;
+    const QMetaObject::Connection connection =
+        QObject::connect(&capabilities, &EncoderCapabilities::Ready, &capabilities,
+                         [&answered] { answered = true; });
     capabilities.Query(AppPaths::FindProgram(QStringLiteral("ffmpeg")));
-    if (!ready)
-        loop.exec();
+    if (!answered)
+        WaitForAnswer(capabilities);
+    QObject::disconnect(connection);
 }
 
 void ListProfiles(QTextStream& out, const EncoderCapabilities& capabilities) {
@@ -232,8 +239,10 @@ int main(int argc, char* argv[]) {
         return ExitFailed;
     }
     // What the encoder can make is asked in the background (two runs of ffmpeg, about a fifth
-    // of a second): the files are opened meanwhile and the batch does not wait for the answer.
-    // A profile the encoder cannot make still stops the batch as soon as the answer comes.
+    // of a second) while the files are opened; nothing converts before the answer.
+    bool answered = false;
+    QObject::connect(&capabilities, &EncoderCapabilities::Ready, &capabilities,
+                     [&answered] { answered = true; });
     capabilities.Query(AppPaths::FindProgram(QStringLiteral("ffmpeg")));
     const QString outputDir =
         parser.isSet(outputOption) ? parser.value(outputOption) : StoredSettings::LoadOutputDir();
@@ -306,13 +315,9 @@ int main(int argc, char* argv[]) {
     // The computer stays awake while the batch runs; without logind it converts all the same.
     SleepInhibitor awake;
     awake.Acquire(QStringLiteral("Converting videos"));
+    if (!answered)
+        WaitForAnswer(capabilities);
     BatchResult result = engine.StartBatch(jobs, settings);
-    QString refusedLate;
-    QObject::connect(&capabilities, &EncoderCapabilities::Ready, &engine, [&] {
-        refusedLate = capabilities.MissingFor(NeedsOfTemplates(profile.passTemplates));
-        if (!refusedLate.isEmpty())
-            engine.CancelActiveJob();
-    });
     if (result.status == BatchResult::Status::Started) {
         QObject::connect(&engine, &ConversionEngine::BatchFinished, &app,
                          [&](const BatchResult& finished) {
@@ -322,9 +327,8 @@ int main(int argc, char* argv[]) {
         QCoreApplication::exec();
     }
     awake.Release();
-    if (result.status == BatchResult::Status::Refused || !refusedLate.isEmpty()) {
-        Err() << "morvane-cli: " << (refusedLate.isEmpty() ? result.message : refusedLate).trimmed()
-              << Qt::endl;
+    if (result.status == BatchResult::Status::Refused) {
+        Err() << "morvane-cli: " << result.message.trimmed() << Qt::endl;
         return ExitFailed;
     }
     out << "Converting Finished" << Qt::endl;
