@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up a Debian 12 machine for Morvane, builds it, and runs it or its tests.
 #   ./build.sh run [ARGS...]   install what is missing, build, start Morvane
 #   ./build.sh test            install what is missing, build, run every test

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Benchmark of morvane-cli against a plain shell: a batch of clips converted by morvane-cli,
 # and the very same ffmpeg command lines run one after another by bash. Prints the wall-time
 # ratio (target: at most 1.02) and the CPU time morvane-cli itself used, apart from its

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Jobs side by side: the same batch converted by morvane-cli with -j 1 and with -j N (default
 # the number of cores), and the very same ffmpeg command lines run one after another by bash.
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Helper of real_media_matrix.sh: measures the test files, runs morvane-cli on every
 file x output type x profile, judges each output with ffprobe and a decode, prints the report.
 Standard library only."""

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Real-media matrix: makes a set of awkward "files from the wild" with ffmpeg, converts each
 # one with morvane-cli to every output type with two profiles (the type's default and its
 # largest), and judges every result the way a user would: one file, right brand, codecs,

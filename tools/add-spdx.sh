@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Puts the licence's SPDX line at the head of every source file of Morvane that lacks it: "//"
 # in C++ files, "#" in CMake, shell and Python files (after a "#!" line). Files that have it are
 # left alone, so the script can run again at any time.

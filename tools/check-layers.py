@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Checks that the code under src/ keeps its layers: every #include names a header of a target
 the including target may use, a Qt module it may use, or FFmpeg only where media/ is.
 

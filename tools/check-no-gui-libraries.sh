@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when a program needs a Qt GUI library: morvane-cli must start where no display and no
 # Qt GUI libraries are installed. Prints the program's NEEDED entries either way.
 # Usage: check-no-gui-libraries.sh PROGRAM

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Makes the page's self-drawn controls readable by screen readers: the job list exposes its

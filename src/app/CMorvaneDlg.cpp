@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main page: its controls, their layout and dressing, the output settings and help.
 #include "app/CMorvaneDlg.h"
 #include "app/ShutdownCountdown.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main page: starting, pausing and stopping a batch, its menu and its end.
 #include "app/CMorvaneDlg.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main page: the job list, adding and removing files, typed times.
 #include "app/CMorvaneDlg.h"
 

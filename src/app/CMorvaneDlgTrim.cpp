@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main page: the trim slider, stills and the preview of a trimmed range.
 #include "app/CMorvaneDlg.h"
 #include "controls/ListMessages.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ShutdownCountdown.h"
 
 ShutdownCountdown::ShutdownCountdown(QObject* parent) : QObject(parent) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The messages a CCellListCtrl sends to its parent widget. Each is a QEvent whose type is the

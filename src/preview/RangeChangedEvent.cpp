@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "preview/RangeChangedEvent.h"
 
 const QEvent::Type RangeChangedEventType = static_cast<QEvent::Type>(QEvent::registerEventType());

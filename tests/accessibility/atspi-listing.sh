@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts Morvane under Xvfb with its own D-Bus session and accessibility bus, and prints what a
 # screen reader sees: every control's role and name (atspi_listing.py).
 #   tests/accessibility/atspi-listing.sh [PROGRAM [FILE...]]

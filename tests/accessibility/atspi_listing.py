@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Prints the AT-SPI tree of a running Morvane window: one line per object, its role and name
 (and description, when it has one), indented by depth. Exits 1 when the program is not found.
 

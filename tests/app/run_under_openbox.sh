@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a test program on its own Xvfb display under the openbox window manager.
 # Exits 77 (skipped) when Xvfb or openbox is not installed.
 set -u

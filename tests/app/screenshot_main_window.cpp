@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Takes pictures of the main window for the documentation (not a test):
 //   screenshot_main_window converting OUT.png   three jobs, the second one converting
 //   screenshot_main_window side-by-side OUT.png three jobs converting at once, with the time

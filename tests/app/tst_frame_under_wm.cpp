@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The outer window under a real window manager (run by run_under_openbox.sh on Xvfb with
 // openbox): the frame the manager adds counts in the 692 x 610, and the user cannot resize.
 #include "TestPaths.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints how long the job list takes to paint 10,000 rows and how many cells one progress
 // update repaints. Run it without a display: QT_QPA_PLATFORM=offscreen bench_celllist
 #include "controls/CCellListCtrl.h"

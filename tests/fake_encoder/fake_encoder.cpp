@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A stand-in for the encoder in runner and conversion tests. It runs its arguments as a list
 // of actions, in order:
 //   pid=FILE          write its process id to FILE

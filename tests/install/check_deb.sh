@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs Morvane's Debian package on a clean Debian 12 root and checks that it runs there.
 #
 #   sudo tests/install/check_deb.sh [PACKAGE.deb]

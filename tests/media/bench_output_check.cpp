@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints what the check of a finished file costs against the job it ends: a 20 s 640x480
 // clip is encoded with each output type's default profile command (timed), and the check of
 // its output is timed (median of 5). Target: under 5% of the job's time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints how long a still takes from the request to a decoded, scaled picture, for a
 // 640x480 MPEG-4 AVI: the file opened, the key frame before the time found, the frames up to
 // the time decoded and the picture scaled for the preview window. Target: under 100 ms.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints figures of the media control in the page's 263x198 preview:
 // 1. stills as the page asks for them (RequestStill; a row change also reads the clip's length
 //    for the slider first), for a 640x480 MPEG-4 AVI and a 1080p H.264 clip with a key frame

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestPaths.h"
 #include "engine/CommandTemplate.h"
 #include "profiles/CProfileIniReader.h"
