@@ -478,26 +478,13 @@ void CMorvaneDlg::paintEvent(QPaintEvent* /*event*/) {
 void CMorvaneDlg::FillProfiles(int type) {
     if (!IsValidOutputType(type))
         return;
-    profileReader.SetFile(
-        QDir(AppPaths::ProfileDir()).filePath(ProfileFileName(static_cast<OutputType>(type))));
-    const QString info = QStringLiteral("Info");
-    if (!profileReader.HasKeys(info))
+    const ProfileList list = ReadProfileList(AppPaths::ProfileDir(), static_cast<OutputType>(type));
+    if (!list.hasFile)
         return; // a missing file leaves the previous type's description and profiles
-    description->setText(profileReader.GetValue(info, QStringLiteral("Description")));
-    const int defaultProfile =
-        ParseLeadingInt(profileReader.GetValue(info, QStringLiteral("DefaultProfile")));
+    description->setText(list.description);
     profiles->clear();
-    QStringList names;
-    profileReader.GetSectionNames(names);
-    for (qsizetype i = 1; i < names.size(); ++i) {
-        const QString title = profileReader.GetValue(names.at(i), QStringLiteral("Title"));
-        profiles->addItem(title);
-    }
-    const int row = defaultProfile - 1;
-    if (row >= 0 && row < profiles->count())
-        profiles->setCurrentRow(row);
-    else
-        profiles->setCurrentRow(-1);
+    profiles->addItems(list.titles);
+    profiles->setCurrentRow(list.defaultRow);
     MarkUnavailableProfiles();
 }
 

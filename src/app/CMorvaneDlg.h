@@ -5,7 +5,6 @@
 #include "engine/ConversionEngine.h"
 #include "engine/EncoderCapabilities.h"
 #include "engine/JobList.h"
-#include "profiles/CProfileIniReader.h"
 
 #include <QPixmap>
 #include <QWidget>
@@ -198,7 +197,6 @@ private:
     QString outputDir; // always with a trailing separator once set
     QPixmap background;
 
-    CProfileIniReader profileReader;
     EncoderCapabilities capabilities;
     ConversionEngine engine;
     std::unique_ptr<UserPrompts> ownPrompts;

@@ -68,25 +68,20 @@ void QueryCapabilities(EncoderCapabilities& capabilities) {
 }
 
 void ListProfiles(QTextStream& out, const EncoderCapabilities& capabilities) {
-    CProfileIniReader reader;
     for (int t = 0; t < OutputTypeCount; ++t) {
         const auto type = static_cast<OutputType>(t);
-        reader.SetFile(QDir(AppPaths::ProfileDir()).filePath(ProfileFileName(type)));
+        const ProfileList list = ReadProfileList(AppPaths::ProfileDir(), type);
         out << t << ": " << OutputTypeTitle(type) << '\n';
-        if (!reader.HasKeys(QStringLiteral("Info"))) {
+        if (!list.hasFile) {
             out << "   (no profile file)\n";
             continue;
         }
-        const int defaultProfile = ParseLeadingInt(
-            reader.GetValue(QStringLiteral("Info"), QStringLiteral("DefaultProfile")));
-        QStringList names;
-        reader.GetSectionNames(names);
-        for (int i = 1; i < names.size(); ++i) {
-            out << (i == defaultProfile ? " * " : "   ") << i << ". "
-                << reader.GetValue(names.at(i), QStringLiteral("Title")) << '\n';
-            CProfileIniReader profileReader;
+        for (int row = 0; row < list.titles.size(); ++row) {
+            out << (row == list.defaultRow ? " * " : "   ") << row + 1 << ". "
+                << list.titles.at(row) << '\n';
+            CProfileIniReader reader;
             const ProfileResolution profile =
-                ResolveProfile(profileReader, AppPaths::ProfileDir(), type, i - 1);
+                ResolveProfile(reader, AppPaths::ProfileDir(), type, row);
             const QString missing =
                 profile.IsValid() ? capabilities.MissingFor(NeedsOfTemplates(profile.passTemplates))
                                   : profile.message;
@@ -98,13 +93,7 @@ void ListProfiles(QTextStream& out, const EncoderCapabilities& capabilities) {
 
 // The profile a type uses when none is named: the file's DefaultProfile, else the first.
 int DefaultProfileSelection(OutputType type) {
-    CProfileIniReader reader;
-    reader.SetFile(QDir(AppPaths::ProfileDir()).filePath(ProfileFileName(type)));
-    QStringList names;
-    const int count = reader.GetSectionNames(names);
-    const int position =
-        ParseLeadingInt(reader.GetValue(QStringLiteral("Info"), QStringLiteral("DefaultProfile")));
-    return position >= 1 && position < count ? position - 1 : 0;
+    return std::max(ReadProfileList(AppPaths::ProfileDir(), type).defaultRow, 0);
 }
 
 std::optional<double> ParseSeconds(const QString& text) {

@@ -20,7 +20,6 @@
 namespace {
 
 constexpr std::size_t ChunkSize = 255;
-constexpr qsizetype TailBytes = 4096;
 
 bool IsRunnable(const QString& path) {
     const QFileInfo info(path);
@@ -71,7 +70,7 @@ bool ChildProcessRunner::OpenOutputPipe() {
 
 bool ChildProcessRunner::Start(const CommandLine& command, bool withPipes, bool logFailure) {
     ResetChild();
-    tail.clear();
+    tail.Clear();
     const QString program = FindProgram(command.Program());
     if (program.isEmpty()) {
         if (logFailure) {
@@ -115,7 +114,7 @@ bool ChildProcessRunner::Start(const CommandLine& command, bool withPipes, bool 
     if (!withPipes) {
         // The output is kept only as a tail for a failure report; it is not parsed.
         connect(child.get(), &QProcess::readyReadStandardOutput, this,
-                [this] { KeepTail(child->readAllStandardOutput()); });
+                [this] { tail.Append(child->readAllStandardOutput()); });
     }
     child->start(program, command.ProgramArguments(), QIODevice::ReadWrite);
     // The fork has happened; this waits only for the program to be loaded (or refused).
@@ -158,7 +157,7 @@ void ChildProcessRunner::ReadOutput() {
         const ssize_t n = ::read(outputRead, buffer.data(), ChunkSize);
         if (n > 0) {
             const QByteArrayView chunk(buffer.data(), n);
-            KeepTail(chunk);
+            tail.Append(chunk);
             if (chunkHandler)
                 chunkHandler(chunk);
             continue;
@@ -196,7 +195,7 @@ void ChildProcessRunner::OnChildFinished() {
             if (n <= 0)
                 break;
             const QByteArrayView chunk(buffer.data(), n);
-            KeepTail(chunk);
+            tail.Append(chunk);
             if (chunkHandler)
                 chunkHandler(chunk);
         }
@@ -206,7 +205,7 @@ void ChildProcessRunner::OnChildFinished() {
     SignalGroup(SIGKILL);
     CloseOutputRead();
     if (child && child->bytesAvailable() > 0)
-        KeepTail(child->readAll());
+        tail.Append(child->readAll());
     inputOpen = false;
     passRunning = false;
     suspended = false;
@@ -292,22 +291,8 @@ bool ChildProcessRunner::IsChildRunning() const {
     return child && child->state() != QProcess::NotRunning;
 }
 
-void ChildProcessRunner::KeepTail(QByteArrayView data) {
-    tail += data;
-    if (tail.size() > TailBytes)
-        tail = tail.right(TailBytes);
-}
-
 QString ChildProcessRunner::OutputTail(int maxLines) const {
-    QString text = QString::fromLocal8Bit(tail);
-    text.replace(u'\r', u'\n');
-    QStringList lines = text.split(u'\n', Qt::SkipEmptyParts);
-    for (QString& line : lines)
-        line = line.trimmed();
-    lines.removeAll(QString());
-    if (lines.size() > maxLines)
-        lines = lines.mid(lines.size() - maxLines);
-    return lines.join(u'\n');
+    return tail.LastLines(maxLines);
 }
 
 void ChildProcessRunner::ResetChild() {

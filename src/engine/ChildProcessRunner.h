@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/CommandTemplate.h"
+#include "media/OutputTail.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -80,7 +81,6 @@ private:
     void CloseOutputRead();
     void RequestStop();
     void SignalGroup(int signal);
-    void KeepTail(QByteArrayView data);
     void ResetChild();
     bool OpenOutputPipe();
 
@@ -99,5 +99,5 @@ private:
     bool suspended = false;
     qint64 groupId = 0; // the encoder's process id, which leads its process group
     QTimer grace;       // runs while the child has been asked to end
-    QByteArray tail;
+    ::OutputTail tail;
 };

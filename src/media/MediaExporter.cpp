@@ -317,7 +317,7 @@ bool MediaExporter::ExportToFile(const QString& path) {
     process = child;
     outputPath = target.absoluteFilePath();
     progressBuffer.clear();
-    errorTail.clear();
+    errorTail.Clear();
     lastDone = -1.0;
 
     connect(child, &QProcess::readyReadStandardOutput, this,
@@ -379,9 +379,7 @@ void MediaExporter::ReadErrors(QProcess* child) {
     const QByteArray data = child->readAllStandardError();
     if (child != process)
         return;
-    errorTail += data;
-    if (errorTail.size() > 4096)
-        errorTail = errorTail.right(4096);
+    errorTail.Append(data);
 }
 
 void MediaExporter::OnChildFinished(QProcess* child, bool crashed, int exitCode) {
@@ -405,10 +403,7 @@ void MediaExporter::OnChildFinished(QProcess* child, bool crashed, int exitCode)
         emit ExportDone();
         return;
     }
-    QString reason;
-    const QList<QByteArray> lines = errorTail.split('\n');
-    for (auto line = lines.crbegin(); line != lines.crend() && reason.isEmpty(); ++line)
-        reason = QString::fromLocal8Bit(line->trimmed());
+    QString reason = errorTail.LastLines(1);
     if (reason.isEmpty()) {
         reason = crashed
                      ? QStringLiteral("ffmpeg crashed")

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "media/OutputTail.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -112,7 +114,7 @@ private:
     QProcess* process = nullptr; // the running export, if any
     QString outputPath;
     QByteArray progressBuffer;
-    QByteArray errorTail;
+    OutputTail errorTail;
     double lastDone = -1.0;
     QString lastError;
 };

@@ -83,3 +83,21 @@ ProfileResolution ResolveProfile(CProfileIniReader& reader, const QString& profi
     }
     return result;
 }
+
+ProfileList ReadProfileList(const QString& profileDir, OutputType type) {
+    ProfileList list;
+    CProfileIniReader reader;
+    reader.SetFile(QDir(profileDir).filePath(ProfileFileName(type)));
+    const QString info = QStringLiteral("Info");
+    list.hasFile = reader.HasKeys(info);
+    if (!list.hasFile)
+        return list;
+    list.description = reader.GetValue(info, QStringLiteral("Description"));
+    QStringList names;
+    reader.GetSectionNames(names);
+    for (qsizetype i = 1; i < names.size(); ++i)
+        list.titles.append(reader.GetValue(names.at(i), QStringLiteral("Title")));
+    const int row = ParseLeadingInt(reader.GetValue(info, QStringLiteral("DefaultProfile"))) - 1;
+    list.defaultRow = row >= 0 && row < list.titles.size() ? row : -1;
+    return list;
+}

@@ -46,3 +46,14 @@ struct ProfileResolution {
 // file in profileDir: the section at position selection + 1. Binds the reader to that file.
 ProfileResolution ResolveProfile(CProfileIniReader& reader, const QString& profileDir,
                                  OutputType type, int listSelection);
+
+// The profiles of an output type's file as the profile list shows them.
+struct ProfileList {
+    bool hasFile = false; // the file is there with its "Info" section
+    QString description;  // the type's description ("Info", "Description")
+    QStringList titles;   // one per profile section, in file order
+    int defaultRow = -1;  // the row "DefaultProfile" names (0-based); -1 when it names none
+};
+
+// Reads the profile list of an output type's profile file in profileDir.
+ProfileList ReadProfileList(const QString& profileDir, OutputType type);
