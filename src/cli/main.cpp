@@ -125,7 +125,9 @@ int main(int argc, char* argv[]) {
         "<pid>) lets the running jobs finish and starts no other.\n\n"
         "Exit codes: 0 every job finished (or was skipped), 1 a job failed "
         "or a file could not be opened, 2 wrong usage, 130 stopped with Ctrl+C, SIGUSR1 or a "
-        "closed terminal."));
+        "closed terminal.\n\n"
+        "Morvane is free software under the GNU General Public License, version 3 or (at your "
+        "option) any later version, and comes with no warranty; see help/help.html#licence."));
     parser.addHelpOption();
     const QCommandLineOption typeOption(
         {QStringLiteral("t"), QStringLiteral("type")},

@@ -92,8 +92,9 @@ void TestCli::usageErrors() {
 void TestCli::helpAndProfileList() {
     const CliTest::Run help = CliTest::RunCli({"--help"});
     QCOMPARE(help.exitCode, 0);
-    for (const char* option : {"--type", "--profile", "--output-dir", "--begin", "--end",
-                               "--list-profiles", "--help", "FILE..."})
+    for (const char* option :
+         {"--type", "--profile", "--output-dir", "--begin", "--end", "--jobs", "--list-profiles",
+          "--help", "FILE...", "SIGUSR1", "GNU General Public License"})
         QVERIFY2(help.out.contains(option), option);
 
     const CliTest::Run list = CliTest::RunCli({"--list-profiles"});
