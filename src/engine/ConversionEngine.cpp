@@ -200,12 +200,15 @@ void ConversionEngine::ConvertActiveJob(int row) {
 }
 
 void ConversionEngine::OnJobEnded(int row, JobStatus status) {
+    [[maybe_unused]] bool wasRunning = false;
     for (qsizetype i = 0; i < running.size(); ++i) {
         if (running.at(i)->Row() == row) {
             running.takeAt(i)->deleteLater();
+            wasRunning = true;
             break;
         }
     }
+    Q_ASSERT_X(wasRunning, "ConversionEngine::OnJobEnded", "a job ends once, while it runs");
     switch (status) {
     case JobStatus::Finished:
         ++result.finishedJobs;

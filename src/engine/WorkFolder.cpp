@@ -80,6 +80,8 @@ void WorkFolder::Remove() {
 }
 
 QString WorkFolder::JobDir(int row) const {
+    // A job without its folder would write beside the user's files.
+    Q_ASSERT_X(!path.isEmpty(), "WorkFolder::JobDir", "the folder is made before any job");
     if (path.isEmpty())
         return {};
     const QString dir = QDir(path).filePath(QString::number(row));
