@@ -16,18 +16,21 @@ import sys
 # What each target may include: the targets below it and the Qt modules of its layer.
 # (docs/ARCHITECTURE.md draws the same table.)
 ALLOWED = {
-    "morvane_media": ([], ["QtCore"]),
-    "morvane_media_pictures": (["morvane_media"], ["QtCore", "QtGui"]),
-    "morvane_profiles": ([], ["QtCore"]),
-    "morvane_engine": (["morvane_profiles", "morvane_media"], ["QtCore"]),
+    "morvane_base": ([], ["QtCore"]),
+    "morvane_media": (["morvane_base"], ["QtCore"]),
+    "morvane_media_pictures": (["morvane_base", "morvane_media"], ["QtCore", "QtGui"]),
+    "morvane_profiles": (["morvane_base"], ["QtCore"]),
+    "morvane_engine": (["morvane_base", "morvane_profiles", "morvane_media"], ["QtCore"]),
     "morvane_power": ([], ["QtCore", "QtDBus"]),
-    "morvane-cli": (["morvane_engine", "morvane_profiles", "morvane_media", "morvane_power"],
-                    ["QtCore"]),
+    "morvane-cli": (["morvane_base", "morvane_engine", "morvane_profiles", "morvane_media",
+                     "morvane_power"], ["QtCore"]),
     "morvane_controls": ([], ["QtCore", "QtGui", "QtWidgets", "QtSvg"]),
-    "morvane_preview": (["morvane_controls", "morvane_media", "morvane_media_pictures"],
+    "morvane_preview": (["morvane_base", "morvane_controls", "morvane_media",
+                         "morvane_media_pictures"],
                         ["QtCore", "QtGui", "QtWidgets", "QtSvg", "QtMultimedia"]),
-    "morvane_app": (["morvane_engine", "morvane_profiles", "morvane_power", "morvane_controls",
-                     "morvane_preview"], ["QtCore", "QtGui", "QtWidgets", "QtDBus"]),
+    "morvane_app": (["morvane_base", "morvane_engine", "morvane_profiles", "morvane_power",
+                     "morvane_controls", "morvane_preview"],
+                    ["QtCore", "QtGui", "QtWidgets", "QtDBus"]),
     "morvane": (["morvane_app"], ["QtCore", "QtGui", "QtWidgets"]),
 }
 # Only media/ talks to the FFmpeg libraries.

@@ -492,10 +492,11 @@ void CMorvaneDlg::MarkUnavailableProfiles() {
     const auto type = static_cast<OutputType>(std::max(outputType->currentIndex(), 0));
     CProfileIniReader reader;
     for (int row = 0; row < profiles->count(); ++row) {
-        const ProfileResolution profile = ResolveProfile(reader, AppPaths::ProfileDir(), type, row);
+        const Result<ResolvedProfile> profile =
+            ResolveProfile(reader, AppPaths::ProfileDir(), type, row);
         const QString missing =
-            profile.IsValid() ? capabilities.MissingFor(NeedsOfTemplates(profile.passTemplates))
-                              : QString();
+            profile ? capabilities.MissingFor(NeedsOfTemplates(profile->passTemplates)).error()
+                    : QString();
         QListWidgetItem* item = profiles->item(row);
         // Still selectable, so that the default stays chosen and Start can say what is wrong.
         item->setForeground(missing.isEmpty() ? QBrush() : QBrush(QColor(0x8a, 0x94, 0xa6)));

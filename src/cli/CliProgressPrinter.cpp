@@ -18,6 +18,7 @@ CliProgressPrinter::CliProgressPrinter(const JobList& jobs, QTextStream& out, QS
     : jobs(jobs), out(out), extension(std::move(extension)), withTimeLeft(withTimeLeft) {}
 
 void CliProgressPrinter::JobChanged(int row, const BatchProgress& batch) {
+    Q_ASSERT_X(jobs.IsValidIndex(row), "CliProgressPrinter", "the engine names its own rows");
     if (!jobs.IsValidIndex(row))
         return;
     const Job& job = jobs.At(row);
@@ -46,6 +47,7 @@ void CliProgressPrinter::JobChanged(int row, const BatchProgress& batch) {
 }
 
 void CliProgressPrinter::JobEnded(int row, JobStatus status) {
+    Q_ASSERT_X(jobs.IsValidIndex(row), "CliProgressPrinter", "the engine names its own rows");
     if (!jobs.IsValidIndex(row))
         return;
     const Job& job = jobs.At(row);

@@ -80,11 +80,11 @@ void ListProfiles(QTextStream& out, const EncoderCapabilities& capabilities) {
             out << (row == list.defaultRow ? " * " : "   ") << row + 1 << ". "
                 << list.titles.at(row) << '\n';
             CProfileIniReader reader;
-            const ProfileResolution profile =
+            const Result<ResolvedProfile> profile =
                 ResolveProfile(reader, AppPaths::ProfileDir(), type, row);
             const QString missing =
-                profile.IsValid() ? capabilities.MissingFor(NeedsOfTemplates(profile.passTemplates))
-                                  : profile.message;
+                profile ? capabilities.MissingFor(NeedsOfTemplates(profile->passTemplates)).error()
+                        : profile.error();
             if (!missing.isEmpty())
                 out << "      (unavailable: " << missing << ")\n";
         }
@@ -222,12 +222,13 @@ int main(int argc, char* argv[]) {
         return UsageError(QStringLiteral("no file to convert."));
 
     CProfileIniReader reader;
-    const ProfileResolution profile =
-        ResolveProfile(reader, AppPaths::ProfileDir(), type, selection);
-    if (profile.problem == ProfileResolution::Problem::NoSuchProfile)
-        return UsageError(profile.message);
-    if (!profile.IsValid()) {
-        Err() << "morvane-cli: " << profile.message << Qt::endl;
+    ProfileProblem problem = ProfileProblem::None;
+    const Result<ResolvedProfile> profile =
+        ResolveProfile(reader, AppPaths::ProfileDir(), type, selection, &problem);
+    if (problem == ProfileProblem::NoSuchProfile)
+        return UsageError(profile.error());
+    if (!profile) {
+        Err() << "morvane-cli: " << profile.error() << Qt::endl;
         return ExitFailed;
     }
     // What the encoder can make is asked in the background (two runs of ffmpeg, about a fifth
@@ -238,8 +239,8 @@ int main(int argc, char* argv[]) {
     capabilities.Query(AppPaths::FindProgram(QStringLiteral("ffmpeg")));
     const QString outputDir =
         parser.isSet(outputOption) ? parser.value(outputOption) : StoredSettings::LoadOutputDir();
-    if (const QString problem = ConversionEngine::CheckOutputDir(outputDir); !problem.isEmpty()) {
-        Err() << "morvane-cli: " << problem.trimmed() << Qt::endl;
+    if (const Result<void> dir = ConversionEngine::CheckOutputDir(outputDir); !dir) {
+        Err() << "morvane-cli: " << dir.error().trimmed() << Qt::endl;
         return ExitFailed;
     }
 
@@ -251,18 +252,18 @@ int main(int argc, char* argv[]) {
         const QString path = QDir::isAbsolutePath(file)
                                  ? QDir::cleanPath(file)
                                  : QDir::cleanPath(QDir::currentPath() + u'/' + file);
-        const MediaInfo info = ProbeMedia(path);
-        if (!info.ok) {
-            Err() << "morvane-cli: cannot open " << DisplayFileName(file) << ": " << info.error
+        const Result<MediaInfo> info = ProbeMedia(path);
+        if (!info) {
+            Err() << "morvane-cli: cannot open " << DisplayFileName(file) << ": " << info.error()
                   << Qt::endl;
             hadErrors = true;
             continue;
         }
-        Job job = Job::FromPath(path, info.duration);
+        Job job = Job::FromPath(path, info->duration);
         job.beginTime = begin.value_or(0.0);
-        job.endTime = end ? std::min(*end, info.duration) : info.duration;
+        job.endTime = end ? std::min(*end, info->duration) : info->duration;
         if (job.endTime <= job.beginTime) {
-            Err() << "morvane-cli: " << DisplayFileName(file) << " plays only " << info.duration
+            Err() << "morvane-cli: " << DisplayFileName(file) << " plays only " << info->duration
                   << " seconds: the range is empty." << Qt::endl;
             hadErrors = true;
             continue;

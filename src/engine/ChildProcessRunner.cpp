@@ -21,6 +21,10 @@ namespace {
 
 constexpr std::size_t ChunkSize = 255;
 
+Failure NotStarted() {
+    return Failure(QStringLiteral("The encoder could not be started."));
+}
+
 bool IsRunnable(const QString& path) {
     const QFileInfo info(path);
     return info.isFile() && info.isExecutable();
@@ -68,7 +72,8 @@ bool ChildProcessRunner::OpenOutputPipe() {
     return true;
 }
 
-bool ChildProcessRunner::Start(const CommandLine& command, bool withPipes, bool logFailure) {
+Result<void> ChildProcessRunner::Start(const CommandLine& command, bool withPipes,
+                                       bool logFailure) {
     ResetChild();
     tail.Clear();
     const QString program = FindProgram(command.Program());
@@ -79,10 +84,10 @@ bool ChildProcessRunner::Start(const CommandLine& command, bool withPipes, bool 
             const bool exists = !command.Program().isEmpty() && QFileInfo(named).isFile();
             LogApiError(QStringLiteral("CreateProcess"), exists ? EACCES : ENOENT);
         }
-        return false;
+        return NotStarted();
     }
     if (withPipes && !OpenOutputPipe())
-        return false;
+        return NotStarted();
 
     child = std::make_unique<QProcess>();
     child->setWorkingDirectory(workingDir);
@@ -131,21 +136,21 @@ bool ChildProcessRunner::Start(const CommandLine& command, bool withPipes, bool 
             LogApiError(QStringLiteral("CreateProcess"), code, child->errorString());
         }
         ResetChild();
-        return false;
+        return NotStarted();
     }
     passRunning = true;
     stopRequested = false;
     suspended = false;
     if (outputNotifier != nullptr)
         outputNotifier->setEnabled(true);
-    return true;
+    return {};
 }
 
-bool ChildProcessRunner::RunWithOutput(const CommandLine& command) {
+Result<void> ChildProcessRunner::RunWithOutput(const CommandLine& command) {
     return Start(command, true, true);
 }
 
-bool ChildProcessRunner::RunAndWait(const CommandLine& command) {
+Result<void> ChildProcessRunner::RunAndWait(const CommandLine& command) {
     return Start(command, false, false);
 }
 
@@ -270,15 +275,15 @@ void ChildProcessRunner::RequestStop() {
     child->closeWriteChannel();
 }
 
-QString ChildProcessRunner::ExitProblem() const {
+Result<void> ChildProcessRunner::ExitResult() const {
     if (!child || groupId == 0)
-        return QStringLiteral("The encoder could not be started.");
+        return NotStarted();
     if (child->state() != QProcess::NotRunning)
-        return QStringLiteral("The encoder is still running.");
+        return Failure(QStringLiteral("The encoder is still running."));
     if (child->exitStatus() == QProcess::CrashExit)
-        return QStringLiteral("The encoder crashed or was killed.");
+        return Failure(QStringLiteral("The encoder crashed or was killed."));
     if (child->exitCode() != 0)
-        return QStringLiteral("The encoder ended with code %1.").arg(child->exitCode());
+        return Failure(QStringLiteral("The encoder ended with code %1.").arg(child->exitCode()));
     return {};
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/Result.h"
 #include "engine/CommandTemplate.h"
 #include "media/OutputTail.h"
 
@@ -42,12 +43,12 @@ public:
 
     // First pass: starts the command with stdin and merged output on pipes. When its output
     // has ended (the encoder is done or has closed it) the encoder is sent "q" and given the
-    // grace period to end. False when the program cannot be started (logged); no PassEnded()
+    // grace period to end. Fails when the program cannot be started (logged); no PassEnded()
     // follows then.
-    bool RunWithOutput(const CommandLine& command);
+    Result<void> RunWithOutput(const CommandLine& command);
     // Later passes: starts the command without input; PassEnded() when the child has ended.
-    // False, unlogged, when the program cannot be started.
-    bool RunAndWait(const CommandLine& command);
+    // Fails, unlogged, when the program cannot be started.
+    Result<void> RunAndWait(const CommandLine& command);
 
     // Ends the running pass early: a first pass gets "q" (its output is no longer read),
     // a later one SIGTERM; what is left after the grace period is killed. PassEnded() follows.
@@ -59,8 +60,8 @@ public:
     bool IsPassRunning() const { return passRunning; }
     bool IsChildRunning() const;
     // Whether the most recent pass's encoder ran and ended normally with status 0; otherwise
-    // why not ("" when it succeeded).
-    QString ExitProblem() const;
+    // fails with why not.
+    Result<void> ExitResult() const;
 
     // The last output of the most recent pass (merged channels), for failure reports.
     QString OutputTail(int maxLines = 12) const;
@@ -73,7 +74,7 @@ signals:
     void PassEnded();
 
 private:
-    bool Start(const CommandLine& command, bool withPipes, bool logFailure);
+    Result<void> Start(const CommandLine& command, bool withPipes, bool logFailure);
     void ReadOutput();
     void OnOutputEnded();
     void OnChildFinished();

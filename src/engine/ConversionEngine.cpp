@@ -62,34 +62,37 @@ void ConversionEngine::SetExporter(MediaExporter* newExporter) {
     connect(exporter, &MediaExporter::ExportFailed, this, &ConversionEngine::OnExportFailed);
 }
 
-QString ConversionEngine::CheckOutputDir(const QString& outputDir) {
+Result<void> ConversionEngine::CheckOutputDir(const QString& outputDir) {
     if (outputDir.trimmed().isEmpty())
-        return NoOutputDirMessage();
+        return Failure(NoOutputDirMessage());
     const QFileInfo info(outputDir);
     const QString shown = QDir::toNativeSeparators(outputDir);
     if (!info.exists())
-        return QStringLiteral("The output directory %1 does not exist.").arg(shown);
+        return Failure(QStringLiteral("The output directory %1 does not exist.").arg(shown));
     if (!info.isDir())
-        return QStringLiteral("The output directory %1 is not a directory.").arg(shown);
+        return Failure(QStringLiteral("The output directory %1 is not a directory.").arg(shown));
     // Permission bits do not tell (an administrator, a read-only medium): try it.
     QTemporaryFile probe(QDir(outputDir).filePath(QStringLiteral(".morvane-XXXXXX")));
     if (!probe.open())
-        return QStringLiteral("The output directory %1 cannot be written to.").arg(shown);
+        return Failure(QStringLiteral("The output directory %1 cannot be written to.").arg(shown));
     return {};
 }
 
-QString ConversionEngine::CheckEncoder(const QStringList& passTemplates,
-                                       const EncoderCapabilities* capabilities) {
+Result<void> ConversionEngine::CheckEncoder(const QStringList& passTemplates,
+                                            const EncoderCapabilities* capabilities) {
     const EncoderNeeds needs = NeedsOfTemplates(passTemplates);
     if (AppPaths::FindProgram(needs.program).isEmpty()) {
         if (needs.program == u"ffmpeg")
-            return QStringLiteral("The encoder program \"ffmpeg\" cannot be found. Install it "
-                                  "(on Debian: sudo apt install ffmpeg libavcodec-extra).");
-        return QStringLiteral("The encoder program \"%1\" that the profile names cannot be "
-                              "found. Install it, or correct the profile file.")
-            .arg(needs.program);
+            return Failure(QStringLiteral("The encoder program \"ffmpeg\" cannot be found. "
+                                          "Install it (on Debian: sudo apt install ffmpeg "
+                                          "libavcodec-extra)."));
+        return Failure(QStringLiteral("The encoder program \"%1\" that the profile names cannot "
+                                      "be found. Install it, or correct the profile file.")
+                           .arg(needs.program));
     }
-    return capabilities != nullptr ? capabilities->MissingFor(needs) : QString();
+    if (capabilities != nullptr)
+        return capabilities->MissingFor(needs);
+    return {};
 }
 
 BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& batchSettings) {
@@ -110,21 +113,24 @@ BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& bat
 
     // Everything that would stop every job is checked before anything runs.
     refusal.status = BatchResult::Status::Refused;
-    refusal.message = CheckOutputDir(batchSettings.outputDir);
-    if (!refusal.message.isEmpty())
+    const auto refuse = [&refusal](const QString& why) {
+        refusal.message = why;
         return refusal;
+    };
+    if (const Result<void> dir = CheckOutputDir(batchSettings.outputDir); !dir)
+        return refuse(dir.error());
     CProfileIniReader reader;
-    const ProfileResolution profile = ResolveProfile(
+    const Result<ResolvedProfile> profile = ResolveProfile(
         reader, AppPaths::ProfileDir(), batchSettings.outputType, batchSettings.profileSelection);
-    if (!profile.IsValid()) {
-        refusal.message = profile.message;
-        return refusal;
-    }
-    refusal.message = CheckEncoder(profile.passTemplates, batchSettings.capabilities);
-    if (!refusal.message.isEmpty())
-        return refusal;
-    if (!workFolder.Create(QDir(batchSettings.outputDir).absolutePath(), &refusal.message))
-        return refusal;
+    if (!profile)
+        return refuse(profile.error());
+    if (const Result<void> encoder =
+            CheckEncoder(profile->passTemplates, batchSettings.capabilities);
+        !encoder)
+        return refuse(encoder.error());
+    if (const Result<void> made = workFolder.Create(QDir(batchSettings.outputDir).absolutePath());
+        !made)
+        return refuse(made.error());
 
     jobs = &list;
     settings = batchSettings;
@@ -194,12 +200,15 @@ void ConversionEngine::ConvertActiveJob(int row) {
 }
 
 void ConversionEngine::OnJobEnded(int row, JobStatus status) {
+    [[maybe_unused]] bool wasRunning = false;
     for (qsizetype i = 0; i < running.size(); ++i) {
         if (running.at(i)->Row() == row) {
             running.takeAt(i)->deleteLater();
+            wasRunning = true;
             break;
         }
     }
+    Q_ASSERT_X(wasRunning, "ConversionEngine::OnJobEnded", "a job ends once, while it runs");
     switch (status) {
     case JobStatus::Finished:
         ++result.finishedJobs;
@@ -328,6 +337,8 @@ void ConversionEngine::ExportRealMediaJob(ConversionJob& job) {
     QFile::remove(exportPath);
     exportingJob = &job;
     job.BeginExport(exportPath);
+    if (exportingJob == nullptr)
+        return; // Stop was pressed from inside the job's first repaint: nothing to export
     if (!exporter->ExportToFile(exportPath))
         EndExport(false); // the job reads its source
 }

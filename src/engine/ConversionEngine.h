@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/Result.h"
 #include "engine/ConversionJob.h"
 #include "engine/JobList.h"
 #include "engine/WorkFolder.h"
@@ -110,17 +111,17 @@ public:
     int RunningJobs() const { return int(running.size()); }
     BatchProgress Progress() const;
 
-    // Checks an output directory: "" when it exists and can be written to, else a message.
-    static QString CheckOutputDir(const QString& outputDir);
+    // Checks that an output directory exists and can be written to; else fails with a message.
+    static Result<void> CheckOutputDir(const QString& outputDir);
     // The output files of the jobs that already exist in outputDir (names as the Output column
     // shows them), so that the user can choose what to do before anything runs. With
     // retryUnfinished only the jobs that a retry converts count.
     static QStringList ExistingOutputNames(const JobList& jobs, OutputType type,
                                            const QString& outputDir, bool retryUnfinished = false);
     // Checks that a profile's encoder program is there and can make what the profile asks
-    // (when capabilities are known): "" when it can, else a message that says how to fix it.
-    static QString CheckEncoder(const QStringList& passTemplates,
-                                const EncoderCapabilities* capabilities);
+    // (when capabilities are known); else fails with a message that says how to fix it.
+    static Result<void> CheckEncoder(const QStringList& passTemplates,
+                                     const EncoderCapabilities* capabilities);
 
     // Starts the job of a row: its export first for a RealMedia source, then its passes.
     void ConvertActiveJob(int row);

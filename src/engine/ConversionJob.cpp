@@ -119,16 +119,17 @@ void ConversionJob::EndExport(bool exported) {
 void ConversionJob::Convert() {
     // The profile is read again for every job, as the file may be edited by hand.
     CProfileIniReader reader;
-    const ProfileResolution profile =
+    const Result<ResolvedProfile> profile =
         ResolveProfile(reader, AppPaths::ProfileDir(), plan.outputType, plan.profileSelection);
-    if (!profile.IsValid()) {
-        FailJob({}, profile.message);
+    if (!profile) {
+        FailJob({}, profile.error());
         return;
     }
-    templates = profile.passTemplates;
+    templates = profile->passTemplates;
     encoders = NeedsOfTemplates(templates).encoders;
     reading = Record();
-    source = ProbeMedia(reading.sourcePath);
+    const Result<MediaInfo> probed = ProbeMedia(reading.sourcePath);
+    source = probed ? *probed : MediaInfo();
     if (!QtReachesFileName(reading.sourcePath)) {
         // A name that is not valid UTF-8 cannot travel in an argument list: the encoder reads
         // it through a link with a plain name in the job's folder.
@@ -151,9 +152,10 @@ void ConversionJob::StartPass(int number) {
     command = ExpandCommandTemplate(templates.at(pass - 1), reading, jobDir);
     SetStatus(status);
     clock.Start();
-    const bool started = pass == 1 ? runner.RunWithOutput(command) : runner.RunAndWait(command);
+    const Result<void> started =
+        pass == 1 ? runner.RunWithOutput(command) : runner.RunAndWait(command);
     if (!started)
-        FailJob(command, runner.ExitProblem());
+        FailJob(command, started.error());
 }
 
 void ConversionJob::OnPassEnded() {
@@ -168,8 +170,8 @@ void ConversionJob::OnPassEnded() {
         CancelJob();
         return;
     }
-    if (const QString problem = runner.ExitProblem(); !problem.isEmpty()) {
-        FailJob(command, problem);
+    if (const Result<void> exited = runner.ExitResult(); !exited) {
+        FailJob(command, exited.error());
         return;
     }
     if (!HasContent(PassOutputPath(pass))) {
@@ -221,19 +223,19 @@ void ConversionJob::FinishOutput() {
     expected.video = source.hasVideo;
     expected.audio = source.hasAudio;
     expected.encoders = encoders;
-    const double end = source.ok ? std::min(job.endTime, source.duration) : job.endTime;
+    // A probed source always plays for some time: 0 means it could not be probed.
+    const double end = source.duration > 0.0 ? std::min(job.endTime, source.duration) : job.endTime;
     expected.duration = end - job.beginTime;
-    if (const QString problem = CheckOutputFile(finished, expected); !problem.isEmpty()) {
-        FailJob(command, problem);
+    if (const Result<void> checked = CheckOutputFile(finished, expected); !checked) {
+        FailJob(command, checked.error());
         return;
     }
-    QString problem;
-    if (!WriteH263Level(finished, &problem)) {
-        FailJob(command, QStringLiteral("The output file cannot be read: %1").arg(problem));
+    if (const Result<void> level = WriteH263Level(finished); !level) {
+        FailJob(command, QStringLiteral("The output file cannot be read: %1").arg(level.error()));
         return;
     }
-    if (!PlaceOutput(finished, &problem)) {
-        FailJob(command, problem);
+    if (const Result<void> placed = PlaceOutput(finished); !placed) {
+        FailJob(command, placed.error());
         return;
     }
     QDir(jobDir).removeRecursively();
@@ -243,7 +245,7 @@ void ConversionJob::FinishOutput() {
 // Moves a checked file from the work folder to its name in the output folder with one
 // rename. Without the user's leave to overwrite, a name taken meanwhile (another run) is not
 // replaced: the next free name is used.
-bool ConversionJob::PlaceOutput(const QString& finished, QString* error) {
+Result<void> ConversionJob::PlaceOutput(const QString& finished) {
     Job job = Record();
     const QString extension = OutputExtension(plan.outputType);
     const QByteArray from = QFile::encodeName(finished); // written by the encoder as Qt names it
@@ -257,16 +259,14 @@ bool ConversionJob::PlaceOutput(const QString& finished, QString* error) {
                                                  to.constData(), RENAME_NOREPLACE);
         if (result == 0)
             break;
-        if (errno != EEXIST || n > 10000) {
-            *error = QStringLiteral("The output file cannot be moved to %1: %2")
-                         .arg(QDir::toNativeSeparators(target),
-                              QString::fromLocal8Bit(std::strerror(errno)));
-            return false;
-        }
+        if (errno != EEXIST || n > 10000)
+            return Failure(QStringLiteral("The output file cannot be moved to %1: %2")
+                               .arg(QDir::toNativeSeparators(target),
+                                    QString::fromLocal8Bit(std::strerror(errno))));
         job.outputName = QStringLiteral("%1 (%2)").arg(base).arg(n);
     }
     jobs.SetOutputName(row, job.outputName);
-    return true;
+    return {};
 }
 
 // A job whose passes left no usable output: not finished, shown as "Failed" with the reason,

@@ -85,7 +85,7 @@ private:
     void CancelJob();
     void FailJob(const CommandLine& command, const QString& reason);
     void FinishOutput();
-    bool PlaceOutput(const QString& finished, QString* error);
+    Result<void> PlaceOutput(const QString& finished);
     void End(JobStatus status);
     QString FilePath(const QString& suffix) const;
     QString FinalOutputPath() const;
@@ -98,8 +98,8 @@ private:
     ChildProcessRunner runner;
     QStringList templates;
     QStringList encoders; // what the profile's passes encode with
-    MediaInfo source;
-    Job reading; // what the templates are expanded with
+    MediaInfo source;     // what the source holds; nothing when it cannot be probed
+    Job reading;          // what the templates are expanded with
     CommandLine command;
     int pass = 0;
     bool canceled = false;

@@ -117,7 +117,7 @@ void EncoderCapabilities::OnListed() {
     emit Ready();
 }
 
-QString EncoderCapabilities::MissingFor(const EncoderNeeds& needs) const {
+Result<void> EncoderCapabilities::MissingFor(const EncoderNeeds& needs) const {
     if (!known || QFileInfo(needs.program).fileName() != QFileInfo(programPath).fileName())
         return {};
     const QString program = QFileInfo(programPath).fileName();
@@ -125,20 +125,21 @@ QString EncoderCapabilities::MissingFor(const EncoderNeeds& needs) const {
         if (encoders.contains(encoder))
             continue;
         const QString package = PackageForEncoder(encoder);
-        return QStringLiteral("This profile needs the encoder \"%1\", which the installed %2 "
-                              "does not have. %3")
-            .arg(encoder, program,
-                 package.isEmpty()
-                     ? QStringLiteral("Install a build of %1 that has it.").arg(program)
-                     : QStringLiteral("Install the package %1 (on Debian: sudo apt install "
-                                      "%1).")
-                           .arg(package));
+        return Failure(
+            QStringLiteral("This profile needs the encoder \"%1\", which the installed %2 "
+                           "does not have. %3")
+                .arg(encoder, program,
+                     package.isEmpty()
+                         ? QStringLiteral("Install a build of %1 that has it.").arg(program)
+                         : QStringLiteral("Install the package %1 (on Debian: sudo apt install "
+                                          "%1).")
+                               .arg(package)));
     }
     for (const QString& muxer : needs.muxers) {
         if (!muxers.contains(muxer))
-            return QStringLiteral("This profile needs the output format \"%1\", which the "
-                                  "installed %2 cannot write.")
-                .arg(muxer, program);
+            return Failure(QStringLiteral("This profile needs the output format \"%1\", which "
+                                          "the installed %2 cannot write.")
+                               .arg(muxer, program));
     }
     return {};
 }

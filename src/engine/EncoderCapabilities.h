@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/Result.h"
+
 #include <QObject>
 #include <QProcess>
 #include <QSet>
@@ -40,9 +42,9 @@ public:
     bool IsKnown() const { return known; }
     QString ProgramPath() const { return programPath; }
 
-    // Why these needs cannot be met ("" when they can, or while nothing is known, or when
-    // they name another program): the missing encoder or format, and how to get it.
-    QString MissingFor(const EncoderNeeds& needs) const;
+    // Whether these needs can be met (they can while nothing is known, or when they name
+    // another program); else why not: the missing encoder or format, and how to get it.
+    Result<void> MissingFor(const EncoderNeeds& needs) const;
 
 signals:
     void Ready();

@@ -51,29 +51,25 @@ int WorkFolder::RemoveAbandoned(const QString& outputDir) {
     return removed;
 }
 
-bool WorkFolder::Create(const QString& outputDir, QString* error) {
+Result<void> WorkFolder::Create(const QString& outputDir) {
     Remove();
     RemoveAbandoned(outputDir);
     QByteArray pattern = QFile::encodeName(QDir(outputDir).filePath(NamePrefix() + "XXXXXX"));
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        if (error != nullptr)
-            *error = QStringLiteral("A work folder cannot be made in %1: %2")
-                         .arg(QDir::toNativeSeparators(outputDir),
-                              QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
+    if (::mkdtemp(pattern.data()) == nullptr)
+        return Failure(QStringLiteral("A work folder cannot be made in %1: %2")
+                           .arg(QDir::toNativeSeparators(outputDir),
+                                QString::fromLocal8Bit(std::strerror(errno))));
     const QString made = QFile::decodeName(pattern);
     QFile lock(QDir(made).filePath(QString::fromLatin1(LockName)));
     if (!lock.open(QIODevice::WriteOnly) ||
         lock.write(QByteArray::number(QCoreApplication::applicationPid())) <= 0 || !lock.flush()) {
-        if (error != nullptr)
-            *error = QStringLiteral("A work folder cannot be written in %1: %2")
-                         .arg(QDir::toNativeSeparators(outputDir), lock.errorString());
+        const QString why = lock.errorString();
         QDir(made).removeRecursively();
-        return false;
+        return Failure(QStringLiteral("A work folder cannot be written in %1: %2")
+                           .arg(QDir::toNativeSeparators(outputDir), why));
     }
     path = AppPaths::WithTrailingSeparator(made);
-    return true;
+    return {};
 }
 
 void WorkFolder::Remove() {
@@ -84,6 +80,8 @@ void WorkFolder::Remove() {
 }
 
 QString WorkFolder::JobDir(int row) const {
+    // A job without its folder would write beside the user's files.
+    Q_ASSERT_X(!path.isEmpty(), "WorkFolder::JobDir", "the folder is made before any job");
     if (path.isEmpty())
         return {};
     const QString dir = QDir(path).filePath(QString::number(row));

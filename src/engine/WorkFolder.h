@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/Result.h"
+
 #include <QString>
 
 // The private folder a batch writes into, inside the output folder (so that a finished file
@@ -14,9 +16,9 @@ public:
     WorkFolder(const WorkFolder&) = delete;
     WorkFolder& operator=(const WorkFolder&) = delete;
 
-    // Removes the folders of runs that have ended, then makes a new folder; false, with the
+    // Removes the folders of runs that have ended, then makes a new folder; fails, with the
     // reason, when it cannot be made.
-    bool Create(const QString& outputDir, QString* error = nullptr);
+    Result<void> Create(const QString& outputDir);
     // Removes the folder and everything in it.
     void Remove();
 

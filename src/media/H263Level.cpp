@@ -121,44 +121,39 @@ int H263LevelFor(int width, int height, double framesPerSecond, double kilobitsP
     return 70;
 }
 
-bool WriteH263Level(const QString& path, QString* error) {
-    const auto fail = [error](const QString& why) {
-        if (error != nullptr)
-            *error = why;
-        return false;
-    };
+Result<void> WriteH263Level(const QString& path) {
     const std::optional<H263Stream> stream = ProbeH263(path);
     if (!stream)
-        return fail(QStringLiteral("The file cannot be read."));
+        return Failure(QStringLiteral("The file cannot be read."));
     if (stream->width <= 0)
-        return true; // no H.263 track
+        return {}; // no H.263 track
 
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite))
-        return fail(file.errorString());
+        return Failure(file.errorString());
     // Only the index ('moov') is read: it holds the sample description.
     for (qint64 at = 0; at + 8 <= file.size();) {
         if (!file.seek(at))
-            return fail(file.errorString());
+            return Failure(file.errorString());
         const QByteArray header = file.read(8);
         // A 64-bit or to-the-end size does not occur in the files that the passes write.
         const std::optional<Box> box = ReadBoxHeader(header, 0);
         if (!box || box->size > file.size() - at)
-            return fail(QStringLiteral("The file's boxes cannot be read."));
+            return Failure(QStringLiteral("The file's boxes cannot be read."));
         if (box->type == "moov") {
             if (!file.seek(at))
-                return fail(file.errorString());
+                return Failure(file.errorString());
             const QByteArray moov = file.read(box->size);
             const qint64 level = FindLevelByte(moov, 0, moov.size());
             if (level < 0)
-                return fail(QStringLiteral("The H.263 track has no 'd263' box."));
+                return Failure(QStringLiteral("The H.263 track has no 'd263' box."));
             const char value =
                 char(H263LevelFor(stream->width, stream->height, stream->fps, stream->kbps));
             if (!file.seek(at + level) || file.write(&value, 1) != 1 || !file.flush())
-                return fail(file.errorString());
-            return true;
+                return Failure(file.errorString());
+            return {};
         }
         at += box->size;
     }
-    return fail(QStringLiteral("The file has no index ('moov')."));
+    return Failure(QStringLiteral("The file has no index ('moov')."));
 }

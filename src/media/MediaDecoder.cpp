@@ -63,17 +63,15 @@ void MediaDecoder::Close() {
     resampleInFormat = -1;
 }
 
-bool MediaDecoder::Open(const QString& path, Streams streams) {
+Result<void> MediaDecoder::Open(const QString& path, Streams streams) {
     Close();
-    lastError.clear();
     av_log_set_level(AV_LOG_QUIET);
 
     // The probe words the reason a file cannot be read (missing, empty, not media, ...).
     const auto fail = [&](const QString& fallback) {
         Close();
-        const MediaInfo info = ProbeMedia(path);
-        lastError = info.ok ? fallback : info.error;
-        return false;
+        const Result<MediaInfo> info = ProbeMedia(path);
+        return Failure(info ? fallback : info.error());
     };
     const QByteArray encoded = QFile::encodeName(path);
     if (path.isEmpty() || OpenFormatInput(encoded.constData(), format) < 0)
@@ -142,7 +140,7 @@ bool MediaDecoder::Open(const QString& path, Streams streams) {
     packet.reset(av_packet_alloc());
     if (packet == nullptr)
         return fail(QStringLiteral("Out of memory."));
-    return true;
+    return {};
 }
 
 QSize MediaDecoder::DisplaySize() const {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/Result.h"
 #include "media/AVPointers.h"
 
 #include <QByteArray>
@@ -34,11 +35,10 @@ public:
     MediaDecoder(const MediaDecoder&) = delete;
     MediaDecoder& operator=(const MediaDecoder&) = delete;
 
-    // Opens the file and the decoders of the streams asked for (those the file has). False
-    // with a message in LastError() for a missing, unreadable, empty or non-media file, or
-    // one that has none of the streams asked for.
-    bool Open(const QString& path, Streams streams = Streams::Both);
-    QString LastError() const { return lastError; }
+    // Opens the file and the decoders of the streams asked for (those the file has). Fails
+    // with a message for a missing, unreadable, empty or non-media file, or one that has none
+    // of the streams asked for.
+    Result<void> Open(const QString& path, Streams streams = Streams::Both);
 
     bool HasVideo() const { return videoCodec != nullptr; }
     bool HasAudio() const { return audioCodec != nullptr; }
@@ -108,6 +108,4 @@ private:
     int resampleInFormat = -1;
     int resampleInChannels = 0;
     double resampleNextPts = 0.0;
-
-    QString lastError;
 };

@@ -204,15 +204,15 @@ void MediaExporter::SetAudioCodecIndex(int index) {
 bool MediaExporter::OpenClipRange(const QString& path, double start, double length, int mode) {
     Q_UNUSED(mode);
     CloseClip();
-    const MediaInfo info = ProbeMedia(path);
-    if (!info.ok) {
-        lastError = QStringLiteral("\"%1\" cannot be opened: %2").arg(path, info.error);
+    const Result<MediaInfo> info = ProbeMedia(path);
+    if (!info) {
+        lastError = QStringLiteral("\"%1\" cannot be opened: %2").arg(path, info.error());
         return false;
     }
     clipPath = path;
-    clipLength = info.duration;
-    clipHasVideo = info.hasVideo;
-    clipHasAudio = info.hasAudio;
+    clipLength = info->duration;
+    clipHasVideo = info->hasVideo;
+    clipHasAudio = info->hasAudio;
     return SetClipRange(path, start, length);
 }
 

@@ -93,38 +93,29 @@ double PlayingTimeFromPackets(AVFormatContext* context) {
 
 } // namespace
 
-MediaInfo ProbeMedia(const QString& path) {
+Result<MediaInfo> ProbeMedia(const QString& path) {
     MediaInfo info;
     // The name's own bytes: a name that is not valid UTF-8 must be found too.
     const QByteArray encoded = EncodeFileName(path);
     struct stat file {};
-    if (::stat(encoded.constData(), &file) != 0) {
-        info.error = QStringLiteral("The file does not exist.");
-        return info;
-    }
-    if (!S_ISREG(file.st_mode) || ::access(encoded.constData(), R_OK) != 0) {
-        info.error = QStringLiteral("The file cannot be read.");
-        return info;
-    }
-    if (file.st_size == 0) {
-        info.error = QStringLiteral("The file is empty.");
-        return info;
-    }
+    if (::stat(encoded.constData(), &file) != 0)
+        return Failure(QStringLiteral("The file does not exist."));
+    if (!S_ISREG(file.st_mode) || ::access(encoded.constData(), R_OK) != 0)
+        return Failure(QStringLiteral("The file cannot be read."));
+    if (file.st_size == 0)
+        return Failure(QStringLiteral("The file is empty."));
 
     av_log_set_level(AV_LOG_QUIET);
     AVFormatInputPtr context;
     int result = OpenFormatInput(encoded.constData(), context);
-    if (result < 0) {
-        info.error = QStringLiteral("The file is not a video or audio file that can be read (%1).")
-                         .arg(AvErrorText(result));
-        return info;
-    }
+    if (result < 0)
+        return Failure(
+            QStringLiteral("The file is not a video or audio file that can be read (%1).")
+                .arg(AvErrorText(result)));
     result = avformat_find_stream_info(context.get(), nullptr);
-    if (result < 0) {
-        info.error =
-            QStringLiteral("The file's streams cannot be read (%1).").arg(AvErrorText(result));
-        return info;
-    }
+    if (result < 0)
+        return Failure(
+            QStringLiteral("The file's streams cannot be read (%1).").arg(AvErrorText(result)));
 
     for (unsigned i = 0; i < context->nb_streams; ++i) {
         const AVStream* stream = context->streams[i];
@@ -135,19 +126,14 @@ MediaInfo ProbeMedia(const QString& path) {
         else
             info.hasAudio = true;
     }
-    if (!info.hasVideo && !info.hasAudio) {
-        info.error = QStringLiteral("The file holds neither video nor sound.");
-        return info;
-    }
+    if (!info.hasVideo && !info.hasAudio)
+        return Failure(QStringLiteral("The file holds neither video nor sound."));
 
     const bool guessed = context->duration == AV_NOPTS_VALUE || context->duration <= 0 ||
                          context->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
     info.duration =
         guessed ? PlayingTimeFromPackets(context.get()) : double(context->duration) / AV_TIME_BASE;
-    if (!(info.duration > 0.0)) {
-        info.error = QStringLiteral("Nothing in the file can be played; it may be truncated.");
-        return info;
-    }
-    info.ok = true;
+    if (!(info.duration > 0.0))
+        return Failure(QStringLiteral("Nothing in the file can be played; it may be truncated."));
     return info;
 }

@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/Result.h"
+
 #include <QString>
 
 // What a media file holds, as far as the converter needs to know before converting it.
 struct MediaInfo {
-    bool ok = false;
-    QString error;         // why the file cannot be used, when !ok
     double duration = 0.0; // playing time in seconds
     bool hasVideo = false;
     bool hasAudio = false;
 };
 
 // Opens a media file with libavformat and reads its playing time. A missing, empty,
-// truncated or non-media file gives ok == false and a message that names the problem.
-MediaInfo ProbeMedia(const QString& path);
+// truncated or non-media file fails with a message that names the problem.
+Result<MediaInfo> ProbeMedia(const QString& path);

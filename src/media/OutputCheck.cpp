@@ -28,13 +28,13 @@ QString AvErrorText(int code) {
 using Decoders = std::vector<AVCodecContextPtr>;
 
 // Decodes the packets of the checked streams from `from` seconds until `until` seconds (or the
-// end); "" when every packet decoded, else the first error. frames counts decoded frames.
-QString DecodeSpan(AVFormatContext* context, Decoders& decoders, double from, double until,
-                   std::vector<int>& frames) {
+// end); fails with the first error. frames counts decoded frames.
+Result<void> DecodeSpan(AVFormatContext* context, Decoders& decoders, double from, double until,
+                        std::vector<int>& frames) {
     if (from > 0.0) {
         const auto target = static_cast<int64_t>(from * AV_TIME_BASE);
         if (avformat_seek_file(context, -1, INT64_MIN, target, target, 0) < 0)
-            return QStringLiteral("the file cannot be searched");
+            return Failure(QStringLiteral("the file cannot be searched"));
         for (auto& decoder : decoders) {
             if (decoder)
                 avcodec_flush_buffers(decoder.get());
@@ -65,10 +65,10 @@ QString DecodeSpan(AVFormatContext* context, Decoders& decoders, double from, do
                 result = drain(decoder, index);
             if (result < 0) {
                 av_packet_unref(packet.get());
-                return QStringLiteral("stream %1 does not decode at %2 s (%3)")
-                    .arg(index)
-                    .arg(time, 0, 'f', 2)
-                    .arg(AvErrorText(result));
+                return Failure(QStringLiteral("stream %1 does not decode at %2 s (%3)")
+                                   .arg(index)
+                                   .arg(time, 0, 'f', 2)
+                                   .arg(AvErrorText(result)));
             }
         }
         av_packet_unref(packet.get());
@@ -76,32 +76,34 @@ QString DecodeSpan(AVFormatContext* context, Decoders& decoders, double from, do
             break; // files interleave loosely: a second past the span, every stream has passed
     }
     if (read < 0 && read != AVERROR_EOF)
-        return QStringLiteral("the file cannot be read to its end (%1)").arg(AvErrorText(read));
+        return Failure(
+            QStringLiteral("the file cannot be read to its end (%1)").arg(AvErrorText(read)));
     for (std::size_t i = 0; i < decoders.size(); ++i) {
         if (decoders[i] && avcodec_send_packet(decoders[i].get(), nullptr) >= 0 &&
             drain(decoders[i].get(), int(i)) < 0)
-            return QStringLiteral("stream %1 does not decode at its end").arg(i);
+            return Failure(QStringLiteral("stream %1 does not decode at its end").arg(i));
     }
     return {};
 }
 
 } // namespace
 
-QString CheckOutputFile(const QString& path, const OutputExpectation& expected) {
+Result<void> CheckOutputFile(const QString& path, const OutputExpectation& expected) {
     av_log_set_level(AV_LOG_QUIET);
     AVFormatInputPtr context;
     int result = OpenFormatInput(QFile::encodeName(path).constData(), context);
     if (result < 0)
-        return QStringLiteral("The output file cannot be opened (%1).").arg(AvErrorText(result));
+        return Failure(
+            QStringLiteral("The output file cannot be opened (%1).").arg(AvErrorText(result)));
     if ((result = avformat_find_stream_info(context.get(), nullptr)) < 0)
-        return QStringLiteral("The output file's streams cannot be read (%1).")
-            .arg(AvErrorText(result));
+        return Failure(QStringLiteral("The output file's streams cannot be read (%1).")
+                           .arg(AvErrorText(result)));
 
     const AVDictionaryEntry* brand = av_dict_get(context->metadata, "major_brand", nullptr, 0);
     const QString brandText = brand != nullptr ? QString::fromLatin1(brand->value) : QString();
     if (!brandText.startsWith(expected.brandPrefix))
-        return QStringLiteral("The output file is no %1 file (brand \"%2\").")
-            .arg(expected.brandPrefix.toUpper(), brandText);
+        return Failure(QStringLiteral("The output file is no %1 file (brand \"%2\").")
+                           .arg(expected.brandPrefix.toUpper(), brandText));
 
     // The codecs the profile's encoders write, by kind.
     QList<AVCodecID> videoCodecs;
@@ -126,44 +128,50 @@ QString CheckOutputFile(const QString& path, const OutputExpectation& expected) 
         index = int(i);
         const QList<AVCodecID>& allowed = type == AVMEDIA_TYPE_VIDEO ? videoCodecs : audioCodecs;
         if (!allowed.isEmpty() && !allowed.contains(stream->codecpar->codec_id))
-            return QStringLiteral("The output's %1 is %2, not what the profile makes.")
-                .arg(type == AVMEDIA_TYPE_VIDEO ? QStringLiteral("video") : QStringLiteral("sound"),
-                     QString::fromLatin1(avcodec_get_name(stream->codecpar->codec_id)));
+            return Failure(
+                QStringLiteral("The output's %1 is %2, not what the profile makes.")
+                    .arg(type == AVMEDIA_TYPE_VIDEO ? QStringLiteral("video")
+                                                    : QStringLiteral("sound"),
+                         QString::fromLatin1(avcodec_get_name(stream->codecpar->codec_id))));
         if (type == AVMEDIA_TYPE_VIDEO && stream->avg_frame_rate.num > 0)
             frameSeconds = 1.0 / av_q2d(stream->avg_frame_rate);
         const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
         AVCodecContextPtr decoder(codec != nullptr ? avcodec_alloc_context3(codec) : nullptr);
         if (!decoder || avcodec_parameters_to_context(decoder.get(), stream->codecpar) < 0)
-            return QStringLiteral("The output's stream %1 has no decoder.").arg(i);
+            return Failure(QStringLiteral("The output's stream %1 has no decoder.").arg(i));
         decoder->err_recognition |= AV_EF_EXPLODE | AV_EF_CRCCHECK;
         decoder->thread_count = 1;
         if (avcodec_open2(decoder.get(), codec, nullptr) < 0)
-            return QStringLiteral("The output's stream %1 cannot be decoded.").arg(i);
+            return Failure(QStringLiteral("The output's stream %1 cannot be decoded.").arg(i));
         decoders[i] = std::move(decoder);
     }
     if (expected.video != (videoIndex >= 0))
-        return expected.video ? QStringLiteral("The output file has no picture.")
-                              : QStringLiteral("The output file has a picture the source lacks.");
+        return Failure(expected.video
+                           ? QStringLiteral("The output file has no picture.")
+                           : QStringLiteral("The output file has a picture the source lacks."));
     if (expected.audio != (audioIndex >= 0))
-        return expected.audio ? QStringLiteral("The output file has no sound.")
-                              : QStringLiteral("The output file has sound the source lacks.");
+        return Failure(expected.audio
+                           ? QStringLiteral("The output file has no sound.")
+                           : QStringLiteral("The output file has sound the source lacks."));
 
     const double duration = context->duration > 0 ? double(context->duration) / AV_TIME_BASE : 0.0;
     const double tolerance = std::max(0.2, 2.0 * frameSeconds);
     if (!(std::abs(duration - expected.duration) <= tolerance))
-        return QStringLiteral("The output file lasts %1 s instead of %2 s.")
-            .arg(duration, 0, 'f', 3)
-            .arg(expected.duration, 0, 'f', 3);
+        return Failure(QStringLiteral("The output file lasts %1 s instead of %2 s.")
+                           .arg(duration, 0, 'f', 3)
+                           .arg(expected.duration, 0, 'f', 3));
 
     std::vector<int> frames(context->nb_streams, 0);
-    QString problem = DecodeSpan(context.get(), decoders, 0.0, 1.0, frames);
-    if (problem.isEmpty() && duration > 2.0)
-        problem = DecodeSpan(context.get(), decoders, duration - 1.0, duration, frames);
-    if (!problem.isEmpty())
-        return QStringLiteral("The output file does not decode cleanly: %1.").arg(problem);
+    Result<void> decoded = DecodeSpan(context.get(), decoders, 0.0, 1.0, frames);
+    if (decoded && duration > 2.0)
+        decoded = DecodeSpan(context.get(), decoders, duration - 1.0, duration, frames);
+    if (!decoded)
+        return Failure(
+            QStringLiteral("The output file does not decode cleanly: %1.").arg(decoded.error()));
     for (const int index : {videoIndex, audioIndex}) {
         if (index >= 0 && frames[index] == 0)
-            return QStringLiteral("The output's stream %1 holds nothing to play.").arg(index);
+            return Failure(
+                QStringLiteral("The output's stream %1 holds nothing to play.").arg(index));
     }
     return {};
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/Result.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -15,5 +17,5 @@ struct OutputExpectation {
 
 // Checks a file as a user would: it opens, carries the brand, the streams and the codecs it
 // should, lasts the range within max(0.2 s, two frames), and its first and last seconds
-// decode without an error. "" when it passes, else which check failed.
-QString CheckOutputFile(const QString& path, const OutputExpectation& expected);
+// decode without an error. Fails with the check that failed.
+Result<void> CheckOutputFile(const QString& path, const OutputExpectation& expected);

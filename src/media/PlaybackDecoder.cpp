@@ -39,8 +39,8 @@ PlaybackDecoder::~PlaybackDecoder() {
 bool PlaybackDecoder::Open(const QString& path) {
     Close();
     auto opened = std::make_shared<MediaDecoder>();
-    if (!opened->Open(path, MediaDecoder::Streams::Both)) {
-        lastError = opened->LastError();
+    if (const Result<void> done = opened->Open(path, MediaDecoder::Streams::Both); !done) {
+        lastError = done.error();
         return false;
     }
     lastError.clear();

@@ -14,31 +14,21 @@
 #include <sys/resource.h>
 #endif
 
-StillFrame GrabStill(const QString& path, double time, QSize box) {
-    StillFrame still;
-    if (!std::isfinite(time)) {
-        still.error = QStringLiteral("The still's time is not a number.");
-        return still;
-    }
+Result<StillFrame> GrabStill(const QString& path, double time, QSize box) {
+    if (!std::isfinite(time))
+        return Failure(QStringLiteral("The still's time is not a number."));
     MediaDecoder decoder;
-    if (!decoder.Open(path, MediaDecoder::Streams::VideoOnly)) {
-        still.error = decoder.LastError();
-        return still;
-    }
+    if (const Result<void> opened = decoder.Open(path, MediaDecoder::Streams::VideoOnly); !opened)
+        return Failure(opened.error());
     return GrabStill(decoder, time, box);
 }
 
-StillFrame GrabStill(MediaDecoder& decoder, double time, QSize box,
-                     const std::function<bool()>& abandoned) {
-    StillFrame still;
-    if (!std::isfinite(time)) {
-        still.error = QStringLiteral("The still's time is not a number.");
-        return still;
-    }
-    if (!decoder.HasVideo()) {
-        still.error = QStringLiteral("The file holds no picture.");
-        return still;
-    }
+Result<StillFrame> GrabStill(MediaDecoder& decoder, double time, QSize box,
+                             const std::function<bool()>& abandoned) {
+    if (!std::isfinite(time))
+        return Failure(QStringLiteral("The still's time is not a number."));
+    if (!decoder.HasVideo())
+        return Failure(QStringLiteral("The file holds no picture."));
     time = std::max(0.0, time);
     decoder.SeekBefore(time);
 
@@ -60,8 +50,7 @@ StillFrame GrabStill(MediaDecoder& decoder, double time, QSize box,
     for (;;) {
         if (abandoned && abandoned()) {
             setSkipping(false);
-            still.error = QStringLiteral("The still was no longer wanted.");
-            return still;
+            return Failure(QStringLiteral("The still was no longer wanted."));
         }
         MediaDecoder::Decoded decoded = decoder.DecodeNext();
         if (decoded.kind == MediaDecoder::Kind::End)
@@ -76,18 +65,14 @@ StillFrame GrabStill(MediaDecoder& decoder, double time, QSize box,
             break; // the clip's first picture starts after `time`
     }
     setSkipping(false); // the decoder may be used again, for playback or another still
-    if (best.frame == nullptr) {
-        still.error = QStringLiteral("No picture could be decoded at %1 s.").arg(time, 0, 'f', 3);
-        return still;
-    }
+    if (best.frame == nullptr)
+        return Failure(QStringLiteral("No picture could be decoded at %1 s.").arg(time, 0, 'f', 3));
+    StillFrame still;
     still.image = decoder.ScaleVideo(best.frame.get(), box);
-    if (still.image.isNull()) {
-        still.error = QStringLiteral("The picture could not be converted.");
-        return still;
-    }
+    if (still.image.isNull())
+        return Failure(QStringLiteral("The picture could not be converted."));
     still.pts = best.pts;
     still.duration = best.duration;
-    still.ok = true;
     return still;
 }
 
@@ -141,7 +126,7 @@ void StillWorker::Run() {
         const Job job = std::move(nextJob);
         jobPending = false;
         lock.unlock();
-        StillFrame still = Grab(job);
+        Result<StillFrame> still = Grab(job);
         lock.relock();
         if (job.number != latest)
             continue; // replaced while it was decoded: nobody wants it
@@ -152,27 +137,26 @@ void StillWorker::Run() {
                 if (number != latest)
                     return;
                 busy = false;
-                if (still.ok)
-                    emit StillReady(still);
+                if (still)
+                    emit StillReady(*still);
                 else
-                    emit StillFailed(still.error);
+                    emit StillFailed(still.error());
             },
             Qt::QueuedConnection);
     }
 }
 
-StillFrame StillWorker::Grab(const Job& job) {
+Result<StillFrame> StillWorker::Grab(const Job& job) {
     const QFileInfo file(job.path);
     const bool unchanged = decoder != nullptr && decoderPath == job.path && file.exists() &&
                            file.lastModified() == decoderModified && file.size() == decoderSize;
     if (!unchanged) {
         decoder = std::make_unique<MediaDecoder>();
         decoderPath.clear();
-        if (!decoder->Open(job.path, MediaDecoder::Streams::VideoOnly)) {
-            StillFrame failed;
-            failed.error = decoder->LastError();
+        if (const Result<void> opened = decoder->Open(job.path, MediaDecoder::Streams::VideoOnly);
+            !opened) {
             decoder.reset();
-            return failed;
+            return Failure(opened.error());
         }
         decoderPath = job.path;
         decoderModified = file.lastModified();

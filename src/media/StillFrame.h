@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/Result.h"
+
 #include <QDateTime>
 #include <QImage>
 #include <QMetaType>
@@ -19,8 +21,6 @@ class QThread;
 
 // One picture of a clip, as GrabStill returns it.
 struct StillFrame {
-    bool ok = false;
-    QString error;    // why there is no picture, when !ok
     QImage image;     // Format_RGB32, scaled into the box asked for with its shape kept
     double pts = 0.0; // clip time in seconds at which this picture starts to show
     double duration = 0.0;
@@ -36,12 +36,13 @@ Q_DECLARE_METATYPE(StillFrame)
 // Blocks while it opens and decodes (a few milliseconds for small clips, up to a second
 // for a long group of pictures in HD). Each call opens its own decoder, so calls may run on
 // any thread, several at once.
-StillFrame GrabStill(const QString& path, double time, QSize box = QSize());
+// Fails with why there is no picture.
+Result<StillFrame> GrabStill(const QString& path, double time, QSize box = QSize());
 
 // The same with a decoder already opened for pictures. `abandoned`, when given, is asked
 // between decoded frames; once it says true the grab ends with an error.
-StillFrame GrabStill(MediaDecoder& decoder, double time, QSize box,
-                     const std::function<bool()>& abandoned = {});
+Result<StillFrame> GrabStill(MediaDecoder& decoder, double time, QSize box,
+                             const std::function<bool()>& abandoned = {});
 
 // Grabs stills on a worker thread for a user interface, where only the latest request
 // matters: a new request replaces one that waits and abandons one being decoded, and only
@@ -75,7 +76,7 @@ private:
     };
 
     void Run();
-    StillFrame Grab(const Job& job);
+    Result<StillFrame> Grab(const Job& job);
 
     bool busy = false;
     mutable QMutex mutex;

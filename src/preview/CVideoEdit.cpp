@@ -65,15 +65,15 @@ double CVideoEdit::GetClipLength(const QString& path, QString* error) const {
         file.lastModified() == known->modified) {
         return known->length;
     }
-    const MediaInfo info = ProbeMedia(path);
-    if (!info.ok) {
+    const Result<MediaInfo> info = ProbeMedia(path);
+    if (!info) {
         knownLengths.remove(path);
         if (error != nullptr)
-            *error = info.error;
+            *error = info.error();
         return -1.0;
     }
-    knownLengths.insert(path, KnownLength{file.size(), file.lastModified(), info.duration});
-    return info.duration;
+    knownLengths.insert(path, KnownLength{file.size(), file.lastModified(), info->duration});
+    return info->duration;
 }
 
 void CVideoEdit::CloseClip() {

@@ -36,34 +36,35 @@ QStringList PassTemplates(const Profile& profile, OutputType type) {
     return templates;
 }
 
-ProfileResolution ResolveProfile(CProfileIniReader& reader, const QString& profileDir,
-                                 OutputType type, int listSelection) {
-    using Problem = ProfileResolution::Problem;
-    ProfileResolution result;
+Result<ResolvedProfile> ResolveProfile(CProfileIniReader& reader, const QString& profileDir,
+                                       OutputType type, int listSelection,
+                                       ProfileProblem* problem) {
+    const auto fail = [problem](ProfileProblem kind, const QString& message) {
+        if (problem != nullptr)
+            *problem = kind;
+        return Failure(message);
+    };
+    if (problem != nullptr)
+        *problem = ProfileProblem::None;
     const QString fileName = ProfileFileName(type);
     reader.SetFile(QDir(profileDir).filePath(fileName));
 
     QStringList names;
     const int count = reader.GetSectionNames(names);
-    if (count == 0) {
-        result.problem = Problem::NoProfiles;
-        result.message = QStringLiteral("The profile file %1 is missing or holds no profiles.")
-                             .arg(QDir::toNativeSeparators(reader.File()));
-        return result;
-    }
-    if (listSelection < 0) {
-        result.problem = Problem::NoProfileSelected;
-        result.message = QStringLiteral("No profile is selected. Please select a profile.");
-        return result;
-    }
+    if (count == 0)
+        return fail(ProfileProblem::NoProfiles,
+                    QStringLiteral("The profile file %1 is missing or holds no profiles.")
+                        .arg(QDir::toNativeSeparators(reader.File())));
+    if (listSelection < 0)
+        return fail(ProfileProblem::NoProfileSelected,
+                    QStringLiteral("No profile is selected. Please select a profile."));
     const int position = listSelection + 1;
-    if (position >= count) {
-        result.problem = Problem::NoSuchProfile;
-        result.message =
-            QStringLiteral("The profile file %1 has no profile %2.").arg(fileName).arg(position);
-        return result;
-    }
+    if (position >= count)
+        return fail(
+            ProfileProblem::NoSuchProfile,
+            QStringLiteral("The profile file %1 has no profile %2.").arg(fileName).arg(position));
 
+    ResolvedProfile result;
     Profile& profile = result.profile;
     profile.position = position;
     profile.sectionName = names.at(position);
@@ -73,13 +74,13 @@ ProfileResolution ResolveProfile(CProfileIniReader& reader, const QString& profi
     result.passTemplates = PassTemplates(profile, type);
     if (result.passTemplates.isEmpty()) {
         const int needed = PassCount(type) == 1 ? 2 : 5;
-        result.problem = Problem::Malformed;
-        result.message =
+        return fail(
+            ProfileProblem::Malformed,
             QStringLiteral("The profile \"%1\" in %2 is malformed: it needs at least %3 lines "
                            "(a title and the command lines), and none of them blank; it has %4.")
                 .arg(profile.title.isEmpty() ? profile.sectionName : profile.title, fileName)
                 .arg(needed)
-                .arg(profile.values.size());
+                .arg(profile.values.size()));
     }
     return result;
 }

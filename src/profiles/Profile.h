@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/Result.h"
 #include "profiles/CProfileIniReader.h"
 #include "profiles/OutputType.h"
 
@@ -24,28 +25,27 @@ int ParseLeadingInt(const QString& text);
 // type, and values 2 and 4 as well for 3GP2. Empty when the profile has too few values.
 QStringList PassTemplates(const Profile& profile, OutputType type);
 
-// The outcome of looking up the profile that a conversion uses.
-struct ProfileResolution {
-    enum class Problem {
-        None,
-        NoProfiles,        // the file is missing or holds no sections
-        NoProfileSelected, // nothing is selected in the profile list
-        NoSuchProfile,     // the selection is past the file's profiles
-        Malformed,         // fewer values than the passes need
-    };
-
-    Problem problem = Problem::None;
-    QString message; // for the user, when there is a problem
+// The profile that a conversion uses.
+struct ResolvedProfile {
     Profile profile;
     QStringList passTemplates; // one per pass, in pass order
+};
 
-    bool IsValid() const { return problem == Problem::None; }
+// Why a profile cannot be used (its message for the user is the failure's).
+enum class ProfileProblem {
+    None,
+    NoProfiles,        // the file is missing or holds no sections
+    NoProfileSelected, // nothing is selected in the profile list
+    NoSuchProfile,     // the selection is past the file's profiles
+    Malformed,         // fewer values than the passes need
 };
 
 // Resolves the profile at list selection (0-based; -1 for none) of an output type's profile
 // file in profileDir: the section at position selection + 1. Binds the reader to that file.
-ProfileResolution ResolveProfile(CProfileIniReader& reader, const QString& profileDir,
-                                 OutputType type, int listSelection);
+// A caller that must tell the problems apart passes problem, which is set on every call.
+Result<ResolvedProfile> ResolveProfile(CProfileIniReader& reader, const QString& profileDir,
+                                       OutputType type, int listSelection,
+                                       ProfileProblem* problem = nullptr);
 
 // The profiles of an output type's file as the profile list shows them.
 struct ProfileList {

@@ -80,7 +80,7 @@ void TestChildProcessRunner::outputChannelsReadAlike() {
     runner.SetChunkHandler([&all](QByteArrayView chunk) { all += chunk.toByteArray(); });
     QVERIFY(runner.RunWithOutput(Fake({action})));
     QVERIFY(ended.wait(10000));
-    QCOMPARE(runner.ExitProblem(), QString());
+    QCOMPARE(runner.ExitResult().error(), QString());
     QCOMPARE(all.count("frame="), 40);
     QVERIFY(all.contains("time=00:00:01.60"));
     QVERIFY(ReadLog().isEmpty());
@@ -119,7 +119,7 @@ void TestChildProcessRunner::missingProgramIsLoggedOnce() {
     QVERIFY(!(withOutput ? runner.RunWithOutput(command) : runner.RunAndWait(command)));
     QVERIFY(!runner.IsChildRunning());
     QVERIFY(!runner.IsPassRunning());
-    QVERIFY(!runner.ExitProblem().isEmpty());
+    QVERIFY(!runner.ExitResult());
     QCOMPARE(chunks, 0);
     const QString log = ReadLog();
     QTEST(int(log.count("ERROR:")), "entries");
@@ -179,7 +179,7 @@ void TestChildProcessRunner::stopRequestReachesEncoderOnce() {
     QVERIFY(!runner.IsChildRunning());
     QCOMPARE(ended.size(), 1);
     if (!cancelDuringPass)
-        QCOMPARE(runner.ExitProblem(), QString()); // it ended by itself on "q"
+        QCOMPARE(runner.ExitResult().error(), QString()); // it ended by itself on "q"
     QFile file(received);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("q"));
@@ -217,7 +217,7 @@ void TestChildProcessRunner::noChildOutlivesItsStep() {
     const QString pidFile = Path("pid");
     QVERIFY(runner.RunWithOutput(Fake(QStringList{"pid=" + pidFile} + actions)));
     QVERIFY(ended.wait(10000));
-    QVERIFY(!runner.ExitProblem().isEmpty());
+    QVERIFY(!runner.ExitResult());
     QVERIFY(!runner.IsChildRunning());
     QVERIFY(QFile::exists(pidFile));
     QVERIFY(!ProcessExists(pidFile));

@@ -52,14 +52,18 @@ int main(int argc, char* argv[]) {
         const int selection = ParseLeadingInt(reader.GetValue(QStringLiteral("Info"),
                                                               QStringLiteral("DefaultProfile"))) -
                               1;
-        const ProfileResolution profile =
+        const Result<ResolvedProfile> profile =
             ResolveProfile(reader, AppPaths::ProfileDir(), type, selection);
+        if (!profile) {
+            out << profile.error() << "\n";
+            return 1;
+        }
         const QString workDir = AppPaths::WithTrailingSeparator(dir.filePath(QString::number(t)));
         QDir().mkpath(workDir);
         QElapsedTimer encode;
         encode.start();
         job.status = JobStatus::FirstPass;
-        for (const QString& pass : profile.passTemplates) {
+        for (const QString& pass : profile->passTemplates) {
             const CommandLine command = ExpandCommandTemplate(pass, job, workDir);
             if (!Run(AppPaths::FindProgram(command.Program()), command.ProgramArguments())) {
                 out << "the encoder failed: " << command.Printable() << "\n";
@@ -71,7 +75,7 @@ int main(int argc, char* argv[]) {
         OutputExpectation expected;
         expected.brandPrefix = type == OutputType::Aac3g2 ? "3g2" : "3gp";
         expected.video = expected.audio = true;
-        expected.encoders = NeedsOfTemplates(profile.passTemplates).encoders;
+        expected.encoders = NeedsOfTemplates(profile->passTemplates).encoders;
         expected.duration = 20.0;
         const QString output = workDir + job.baseName + OutputExtension(type);
         std::vector<double> checks;
@@ -79,7 +83,7 @@ int main(int argc, char* argv[]) {
         for (int i = 0; i < 5; ++i) {
             QElapsedTimer check;
             check.start();
-            problem = CheckOutputFile(output, expected);
+            problem = CheckOutputFile(output, expected).error();
             checks.push_back(check.nsecsElapsed() / 1e6);
         }
         std::sort(checks.begin(), checks.end());

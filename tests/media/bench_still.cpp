@@ -51,16 +51,16 @@ int main(int argc, char** argv) {
         const QString path = MakeClip(dir.path(), keyInterval);
         if (path.isEmpty())
             return 1;
-        GrabStill(path, 0.0, box); // warm the file cache, as a file just added would be
+        (void)GrabStill(path, 0.0, box); // warm the file cache, as a file just added would be
         std::vector<double> times;
         for (int i = 0; i < 40; ++i) {
             const double at = 0.37 + i * 0.4897; // lands anywhere within a group of pictures
             QElapsedTimer timer;
             timer.start();
-            const StillFrame still = GrabStill(path, at, box);
+            const Result<StillFrame> still = GrabStill(path, at, box);
             times.push_back(timer.nsecsElapsed() / 1e6);
-            if (!still.ok) {
-                out << "failed: " << still.error << "\n";
+            if (!still) {
+                out << "failed: " << still.error() << "\n";
                 return 1;
             }
         }

@@ -68,13 +68,13 @@ void TestStillFrame::rightFrame() {
     const IndexedClip clip = Clip(container);
     QVERIFY2(clip.error.isEmpty(), qPrintable(clip.error));
     const double time = (frame + within) / clip.fps;
-    const StillFrame still = GrabStill(clip.path, time);
-    QVERIFY2(still.ok, qPrintable(still.error));
-    QCOMPARE(clip.FrameIndexOf(still.image), frame);
+    const Result<StillFrame> still = GrabStill(clip.path, time);
+    QVERIFY2(still, qPrintable(still.error()));
+    QCOMPARE(clip.FrameIndexOf(still->image), frame);
     // The picture's own time span holds the time asked for.
-    QVERIFY2(still.pts <= time + 0.002 && time < still.pts + still.duration + 0.002,
-             qPrintable(QString("pts %1 duration %2").arg(still.pts).arg(still.duration)));
-    QVERIFY(qAbs(still.pts - frame / clip.fps) < 0.6 / clip.fps);
+    QVERIFY2(still->pts <= time + 0.002 && time < still->pts + still->duration + 0.002,
+             qPrintable(QString("pts %1 duration %2").arg(still->pts).arg(still->duration)));
+    QVERIFY(qAbs(still->pts - frame / clip.fps) < 0.6 / clip.fps);
 }
 
 void TestStillFrame::scaledKeepingShape_data() {
@@ -107,11 +107,11 @@ void TestStillFrame::scaledKeepingShape() {
 
     const IndexedClip clip = Clip(container);
     QVERIFY2(clip.error.isEmpty(), qPrintable(clip.error));
-    const StillFrame still = GrabStill(clip.path, time, box);
-    QVERIFY2(still.ok, qPrintable(still.error));
-    QCOMPARE(still.image.size(), expected);
-    QVERIFY(still.image.format() == QImage::Format_RGB32);
-    QCOMPARE(clip.FrameIndexOf(still.image), frame);
+    const Result<StillFrame> still = GrabStill(clip.path, time, box);
+    QVERIFY2(still, qPrintable(still.error()));
+    QCOMPARE(still->image.size(), expected);
+    QVERIFY(still->image.format() == QImage::Format_RGB32);
+    QCOMPARE(clip.FrameIndexOf(still->image), frame);
 }
 
 void TestStillFrame::refused_data() {
@@ -152,16 +152,15 @@ void TestStillFrame::refused() {
         }
     }
 
-    const StillFrame still = GrabStill(path, time, QSize(80, 60));
-    if (file == "truncated" && still.ok) {
+    const Result<StillFrame> still = GrabStill(path, time, QSize(80, 60));
+    if (file == "truncated" && still) {
         // What little there is may decode; it must then be a real picture.
-        QVERIFY(!still.image.isNull());
+        QVERIFY(!still->image.isNull());
         return;
     }
-    QVERIFY(!still.ok);
-    QVERIFY(still.image.isNull());
-    QVERIFY2(still.error.contains(words), qPrintable(still.error));
-    QVERIFY(!still.error.isEmpty());
+    QVERIFY(!still);
+    QVERIFY2(still.error().contains(words), qPrintable(still.error()));
+    QVERIFY(!still.error().isEmpty());
 }
 
 void TestStillFrame::shownAsPlayersShowIt_data() {
@@ -230,11 +229,11 @@ void TestStillFrame::shownAsPlayersShowIt() {
     }
     QVERIFY2(!path.isEmpty(), qPrintable(fixtures.LastError()));
 
-    const StillFrame still = GrabStill(path, time, box);
-    QVERIFY2(still.ok, qPrintable(still.error));
-    QCOMPARE(still.image.size(), expected);
-    QVERIFY2(still.pts <= pts + 0.001 && pts < still.pts + still.duration + 0.001,
-             qPrintable(QString::number(still.pts)));
+    const Result<StillFrame> still = GrabStill(path, time, box);
+    QVERIFY2(still, qPrintable(still.error()));
+    QCOMPARE(still->image.size(), expected);
+    QVERIFY2(still->pts <= pts + 0.001 && pts < still->pts + still->duration + 0.001,
+             qPrintable(QString::number(still->pts)));
 
     if ((kind == "rotated" || kind == "long") && box.isEmpty()) {
         // The picture the encoder takes at the still's own time (and turned as it turns it).
@@ -244,13 +243,13 @@ void TestStillFrame::shownAsPlayersShowIt() {
                                                    "-frames:v", "1", "-f", "image2"}))
                 .convertToFormat(QImage::Format_RGB32);
         };
-        const QImage reference = encoders(still.pts);
+        const QImage reference = encoders(still->pts);
         QCOMPARE(reference.size(), expected);
-        const double mean = MeanDifference(reference, still.image);
+        const double mean = MeanDifference(reference, still->image);
         QVERIFY2(mean < 8.0, qPrintable(QString::number(mean)));
         if (kind == "long") {
             // The picture before differs far more than conversion does: the frame is exact.
-            const double before = MeanDifference(encoders(still.pts - 0.04), still.image);
+            const double before = MeanDifference(encoders(still->pts - 0.04), still->image);
             QVERIFY2(mean * 3 < before, qPrintable(QString("%1 vs %2").arg(mean).arg(before)));
         }
     }

@@ -303,9 +303,9 @@ void TestVideoEdit::exportForwardsItsEvents() {
         QVERIFY(qAbs(event.at(1).toDouble() - 1.0) < 0.05);
         QVERIFY(event.at(0).toDouble() <= event.at(1).toDouble() + 0.05);
     }
-    const MediaInfo exported = ProbeMedia(output);
-    QVERIFY2(exported.ok, qPrintable(exported.error));
-    QVERIFY2(qAbs(exported.duration - 1.0) < 0.2, qPrintable(QString::number(exported.duration)));
+    const Result<MediaInfo> exported = ProbeMedia(output);
+    QVERIFY2(exported, qPrintable(exported.error()));
+    QVERIFY2(qAbs(exported->duration - 1.0) < 0.2, qPrintable(QString::number(exported->duration)));
 }
 
 void TestVideoEdit::exportRefused() {

@@ -130,12 +130,14 @@ void TestProfiles::misplacedInfoSection() {
     QCOMPARE(reader.GetValue("Info", "Description"), QString("Desc"));
     QDir::setCurrent(dir.path());
     QFile::copy(path, dir.filePath(ProfileFileName(OutputType::Amr3gp)));
-    const ProfileResolution first = ResolveProfile(reader, dir.path(), OutputType::Amr3gp, 0);
-    QCOMPARE(first.profile.sectionName, QString("Info"));
-    QCOMPARE(first.profile.title, QString());
-    const ProfileResolution second = ResolveProfile(reader, dir.path(), OutputType::Amr3gp, 1);
-    QVERIFY(second.IsValid());
-    QCOMPARE(second.passTemplates, QStringList{"enc 2"});
+    const Result<ResolvedProfile> first = ResolveProfile(reader, dir.path(), OutputType::Amr3gp, 0);
+    QVERIFY2(first, qPrintable(first.error()));
+    QCOMPARE(first->profile.sectionName, QString("Info"));
+    QCOMPARE(first->profile.title, QString());
+    const Result<ResolvedProfile> second =
+        ResolveProfile(reader, dir.path(), OutputType::Amr3gp, 1);
+    QVERIFY(second);
+    QCOMPARE(second->passTemplates, QStringList{"enc 2"});
 }
 
 void TestProfiles::longLinesAreNotCut() {
@@ -174,7 +176,7 @@ void TestProfiles::resolve_data() {
     QTest::addColumn<QString>("title");
     QTest::addColumn<QStringList>("templates");
 
-    using P = ProfileResolution::Problem;
+    using P = ProfileProblem;
     const QByteArray three = "[Info]\nDescription=d\nDefaultProfile=2\n"
                              "[Fast]\nTitle=Fast\nc=enc fast\n"
                              "[Good]\nTitle=Good\nc=enc good\n"
@@ -213,14 +215,23 @@ void TestProfiles::resolve() {
     file.close();
 
     CProfileIniReader reader;
-    const ProfileResolution result =
-        ResolveProfile(reader, profileDir.path(), outputType, selection);
-    QCOMPARE(int(result.problem), problem);
-    QCOMPARE(result.IsValid(), problem == int(ProfileResolution::Problem::None));
-    QCOMPARE(result.message.isEmpty(), result.IsValid());
+    // The problem is set on every call: a stale one must not survive a success.
+    auto found = ProfileProblem::NoSuchProfile;
+    const Result<ResolvedProfile> result =
+        ResolveProfile(reader, profileDir.path(), outputType, selection, &found);
+    QCOMPARE(int(found), problem);
+    QCOMPARE(bool(result), problem == int(ProfileProblem::None));
+    QCOMPARE(result.error().isEmpty(), bool(result));
+    if (!result) {
+        // A malformed profile is named in the message by its title.
+        if (!title.isEmpty())
+            QVERIFY2(result.error().contains(u'"' + title + u'"'), qPrintable(result.error()));
+        QVERIFY(templates.isEmpty());
+        return;
+    }
     if (!title.isEmpty())
-        QCOMPARE(result.profile.title, title);
-    QCOMPARE(result.passTemplates, templates);
+        QCOMPARE(result->profile.title, title);
+    QCOMPARE(result->passTemplates, templates);
 }
 
 void TestProfiles::shippedProfiles_data() {
@@ -250,13 +261,13 @@ void TestProfiles::shippedProfiles() {
     Job job = Job::FromPath("/in dir/a \"b\".avi", 20.0);
     job.beginTime = 5.0;
     for (int selection = 0; selection < count - 1; ++selection) {
-        const ProfileResolution resolved =
+        const Result<ResolvedProfile> resolved =
             ResolveProfile(reader, profileDir, outputType, selection);
-        QVERIFY2(resolved.IsValid(), qPrintable(resolved.message));
-        QVERIFY(!resolved.profile.title.isEmpty());
-        QCOMPARE(resolved.profile.keys.first(), QString("Title"));
+        QVERIFY2(resolved, qPrintable(resolved.error()));
+        QVERIFY(!resolved->profile.title.isEmpty());
+        QCOMPARE(resolved->profile.keys.first(), QString("Title"));
         QStringList outputs;
-        for (const QString& pass : resolved.passTemplates) {
+        for (const QString& pass : resolved->passTemplates) {
             const CommandLine command = ExpandCommandTemplate(pass, job, "/out dir/");
             QCOMPARE(command.Program(), QString("ffmpeg"));
             QVERIFY(!command.arguments.contains("-nostdin"));
@@ -265,7 +276,7 @@ void TestProfiles::shippedProfiles() {
             outputs.append(command.arguments.last());
         }
         const CommandLine first =
-            ExpandCommandTemplate(resolved.passTemplates.first(), job, "/out dir/");
+            ExpandCommandTemplate(resolved->passTemplates.first(), job, "/out dir/");
         const auto value = [&first](const QString& option) {
             return first.arguments.value(first.arguments.indexOf(option) + 1);
         };
@@ -276,13 +287,13 @@ void TestProfiles::shippedProfiles() {
         QVERIFY(first.arguments.join(' ').contains("-map 0:V:0? -map 0:a:0? -map_chapters -1"));
         // The title says what the profile makes: its frame, and its video rate as the cap.
         const QRegularExpression frame(R"((\d+)x(\d+), (\d+) fps, (\d+) kbps)");
-        const QRegularExpressionMatch said = frame.match(resolved.profile.title);
-        QVERIFY2(said.hasMatch(), qPrintable(resolved.profile.title));
+        const QRegularExpressionMatch said = frame.match(resolved->profile.title);
+        QVERIFY2(said.hasMatch(), qPrintable(resolved->profile.title));
         QVERIFY(value("-vf").startsWith(QString("fps=%1:").arg(said.captured(3))));
         QVERIFY(
             value("-vf").contains(QString("pad=%1:%2:").arg(said.captured(1), said.captured(2))));
         QCOMPARE(value("-maxrate"), said.captured(4) + "k");
-        const bool wide = resolved.profile.title.contains("Wide");
+        const bool wide = resolved->profile.title.contains("Wide");
         QCOMPARE(wide, said.captured(1).toInt() * 9 == said.captured(2).toInt() * 16);
         if (outputType == OutputType::Aac3g2) {
             QCOMPARE(outputs, (QStringList{"/out dir/a \"b\"_temp.3gp",
