@@ -28,8 +28,8 @@ ALLOWED = {
     "morvane_preview": (["morvane_base", "morvane_controls", "morvane_media",
                          "morvane_media_pictures"],
                         ["QtCore", "QtGui", "QtWidgets", "QtSvg", "QtMultimedia"]),
-    "morvane_app": (["morvane_base", "morvane_engine", "morvane_profiles", "morvane_power",
-                     "morvane_controls", "morvane_preview"],
+    "morvane_app": (["morvane_base", "morvane_engine", "morvane_profiles", "morvane_media",
+                     "morvane_power", "morvane_controls", "morvane_preview"],
                     ["QtCore", "QtGui", "QtWidgets", "QtDBus"]),
     "morvane": (["morvane_app"], ["QtCore", "QtGui", "QtWidgets"]),
 }

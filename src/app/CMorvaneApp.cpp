@@ -4,7 +4,7 @@
 #include "app/CFrameDlg.h"
 #include "app/CMorvaneDlg.h"
 #include "app/SkinEngine.h"
-#include "engine/AppPaths.h"
+#include "media/AppPaths.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

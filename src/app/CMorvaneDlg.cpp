@@ -13,7 +13,7 @@
 #include "controls/CHyperlinkLabel.h"
 #include "controls/CImageButton.h"
 #include "controls/Resources.h"
-#include "engine/AppPaths.h"
+#include "media/AppPaths.h"
 #include "engine/JobCellText.h"
 #include "engine/StoredSettings.h"
 #include "preview/CRangeSlider.h"

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CliProgressPrinter.h"
 #include "cli/InterruptWatcher.h"
-#include "engine/AppPaths.h"
 #include "engine/ConversionEngine.h"
 #include "engine/EncoderCapabilities.h"
 #include "engine/JobList.h"
 #include "engine/StoredSettings.h"
+#include "media/AppPaths.h"
 #include "media/FileNames.h"
 #include "media/MediaExporter.h"
 #include "media/MediaProbe.h"
@@ -23,6 +23,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <csignal>
 #include <optional>
 
 namespace {
@@ -107,6 +108,9 @@ std::optional<double> ParseSeconds(const QString& text) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // A full disk or a file size limit makes a write fail (log.txt), not end the program
+    // halfway through a batch. The encoders get the default back.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Morvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Morvane"));

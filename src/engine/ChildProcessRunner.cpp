@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/ChildProcessRunner.h"
 
-#include "engine/AppPaths.h"
 #include "engine/ErrorLog.h"
+#include "media/AppPaths.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -106,6 +106,8 @@ Result<void> ChildProcessRunner::Start(const CommandLine& command, bool withPipe
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != parent)
             ::_exit(127);
+        // The program ignores SIGXFSZ for itself; an encoder past a file size limit ends.
+        ::signal(SIGXFSZ, SIG_DFL);
         // A terminal's Ctrl+C goes to the whole foreground group: the encoder must not see it;
         // the engine stops it the proper way ("q", or a signal for the later passes).
         ::setpgid(0, 0);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/ConversionJob.h"
 
-#include "engine/AppPaths.h"
+#include "media/AppPaths.h"
 #include "engine/CommandTemplate.h"
 #include "engine/EncoderCapabilities.h"
 #include "engine/EncoderOutputParser.h"

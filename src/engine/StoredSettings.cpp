@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/StoredSettings.h"
 
-#include "engine/AppPaths.h"
+#include "media/AppPaths.h"
 
 #include <QDir>
 #include <QFileInfo>

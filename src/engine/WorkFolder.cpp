@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/WorkFolder.h"
 
-#include "engine/AppPaths.h"
+#include "media/AppPaths.h"
 
 #include <QCoreApplication>
 #include <QDir>

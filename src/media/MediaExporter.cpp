@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "media/MediaExporter.h"
 
+#include "media/AppPaths.h"
+
 #include "media/MediaProbe.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QStandardPaths>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -106,20 +106,6 @@ const ExportCodec* PickCodec(bool use, int index, const std::vector<const Export
             return chosen;
     }
     return fallback;
-}
-
-QString FindFfmpeg() {
-#ifdef Q_OS_WIN
-    const QString name = QStringLiteral("ffmpeg.exe");
-#else
-    const QString name = QStringLiteral("ffmpeg");
-#endif
-    // A copy beside the program wins over the one on the PATH, as for the conversion passes.
-    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
-    const QFileInfo besideInfo(beside);
-    if (besideInfo.isFile() && besideInfo.isExecutable())
-        return beside;
-    return QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
 }
 
 // "file:" keeps ffmpeg from reading a name such as "concat:x" or "-y" as anything but a file.
@@ -306,7 +292,8 @@ bool MediaExporter::ExportToFile(const QString& path) {
                         .arg(QDir::toNativeSeparators(folder.absoluteFilePath()));
         return false;
     }
-    const QString program = FindFfmpeg();
+    // The same ffmpeg, found the same way, as the conversion passes run.
+    const QString program = AppPaths::FindProgram(QStringLiteral("ffmpeg"));
     if (program.isEmpty()) {
         lastError = QStringLiteral("The encoder program \"ffmpeg\" cannot be found.");
         return false;

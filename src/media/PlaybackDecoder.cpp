@@ -126,6 +126,7 @@ void PlaybackDecoder::Stop() {
 }
 
 void PlaybackDecoder::DropQueued() {
+    dataAnnounced = false;
     videoQueue.clear();
     videoBytes = 0;
     audioQueue.clear();
@@ -138,6 +139,7 @@ bool PlaybackDecoder::TakeVideoFrame(VideoFrame* frame) {
         return false;
     *frame = std::move(videoQueue.front());
     videoQueue.pop_front();
+    dataAnnounced = false;
     videoBytes = videoQueue.empty() ? 0 : videoBytes - frame->image.sizeInBytes();
     wake.wakeAll();
     return true;
@@ -149,6 +151,7 @@ bool PlaybackDecoder::TakeAudio(AudioChunk* chunk) {
         return false;
     *chunk = std::move(audioQueue.front());
     audioQueue.pop_front();
+    dataAnnounced = false;
     audioQueued = audioQueue.empty() ? 0.0 : audioQueued - double(chunk->frames) / queueRate;
     wake.wakeAll();
     return true;
@@ -321,8 +324,9 @@ bool PlaybackDecoder::PushAudio(quint64 run, AudioChunk chunk) {
 }
 
 void PlaybackDecoder::NotifyData() {
-    // One pending notice at a time; the owner pulls everything there is when it arrives.
-    if (dataSignalPending)
+    // One notice until the owner pulls something: a worker that fills the queues while nobody
+    // pulls (the window busy, a slow machine) does not flood the event loop.
+    if (dataSignalPending || dataAnnounced)
         return;
     dataSignalPending = true;
     QMetaObject::invokeMethod(
@@ -333,6 +337,7 @@ void PlaybackDecoder::NotifyData() {
                 QMutexLocker lock(&mutex);
                 dataSignalPending = false;
                 hasData = !videoQueue.empty() || !audioQueue.empty();
+                dataAnnounced = hasData;
             }
             if (hasData)
                 emit DataAvailable();

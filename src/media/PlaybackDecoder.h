@@ -159,6 +159,7 @@ private:
     bool audioDecoding = false;
     bool rangeDone = false;
     bool dataSignalPending = false;
+    bool dataAnnounced = false; // DataAvailable came, and nothing has been pulled since
     QSize videoBox;
 
     // Raised by every Play, Seek, Stop and Close; the worker abandons an older range.

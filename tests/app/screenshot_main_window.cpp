@@ -15,7 +15,7 @@
 #include "app/SkinEngine.h"
 #include "app/UserPrompts.h"
 #include "controls/CFadePicture.h"
-#include "engine/AppPaths.h"
+#include "media/AppPaths.h"
 #include "preview/CRangeSlider.h"
 #include "preview/RangeChangedEvent.h"
 

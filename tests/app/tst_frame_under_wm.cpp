@@ -3,7 +3,7 @@
 // openbox): the frame the manager adds counts in the 692 x 610, and the user cannot resize.
 #include "TestPaths.h"
 #include "app/CFrameDlg.h"
-#include "engine/AppPaths.h"
+#include "media/AppPaths.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

@@ -11,7 +11,7 @@
 #include "app/UserPrompts.h"
 #include "controls/CCellListCtrl.h"
 #include "controls/ListMessages.h"
-#include "engine/AppPaths.h"
+#include "media/AppPaths.h"
 #include "engine/StoredSettings.h"
 #include "preview/CRangeSlider.h"
 #include "preview/CVideoEdit.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "engine/AppPaths.h"
+#include "media/AppPaths.h"
 #include "engine/ChildProcessRunner.h"
 #include "engine/ErrorLog.h"
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MediaFixtures.h"
-#include "engine/AppPaths.h"
+#include "media/AppPaths.h"
 #include "engine/ConversionEngine.h"
 #include "engine/ErrorLog.h"
 #include "engine/JobCellText.h"

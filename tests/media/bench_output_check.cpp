@@ -2,7 +2,7 @@
 // Prints what the check of a finished file costs against the job it ends: a 20 s 640x480
 // clip is encoded with each output type's default profile command (timed), and the check of
 // its output is timed (median of 5). Target: under 5% of the job's time.
-#include "engine/AppPaths.h"
+#include "media/AppPaths.h"
 #include "engine/CommandTemplate.h"
 #include "engine/EncoderCapabilities.h"
 #include "media/OutputCheck.h"
