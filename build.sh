@@ -16,6 +16,7 @@ PACKAGES=(
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
     ffmpeg libavcodec-extra
     xvfb openbox
+    python3
 )
 
 # Only the package command needs these (dpkg-shlibdeps works out the package's Depends).
