@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/ConversionEngine.h"
 
-#include "media/AppPaths.h"
 #include "engine/EncoderCapabilities.h"
 #include "engine/ErrorLog.h"
 #include "engine/RealMediaExport.h"
+#include "media/AppPaths.h"
 #include "media/FileNames.h"
 #include "media/MediaExporter.h"
 #include "profiles/CProfileIniReader.h"

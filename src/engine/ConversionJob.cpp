@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/ConversionJob.h"
 
-#include "media/AppPaths.h"
 #include "engine/CommandTemplate.h"
 #include "engine/EncoderCapabilities.h"
 #include "engine/EncoderOutputParser.h"
 #include "engine/ErrorLog.h"
+#include "media/AppPaths.h"
 #include "media/FileNames.h"
 #include "media/H263Level.h"
 #include "media/OutputCheck.h"

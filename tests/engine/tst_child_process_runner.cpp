@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "media/AppPaths.h"
 #include "engine/ChildProcessRunner.h"
 #include "engine/ErrorLog.h"
+#include "media/AppPaths.h"
 
 #include <QDir>
 #include <QFile>

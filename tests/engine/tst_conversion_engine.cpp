@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MediaFixtures.h"
-#include "media/AppPaths.h"
 #include "engine/ConversionEngine.h"
 #include "engine/ErrorLog.h"
 #include "engine/JobCellText.h"
+#include "media/AppPaths.h"
 
 #include <QDir>
 #include <QFile>

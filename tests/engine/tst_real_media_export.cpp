@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MediaFixtures.h"
-#include "media/AppPaths.h"
 #include "engine/ConversionEngine.h"
 #include "engine/JobCellText.h"
 #include "engine/RealMediaExport.h"
+#include "media/AppPaths.h"
 #include "media/MediaExporter.h"
 
 #include <QDir>

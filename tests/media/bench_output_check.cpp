@@ -2,9 +2,9 @@
 // Prints what the check of a finished file costs against the job it ends: a 20 s 640x480
 // clip is encoded with each output type's default profile command (timed), and the check of
 // its output is timed (median of 5). Target: under 5% of the job's time.
-#include "media/AppPaths.h"
 #include "engine/CommandTemplate.h"
 #include "engine/EncoderCapabilities.h"
+#include "media/AppPaths.h"
 #include "media/OutputCheck.h"
 #include "profiles/CProfileIniReader.h"
 #include "profiles/Profile.h"
