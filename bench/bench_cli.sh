@@ -20,34 +20,16 @@ cli="$build_dir/program/morvane-cli"
 [ -x "$cli" ] || { echo "no $cli: build first" >&2; exit 1; }
 real_ffmpeg=$(command -v ffmpeg) || { echo "ffmpeg is not installed" >&2; exit 1; }
 ticks=$(getconf CLK_TCK)
+# shellcheck source=bench/bench_common.sh
+source "$(dirname "$0")/bench_common.sh"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/clips" "$work/out" "$work/wrap" "$work/commands"
 
 echo "Making $clips clips of $seconds s ..."
-files=()
-for i in $(seq 1 "$clips"); do
-    f="$work/clips/clip $i.avi"
-    "$real_ffmpeg" -v error -nostdin -y -f lavfi -i "testsrc=size=$size:rate=25:duration=$seconds" \
-        -f lavfi -i "sine=frequency=$((300 + i * 50)):duration=$seconds" \
-        -c:v mpeg4 -q:v 3 -c:a libmp3lame "$f"
-    files+=("$f")
-done
-
-# A stand-in ffmpeg on PATH records each command line morvane-cli runs (NUL-separated), then
-# runs the real one. The profiles name "ffmpeg" without a folder, so PATH decides.
-cat >"$work/wrap/ffmpeg" <<WRAP
-#!/usr/bin/env bash
-n=\$(ls "$work/commands" | wc -l)
-printf '%s\0' "\$@" >"$work/commands/\$(printf %04d \$n)"
-exec "$real_ffmpeg" "\$@"
-WRAP
-chmod +x "$work/wrap/ffmpeg"
-if [ -e "$build_dir/program/ffmpeg" ] || [ -e "$build_dir/program/app/ffmpeg" ]; then
-    echo "an ffmpeg beside the program would bypass the recording" >&2
-    exit 1
-fi
+make_clips "$clips" "$seconds" "$size" testsrc
+make_recorder
 
 # Runs morvane-cli and prints "wall_seconds cli_cpu_seconds"; the CPU time is the process's own
 # (utime + stime of /proc/PID/stat, its children not included), sampled until it exits.
@@ -80,7 +62,7 @@ run_shell() {
     before=$(awk '{print $16 + $17}' "/proc/$me/stat")
     start=$(date +%s.%N)
     for cmd in "$work/commands"/*; do
-        mapfile -d '' args <"$cmd"
+        load_command "$cmd"
         "$real_ffmpeg" "${args[@]}" </dev/null >/dev/null 2>&1
     done
     end=$(date +%s.%N)
@@ -94,6 +76,8 @@ median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1
 for type in 0 2; do
     rm -f "$work/commands"/* "$work/out"/*
     PATH="$work/wrap:$PATH" "$cli" -t "$type" -o "$work/out" "${files[@]}" >/dev/null
+    drop_queries # only the encoding passes
+    prepare_replay
     recorded=$(ls "$work/commands" | wc -l)
     cli_walls=() shell_walls=() cli_cpus=() ffmpeg_cpus=()
     for round in $(seq 1 "$rounds"); do

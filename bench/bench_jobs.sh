@@ -23,34 +23,16 @@ cli="$build_dir/program/morvane-cli"
 [ -x "$cli" ] || { echo "no $cli: build first" >&2; exit 1; }
 real_ffmpeg=$(command -v ffmpeg) || { echo "ffmpeg is not installed" >&2; exit 1; }
 ticks=$(getconf CLK_TCK)
+# shellcheck source=bench/bench_common.sh
+source "$(dirname "$0")/bench_common.sh"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/clips" "$work/out" "$work/wrap" "$work/commands" "$work/loop"
 
 echo "Making $clips clips of $seconds s ($size) ..."
-files=()
-for i in $(seq 1 "$clips"); do
-    f="$work/clips/clip $i.avi"
-    "$real_ffmpeg" -v error -nostdin -y -f lavfi -i "testsrc2=size=$size:rate=25:duration=$seconds" \
-        -f lavfi -i "sine=frequency=$((300 + i * 50)):duration=$seconds" \
-        -c:v mpeg4 -q:v 3 -c:a libmp3lame "$f"
-    files+=("$f")
-done
-
-# A stand-in ffmpeg on PATH records each encoding command line morvane-cli runs
-# (NUL-separated), then runs the real one. The profiles name "ffmpeg" without a folder.
-cat >"$work/wrap/ffmpeg" <<WRAP
-#!/usr/bin/env bash
-n=\$(ls "$work/commands" | wc -l)
-printf '%s\0' "\$@" >"$work/commands/\$(printf %04d \$n)"
-exec "$real_ffmpeg" "\$@"
-WRAP
-chmod +x "$work/wrap/ffmpeg"
-if [ -e "$build_dir/program/ffmpeg" ] || [ -e "$build_dir/program/app/ffmpeg" ]; then
-    echo "an ffmpeg beside the program would bypass the recording" >&2
-    exit 1
-fi
+make_clips "$clips" "$seconds" "$size" testsrc2
+make_recorder
 
 calc() { awk "BEGIN { printf \"%.6f\", $1 }"; }
 median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
@@ -74,22 +56,12 @@ run_cli() {
 # "wall_seconds cpu_seconds".
 run_shell() {
     (
-        rm -rf "$work/loop"/*
-        for cmd in "$work/commands"/*; do
-            mapfile -d '' args <"$cmd"
-            for ((k = 0; k < ${#args[@]}; k++)); do
-                args[k]=${args[k]//$work\/out\/.morvane-work-/$work\/loop\/w}
-            done
-            mkdir -p "$(dirname "${args[-1]}")"
-        done
+        prepare_replay
         me=$BASHPID
         before=$(children_cpu "$me")
         start=$(date +%s.%N)
         for cmd in "$work/commands"/*; do
-            mapfile -d '' args <"$cmd"
-            for ((k = 0; k < ${#args[@]}; k++)); do
-                args[k]=${args[k]//$work\/out\/.morvane-work-/$work\/loop\/w}
-            done
+            load_command "$cmd"
             "$real_ffmpeg" "${args[@]}" </dev/null >/dev/null 2>&1
         done
         end=$(date +%s.%N)
@@ -99,10 +71,7 @@ run_shell() {
 
 # The recording run (it also warms the file cache).
 PATH="$work/wrap:$PATH" "$cli" -t 0 -j 1 -o "$work/out" "${files[@]}" >/dev/null
-# Only the encoding passes; not the question of what the encoder can make.
-for cmd in "$work/commands"/*; do
-    if tr '\0' '\n' <"$cmd" | grep -qx -- '-encoders\|-muxers'; then rm "$cmd"; fi
-done
+drop_queries # only the encoding passes
 recorded=$(ls "$work/commands" | wc -l)
 
 walls1=() cpus1=() wallsN=() wallsShell=()
