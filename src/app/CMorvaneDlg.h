@@ -101,7 +101,8 @@ public:
     void OnListClick();
     void OnStartConverting();
     void OnStopConverting();
-    // The batch menu (right click on the job list or on Start/Stop, or the list's menu key).
+    // The batch menu (right click on the job list or on Start/Stop, or the list's menu key);
+    // the caller owns it (it deletes itself when closed).
     QMenu* CreateBatchMenu();
     // Pause (true) or resume the running encoders.
     void OnPauseConverting(bool pause);

@@ -116,7 +116,9 @@ void CMorvaneDlg::SetSimultaneousJobs(int jobsSideBySide) {
 }
 
 QMenu* CMorvaneDlg::CreateBatchMenu() {
-    auto* menu = new QMenu(this);
+    // Without a parent: the menu follows the desktop's look, as the dialogs do, and does not
+    // take the page's fixed skin palette, under which a disabled item would look enabled.
+    auto* menu = new QMenu;
     menu->setAttribute(Qt::WA_DeleteOnClose);
     QAction* pause = menu->addAction(QStringLiteral("&Pause"));
     pause->setCheckable(true);
