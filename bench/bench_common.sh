@@ -1,5 +1,16 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# What the benchmarks of morvane-cli share; sourced. Needs $work, $real_ffmpeg and $build_dir.
+# What the benchmarks of morvane-cli share; sourced after $build_dir is set.
+
+# bench_setup: cli, real_ffmpeg and ticks, and a work folder (gone at the end) with out/ in it.
+bench_setup() {
+    cli="$build_dir/program/morvane-cli"
+    [ -x "$cli" ] || { echo "no $cli: build first" >&2; exit 1; }
+    real_ffmpeg=$(command -v ffmpeg) || { echo "ffmpeg is not installed" >&2; exit 1; }
+    ticks=$(getconf CLK_TCK)
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    mkdir -p "$work/out"
+}
 
 # make_clips COUNT SECONDS SIZE PATTERN: COUNT clips of MPEG-4 and MP3 in AVI made from the
 # lavfi source PATTERN ("testsrc", "testsrc2"), each with a tone of its own; their paths in files.

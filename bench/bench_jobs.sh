@@ -19,16 +19,9 @@ cores=$(nproc)
 jobs=${4:-$cores}
 rounds=${5:-1}
 size=${6:-640x480}
-cli="$build_dir/program/morvane-cli"
-[ -x "$cli" ] || { echo "no $cli: build first" >&2; exit 1; }
-real_ffmpeg=$(command -v ffmpeg) || { echo "ffmpeg is not installed" >&2; exit 1; }
-ticks=$(getconf CLK_TCK)
 # shellcheck source=bench/bench_common.sh
 source "$(dirname "$0")/bench_common.sh"
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/clips" "$work/out" "$work/wrap" "$work/commands" "$work/loop"
+bench_setup
 
 echo "Making $clips clips of $seconds s ($size) ..."
 make_clips "$clips" "$seconds" "$size" testsrc2

@@ -4,10 +4,13 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/error.h>
 #include <libavutil/frame.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
+
+#include <array>
 
 void AVFormatInputDeleter::operator()(AVFormatContext* context) const {
     avformat_close_input(&context);
@@ -38,4 +41,10 @@ int OpenFormatInput(const char* url, AVFormatInputPtr& context) {
     const int result = avformat_open_input(&opened, url, nullptr, nullptr);
     context.reset(opened);
     return result;
+}
+
+QString AvErrorText(int code) {
+    std::array<char, AV_ERROR_MAX_STRING_SIZE> text{};
+    av_strerror(code, text.data(), text.size());
+    return QString::fromLocal8Bit(text.data());
 }

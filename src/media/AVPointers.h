@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QString>
+
 #include <memory>
 
 struct AVCodecContext;
@@ -43,3 +45,6 @@ using SwrContextPtr = std::unique_ptr<SwrContext, SwrContextDeleter>;
 // avformat_open_input into an owning pointer: the libavformat result (negative on failure, and
 // then the pointer is empty).
 int OpenFormatInput(const char* url, AVFormatInputPtr& context);
+
+// The libraries' text for an error code (a negative AVERROR).
+QString AvErrorText(int code);

@@ -12,16 +12,9 @@ extern "C" {
 #include <libavutil/avutil.h>
 }
 
-#include <array>
 #include <memory>
 
 namespace {
-
-QString AvErrorText(int code) {
-    std::array<char, AV_ERROR_MAX_STRING_SIZE> text{};
-    av_strerror(code, text.data(), text.size());
-    return QString::fromLocal8Bit(text.data());
-}
 
 constexpr qint64 TailBytes = 2 * 1024 * 1024;
 

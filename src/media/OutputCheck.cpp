@@ -11,18 +11,11 @@ extern "C" {
 #include <libavutil/avutil.h>
 }
 
-#include <array>
 #include <cmath>
 #include <memory>
 #include <vector>
 
 namespace {
-
-QString AvErrorText(int code) {
-    std::array<char, AV_ERROR_MAX_STRING_SIZE> text{};
-    av_strerror(code, text.data(), text.size());
-    return QString::fromLocal8Bit(text.data());
-}
 
 // The decoders of the streams that are checked, by stream index (null for the others).
 using Decoders = std::vector<AVCodecContextPtr>;
