@@ -139,7 +139,6 @@ step "A test clip made with ffmpeg"
 as_user ffmpeg -nostdin -loglevel error -f lavfi -i testsrc=size=320x240:rate=25:duration=3 \
     -f lavfi -i sine=frequency=440:duration=3 -c:v mpeg4 -c:a pcm_s16le -shortest \
     "/home/tester/test clip.avi"
-as_user mkdir /home/tester/out
 
 probe() {
     as_user ffprobe -v error -show_entries "$1" -of default=noprint_wrappers=1:nokey=1 "$2"
@@ -148,9 +147,11 @@ probe() {
 # type, file extension, expected brand, expected video codec, expected audio codec
 while read -r type extension brand video audio; do
     step "morvane-cli -t $type"
-    as_user morvane-cli -t "$type" -o /home/tester/out "/home/tester/test clip.avi" ||
+    # A folder per type: types 0 and 1 both make "test clip.3gp".
+    as_user mkdir -p "/home/tester/out/$type"
+    as_user morvane-cli -t "$type" -o "/home/tester/out/$type" "/home/tester/test clip.avi" ||
         fail "morvane-cli -t $type ended with $?"
-    out="/home/tester/out/test clip.$extension"
+    out="/home/tester/out/$type/test clip.$extension"
     [ -s "$root$out" ] || fail "no $out"
     got_brand=$(probe format_tags=major_brand "$out")
     mapfile -t codecs < <(probe stream=codec_name "$out")
@@ -167,8 +168,11 @@ done <<'EOF'
 1 3gp 3gp mpeg4 aac
 2 3g2 3g2 mpeg4 aac
 EOF
-ls "$root/home/tester/out"
-[ "$(ls "$root/home/tester/out" | wc -l)" -eq 2 ] || fail "intermediate files were left behind"
+ls -AR "$root/home/tester/out"
+for type in 0 1 2; do
+    [ "$(ls -A "$root/home/tester/out/$type" | wc -l)" -eq 1 ] ||
+        fail "type $type left more than its output in its folder"
+done
 
 step "log.txt goes to the user's data folder"
 as_user mkdir /home/tester/out2
