@@ -75,13 +75,14 @@ int EmptyFolder(int fd, dev_t device, int depth) {
 }
 
 // Removes the folder name of dirFd with what it holds. Returns 0 or the first errno met.
-int RemoveAt(int dirFd, const char* name) {
+int RemoveAt(int dirFd, const char* name, std::optional<FolderId> expected) {
     const int fd = OpenFolderAt(dirFd, name);
     if (fd < 0)
         return errno == ENOENT ? 0 : errno;
     struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        const int error = errno;
+    if (::fstat(fd, &info) != 0 ||
+        (expected && (info.st_dev != expected->device || info.st_ino != expected->inode))) {
+        const int error = expected ? ESTALE : errno;
         ::close(fd);
         return error;
     }
@@ -101,8 +102,9 @@ Result<void> Outcome(const QByteArray& path, int error) {
 
 } // namespace
 
-Result<void> RemoveFolderTreeAt(int dirFd, const QByteArray& name) {
-    return Outcome(name, RemoveAt(dirFd, name.constData()));
+Result<void> RemoveFolderTreeAt(int dirFd, const QByteArray& name,
+                                std::optional<FolderId> expected) {
+    return Outcome(name, RemoveAt(dirFd, name.constData(), expected));
 }
 
 Result<void> RemoveFolderTree(const QString& path) {
@@ -120,7 +122,7 @@ Result<void> RemoveFolderTree(const QString& path) {
     const int parentFd = ::open(parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (parentFd < 0)
         return Outcome(bytes, errno == ENOENT ? 0 : errno);
-    const int error = RemoveAt(parentFd, name.constData());
+    const int error = RemoveAt(parentFd, name.constData(), std::nullopt);
     ::close(parentFd);
     return Outcome(bytes, error);
 }

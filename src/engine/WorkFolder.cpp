@@ -57,6 +57,14 @@ qint64 StartTimeOf(qint64 pid) {
     return fields.size() > StartTimeField ? fields.at(StartTimeField).toLongLong() : 0;
 }
 
+// Whether /proc shows this process's own PID namespace (not so after `unshare --pid` without
+// a /proc of its own): only then does /proc/<pid> describe the process with that id.
+bool ProcShowsOurProcesses() {
+    char link[32] = {};
+    const ssize_t length = ::readlink("/proc/self", link, sizeof link - 1);
+    return length > 0 && QByteArray(link, length).toLongLong() == qint64(::getpid());
+}
+
 enum class Verdict {
     Runs,
     Gone,
@@ -73,7 +81,7 @@ Verdict Judge(const WorkFolderOwner& owner, const WorkFolderOwner& self) {
         return Verdict::CannotJudge;
     if (::kill(pid_t(owner.pid), 0) != 0 && errno == ESRCH)
         return Verdict::Gone;
-    if (owner.startTime != 0) {
+    if (owner.startTime != 0 && ProcShowsOurProcesses()) {
         const qint64 start = StartTimeOf(owner.pid);
         if (start != 0 && start != owner.startTime)
             return Verdict::Gone; // the id now belongs to another process
@@ -104,12 +112,15 @@ std::optional<QByteArray> ReadRecord(int folderFd, const char* name, time_t* mod
 }
 
 // Why a work folder is not (yet) to be removed; empty for a live run's folder, which is
-// nothing to tell anyone about. abandoned is set when it is to be removed.
-QString Examine(int dirFd, const QByteArray& name, const WorkFolderOwner& self, bool* abandoned) {
+// nothing to tell anyone about. abandoned is set when it is to be removed, id to the folder
+// that was looked at.
+QString Examine(int dirFd, const QByteArray& name, const WorkFolderOwner& self, bool* abandoned,
+                FolderId* id) {
     *abandoned = false;
     struct stat info {};
     if (::fstatat(dirFd, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
         return {}; // gone meanwhile
+    *id = FolderId{info.st_dev, info.st_ino};
     if (!S_ISDIR(info.st_mode))
         return QStringLiteral("it is not a folder (a link or a file)");
     if (info.st_uid != ::geteuid())
@@ -209,7 +220,7 @@ WorkFolderOwner WorkFolderOwner::ThisProcess() {
     if (length > 0)
         self.pidNamespace = QByteArray(link, length);
     self.pid = QCoreApplication::applicationPid();
-    self.startTime = StartTimeOf(self.pid);
+    self.startTime = ProcShowsOurProcesses() ? StartTimeOf(self.pid) : 0;
     return self;
 }
 
@@ -268,9 +279,10 @@ int WorkFolder::RemoveAbandoned(const QString& outputDir) {
     for (const QByteArray& name : WorkFolderNames(dirFd)) {
         const QString folder = QDir(outputDir).filePath(QFile::decodeName(name));
         bool abandoned = false;
-        QString leftBecause = Examine(dirFd, name, self, &abandoned);
+        FolderId id;
+        QString leftBecause = Examine(dirFd, name, self, &abandoned, &id);
         if (abandoned) {
-            const Result<void> gone = RemoveFolderTreeAt(dirFd, name);
+            const Result<void> gone = RemoveFolderTreeAt(dirFd, name, id);
             if (gone)
                 ++removed;
             else
