@@ -3,6 +3,7 @@
 
 #include "engine/EncoderCapabilities.h"
 #include "engine/ErrorLog.h"
+#include "engine/NumberedName.h"
 #include "engine/RealMediaExport.h"
 #include "media/AppPaths.h"
 #include "media/FileNames.h"
@@ -332,8 +333,8 @@ void ConversionEngine::ExportRealMediaJob(ConversionJob& job) {
 
     // In the job's own folder of the batch's work folder: no other run or job can meet it,
     // and whatever a crash leaves goes with that folder.
-    exportPath =
-        ExportFileName(job.JobDir(), record.baseName, choice.IsAvi(), RandomInRange(10000, 50000));
+    exportPath = ExportFileName(job.JobDir(), record.outputName, choice.IsAvi(),
+                                RandomInRange(10000, 50000));
     QFile::remove(exportPath);
     exportingJob = &job;
     job.BeginExport(exportPath);
@@ -445,11 +446,9 @@ void ConversionEngine::PlanOutputs() {
             if (settings.existing == ExistingOutputs::Skip) {
                 job.status = JobStatus::Skipped;
             } else {
-                QString name;
-                for (int n = 2; name.isEmpty() || taken.contains(name) ||
-                                NameExists(plan.outputDir + name + extension);
-                     ++n)
-                    name = QStringLiteral("%1 (%2)").arg(job.outputName).arg(n);
+                const QString name = NextFreeName(job.outputName, [&](const QString& next) {
+                    return taken.contains(next) || NameExists(plan.outputDir + next + extension);
+                });
                 taken.insert(name);
                 jobs->SetOutputName(i, name);
             }

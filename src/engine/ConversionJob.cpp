@@ -5,6 +5,8 @@
 #include "engine/EncoderCapabilities.h"
 #include "engine/EncoderOutputParser.h"
 #include "engine/ErrorLog.h"
+#include "engine/FilePlacement.h"
+#include "engine/SafeRemoval.h"
 #include "media/AppPaths.h"
 #include "media/FileNames.h"
 #include "media/H263Level.h"
@@ -204,7 +206,7 @@ void ConversionJob::Suspend(bool suspend) {
 // Stop during the job: the encoder has ended and what the job wrote goes with its folder.
 void ConversionJob::CancelJob() {
     DeleteFile(Record().exportPath);
-    QDir(jobDir).removeRecursively();
+    DiscardFolder(jobDir);
     Job job = Record();
     job.exportPath.clear();
     jobs.Set(row, job);
@@ -238,40 +240,34 @@ void ConversionJob::FinishOutput() {
         FailJob(command, placed.error());
         return;
     }
-    QDir(jobDir).removeRecursively();
+    DiscardFolder(jobDir);
     End(JobStatus::Finished);
 }
 
 // Moves a checked file from the work folder to its name in the output folder with one
 // rename. Without the user's leave to overwrite, a name taken meanwhile (another run) is not
-// replaced: the next free name is used.
+// replaced: the next free name is used. On failure the file stays in the job's folder.
 Result<void> ConversionJob::PlaceOutput(const QString& finished) {
-    Job job = Record();
-    const QString extension = OutputExtension(plan.outputType);
-    const QByteArray from = QFile::encodeName(finished); // written by the encoder as Qt names it
-    const QString base = job.outputName;
-    for (int n = 2;; ++n) {
-        const QString target = plan.outputDir + job.outputName + extension;
-        const QByteArray to = EncodeFileName(target); // the source's own bytes
-        const bool replace = plan.existing == ExistingOutputs::Overwrite && n == 2;
-        const int result = replace ? ::rename(from.constData(), to.constData())
-                                   : ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD,
-                                                 to.constData(), RENAME_NOREPLACE);
-        if (result == 0)
-            break;
-        if (errno != EEXIST || n > 10000)
-            return Failure(QStringLiteral("The output file cannot be moved to %1: %2")
-                               .arg(QDir::toNativeSeparators(target),
-                                    QString::fromLocal8Bit(std::strerror(errno))));
-        job.outputName = QStringLiteral("%1 (%2)").arg(base).arg(n);
-    }
-    jobs.SetOutputName(row, job.outputName);
+    const Result<QString> placed =
+        PlaceFile(QFile::encodeName(finished), // written by the encoder as Qt names it
+                  plan.outputDir, Record().outputName, OutputExtension(plan.outputType),
+                  plan.existing == ExistingOutputs::Overwrite ? PlaceMode::ReplaceExisting
+                                                              : PlaceMode::KeepExisting);
+    if (!placed)
+        return Failure(placed.error());
+    jobs.SetOutputName(row, *placed);
     return {};
 }
 
 // A job whose passes left no usable output: not finished, shown as "Failed" with the reason,
 // and logged with what the encoder said, so that the user can find out why.
-void ConversionJob::FailJob(const CommandLine& failed, const QString& reason) {
+void ConversionJob::FailJob(const CommandLine& failed, const QString& failure) {
+    // Whichever step met it first, a vanished output folder is the reason (and is not made
+    // again: the work folder went with it).
+    const QString reason = QFileInfo(plan.outputDir).isDir()
+                               ? failure
+                               : QStringLiteral("The output folder %1 no longer exists.")
+                                     .arg(QDir::toNativeSeparators(plan.outputDir));
     QString entry =
         QStringLiteral("FAILED:  source          =   %1.\n"
                        "         reason          =   %2\n")
@@ -285,7 +281,7 @@ void ConversionJob::FailJob(const CommandLine& failed, const QString& reason) {
     }
     AppendToLog(entry);
     DeleteFile(Record().exportPath);
-    QDir(jobDir).removeRecursively();
+    DiscardFolder(jobDir);
     Job job = Record();
     job.exportPath.clear();
     job.failReason = reason;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/JobList.h"
 
+#include "engine/NumberedName.h"
+
 #include <QSet>
 
 qsizetype JobList::Append(const Job& job) {
@@ -43,7 +45,8 @@ void JobList::ResetProgress(bool unfinishedOnly) {
 }
 
 // A job whose base name an earlier job already uses gets " (2)", " (3)", ...: the same
-// file added twice with two trims must give two output files.
+// file added twice with two trims must give two output files. A name too long for the file
+// system with the passes' suffixes is cut.
 void JobList::UpdateOutputNames(qsizetype from) {
     QSet<QString> taken;
     taken.reserve(jobs.size());
@@ -51,9 +54,10 @@ void JobList::UpdateOutputNames(qsizetype from) {
         taken.insert(jobs[i].outputName);
     for (qsizetype i = from; i < jobs.size(); ++i) {
         Job& job = jobs[i];
-        QString name = job.baseName;
-        for (int n = 2; taken.contains(name); ++n)
-            name = QStringLiteral("%1 (%2)").arg(job.baseName).arg(n);
+        QString name = FitOutputName(job.baseName);
+        if (taken.contains(name))
+            name =
+                NextFreeName(name, [&taken](const QString& next) { return taken.contains(next); });
         job.outputName = name;
         taken.insert(name);
     }

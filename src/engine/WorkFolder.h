@@ -3,12 +3,31 @@
 
 #include "base/Result.h"
 
+#include <QByteArray>
 #include <QString>
+
+#include <optional>
+
+// Who made a work folder: enough for a later run to tell whether that process still runs.
+// Process ids mean something only on the same machine, since the same start of it (boot id),
+// and in the same process id namespace (containers, `unshare --pid`).
+struct WorkFolderOwner {
+    QByteArray host;         // the host name
+    QByteArray bootId;       // /proc/sys/kernel/random/boot_id: new at every start
+    QByteArray pidNamespace; // /proc/self/ns/pid, "pid:[4026531836]"
+    qint64 pid = 0;
+    qint64 startTime = 0; // clock ticks after boot (/proc/<pid>/stat); tells a reused id
+
+    static WorkFolderOwner ThisProcess();
+    // The owner record's text, and back; nothing when the text is not such a record.
+    QByteArray ToRecord() const;
+    static std::optional<WorkFolderOwner> FromRecord(const QByteArray& record);
+};
 
 // The private folder a batch writes into, inside the output folder (so that a finished file
 // reaches its place with one rename on the same file system). Its hidden name is unique, and
-// a lock file holds the owner's process id: a later run removes the folders that Stop, a crash
-// or a kill left behind, but never one whose owner still runs.
+// a record in it names its owner: a later run removes the folders that Stop, a crash or a kill
+// left behind, but only those that are provably its user's and abandoned.
 class WorkFolder {
 public:
     WorkFolder() = default;
@@ -25,12 +44,18 @@ public:
     bool IsValid() const { return !path.isEmpty(); }
     // The folder, with a trailing separator; "" when there is none.
     QString Path() const { return path; }
-    // A subfolder of its own for one job (made on demand), with a trailing separator.
+    // A subfolder of its own for one job, with a trailing separator. It is made inside the
+    // work folder only: when the output folder has gone, nothing is made again.
     QString JobDir(int row) const;
 
     // The prefix of the folders' names.
     static QString NamePrefix();
-    // Removes the work folders in outputDir whose owners no longer run; returns how many.
+    // The owner record's file name in a work folder.
+    static QString OwnerRecordName();
+    // Removes the work folders in outputDir that are provably abandoned: real folders (not
+    // links) of this user, mode 0700, whose owner record names a process that no longer runs
+    // on this machine; a folder of another machine or process namespace once its record is a
+    // week old. Every other one is left and named in log.txt. Returns how many went.
     static int RemoveAbandoned(const QString& outputDir);
 
 private:

@@ -3,6 +3,7 @@
 #include "engine/ConversionEngine.h"
 #include "engine/ErrorLog.h"
 #include "engine/JobCellText.h"
+#include "engine/WorkFolder.h"
 #include "media/AppPaths.h"
 
 #include <QDir>
@@ -12,8 +13,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -70,7 +73,9 @@ private slots:
     void oldOutputIsNotTakenForNewOne();
     void existingOutputs_data();
     void existingOutputs();
+    void abandonedWorkFoldersGo_data();
     void abandonedWorkFoldersGo();
+    void deletedOutputFolderStaysDeleted();
     void emptyListDoesNothing();
     void startAgainConvertsEverythingAgain();
     void jobsSideBySide_data();
@@ -191,20 +196,29 @@ void TestConversionEngine::passesRunInOrder_data() {
     QTest::addColumn<QStringList>("passes");
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<QList<int>>("phases");
+    QTest::addColumn<QString>("source");
 
     const QString out = "\"$OUTPUT_DIR$OUTPUT_FILE";
     const QString to = "$OUTPUT_DIR$OUTPUT_FILE";
     constexpr int First = int(JobStatus::FirstPass);
-    QTest::newRow("3gp with amr: one pass") << 0 << QStringList{Encodes(to + ".3gp") + " status=3"}
-                                            << QStringList{"clip.3gp"} << QList<int>{First};
-    QTest::newRow("3gp with aac: one pass") << 1 << QStringList{Encodes(to + ".3gp") + " status=3"}
-                                            << QStringList{"clip.3gp"} << QList<int>{First};
+    QTest::newRow("3gp with amr: one pass")
+        << 0 << QStringList{Encodes(to + ".3gp") + " status=3"} << QStringList{"clip.3gp"}
+        << QList<int>{First} << "clip.avi";
+    QTest::newRow("3gp with aac: one pass")
+        << 1 << QStringList{Encodes(to + ".3gp") + " status=3"} << QStringList{"clip.3gp"}
+        << QList<int>{First} << "clip.avi";
+    const QStringList threePasses{Encodes(to + "_temp.3gp", true) + " status=3",
+                                  Fake() + " copy=" + out + "_temp.3gp:" + out.mid(1) +
+                                      "_temp_2.3g2\"",
+                                  Fake() + " copy=" + out + "_temp_2.3g2:" + out.mid(1) + ".3g2\""};
     QTest::newRow("3gp2: three passes leave only the final file")
-        << 2
-        << QStringList{Encodes(to + "_temp.3gp", true) + " status=3",
-                       Fake() + " copy=" + out + "_temp.3gp:" + out.mid(1) + "_temp_2.3g2\"",
-                       Fake() + " copy=" + out + "_temp_2.3g2:" + out.mid(1) + ".3g2\""}
-        << QStringList{"clip.3g2"} << QList<int>{First, First + 1, First + 2};
+        << 2 << threePasses << QStringList{"clip.3g2"} << QList<int>{First, First + 1, First + 2}
+        << "clip.avi";
+    // 254 bytes: the intermediates' names would pass the file system's 255; the output name is
+    // cut between two characters.
+    QTest::newRow("3gp2: a name at the file system's limit")
+        << 2 << threePasses << QStringList{QString(120, u'\u00e9') + ".3g2"}
+        << QList<int>{First, First + 1, First + 2} << QString(125, u'\u00e9') + ".avi";
 }
 
 void TestConversionEngine::passesRunInOrder() {
@@ -213,7 +227,8 @@ void TestConversionEngine::passesRunInOrder() {
     const auto outputType = static_cast<OutputType>(type);
     WriteProfile(outputType, passes);
     JobList jobs;
-    jobs.Append(Job::FromPath(Source("clip.avi"), MediaFixtures::ClipSeconds));
+    QFETCH(QString, source);
+    jobs.Append(Job::FromPath(Source(source), MediaFixtures::ClipSeconds));
     const BatchResult result = Run(jobs, outputType);
     QCOMPARE(result.status, BatchResult::Status::Completed);
     QCOMPARE(result.finishedJobs, 1);
@@ -490,27 +505,39 @@ void TestConversionEngine::existingOutputs_data() {
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<bool>("oldKept");
     QTest::addColumn<int>("skipped");
-    QTest::newRow("keep both") << int(ExistingOutputs::KeepBoth) << false
-                               << QStringList{"clip (2).3gp", "clip.3gp"} << true << 0;
+    QTest::addColumn<QString>("name");
+    const int keepBoth = int(ExistingOutputs::KeepBoth);
+    QTest::newRow("keep both") << keepBoth << false << QStringList{"clip (2).3gp", "clip.3gp"}
+                               << true << 0 << "clip";
     QTest::newRow("overwrite") << int(ExistingOutputs::Overwrite) << false
-                               << QStringList{"clip.3gp"} << false << 0;
+                               << QStringList{"clip.3gp"} << false << 0 << "clip";
     QTest::newRow("skip") << int(ExistingOutputs::Skip) << false << QStringList{"clip.3gp"} << true
-                          << 1;
+                          << 1 << "clip";
     // A .3gp source converted into its own folder, even by way of a link to that folder.
     QTest::newRow("overwrite never writes a source")
         << int(ExistingOutputs::Overwrite) << true << QStringList{"clip (2).3gp", "clip.3gp"}
-        << true << 0;
+        << true << 0 << "clip";
+    QTest::newRow("keep both after a numbered name")
+        << keepBoth << false << QStringList{"clip (2).3gp", "clip (3).3gp"} << true << 0
+        << "clip (2)";
+    // " (2)" still fits the file system's 255 bytes: the name is cut between two characters.
+    const QString longest(120, u'\u00e9');
+    QTest::newRow("keep both at the longest name")
+        << keepBoth << false << QStringList{longest.left(118) + " (2).3gp", longest + ".3gp"}
+        << true << 0 << QString(125, u'\u00e9');
 }
 
 // An existing file is replaced only when the user chose to, and a source never.
 void TestConversionEngine::existingOutputs() {
     QFETCH(int, existing);
     QFETCH(bool, sourceInOutputFolder);
+    QFETCH(QString, name);
     WriteProfile(OutputType::Amr3gp, {Encodes("$OUTPUT_DIR$OUTPUT_FILE.3gp")});
-    const QString old = QDir(OutDir()).filePath("clip.3gp");
+    // The earlier output; the long name's is its first 120 two-byte characters.
+    const QString old = QDir(OutDir()).filePath(name.left(120) + ".3gp");
     QVERIFY(QFile::copy(sourceClip, old));
     JobList jobs;
-    const QString source = sourceInOutputFolder ? Path("linked/clip.3gp") : Source("clip.avi");
+    const QString source = sourceInOutputFolder ? Path("linked/clip.3gp") : Source(name + ".avi");
     if (sourceInOutputFolder)
         QVERIFY(QFile::link(OutDir(), Path("linked")));
     jobs.Append(Job::FromPath(source, MediaFixtures::ClipSeconds));
@@ -532,23 +559,93 @@ void TestConversionEngine::existingOutputs() {
     QCOMPARE(result.finishedJobs + result.skippedJobs, 1);
 }
 
+void TestConversionEngine::abandonedWorkFoldersGo_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("a dead owner on this machine") << "dead" << true;
+    QTest::newRow("an id now of another process") << "reused" << true;
+    QTest::newRow("this machine started again since") << "rebooted" << true;
+    QTest::newRow("a live owner") << "live" << false;
+    // Another user's link in a shared folder: what it points to is not the engine's.
+    QTest::newRow("a link named like a work folder") << "link" << false;
+    QTest::newRow("a folder of the user's, mode 0755") << "open" << false;
+    QTest::newRow("a folder without an owner record") << "no record" << false;
+    QTest::newRow("an earlier version's bare process id") << "bare pid" << false;
+    // Its process ids mean nothing here; a week after its last sign of life it has ended.
+    QTest::newRow("another machine's run") << "foreign" << false;
+    QTest::newRow("another machine's run, a week old") << "foreign old" << true;
+    QTest::newRow("another process namespace") << "namespace" << false;
+}
+
 // Work folders that a stop, a crash or a kill left behind go with the next run in that
-// folder; the folder of a run that still goes on stays.
+// folder; only what is provably the user's and abandoned does, everything else stays and is
+// named in log.txt.
 void TestConversionEngine::abandonedWorkFoldersGo() {
-    const auto leave = [this](const QString& name, const QByteArray& owner) {
-        const QString folder = QDir(OutDir()).filePath(name);
-        QVERIFY(QDir().mkpath(folder));
-        QFile lock(QDir(folder).filePath("owner.pid"));
-        QVERIFY(lock.open(QIODevice::WriteOnly));
-        lock.write(owner);
-    };
-    leave(".morvane-work-dead", "2147483000");
-    leave(".morvane-work-live", QByteArray::number(QCoreApplication::applicationPid()));
+    QFETCH(QString, kind);
+    const QString name = ".morvane-work-x";
+    const QString folder = QDir(OutDir()).filePath(name);
+    const QString precious = Path("precious/file");
+    if (kind == "link") {
+        QVERIFY(QDir().mkpath(Path("precious")));
+        QVERIFY(QFile::copy(sourceClip, precious));
+        QVERIFY(QFile::link(Path("precious"), folder));
+    } else {
+        QVERIFY(::mkdir(QFile::encodeName(folder).constData(), kind == "open" ? 0755 : 0700) == 0);
+        WorkFolderOwner owner = WorkFolderOwner::ThisProcess();
+        if (kind == "dead" || kind == "rebooted" || kind.startsWith("foreign"))
+            owner.pid = 2147483000; // above any process id
+        if (kind == "reused")
+            owner.startTime += 1;
+        if (kind == "rebooted")
+            owner.bootId = "an earlier start";
+        if (kind.startsWith("foreign"))
+            owner.host = "elsewhere";
+        if (kind == "namespace")
+            owner.pidNamespace = "pid:[1]";
+        QFile record(QDir(folder).filePath(kind == "bare pid" ? "owner.pid"
+                                                              : WorkFolder::OwnerRecordName()));
+        if (kind != "no record") {
+            QVERIFY(record.open(QIODevice::WriteOnly));
+            record.write(kind == "bare pid" ? QByteArray("2147483000") : owner.ToRecord());
+            record.close();
+        }
+        if (kind == "foreign old") {
+            const timespec weekAgo[2] = {{time(nullptr) - 8 * 24 * 3600, 0},
+                                         {time(nullptr) - 8 * 24 * 3600, 0}};
+            QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(record.fileName()).constData(), weekAgo,
+                                0) == 0);
+            QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(folder).constData(), weekAgo, 0) == 0);
+        }
+    }
     WriteProfile(OutputType::Amr3gp, {Encodes("$OUTPUT_DIR$OUTPUT_FILE.3gp")});
     JobList jobs;
     jobs.Append(Job::FromPath(Source("clip.avi"), MediaFixtures::ClipSeconds));
     QCOMPARE(Run(jobs, OutputType::Amr3gp).finishedJobs, 1);
-    QCOMPARE(OutputFiles(), (QStringList{".morvane-work-live", "clip.3gp"}));
+    QFETCH(bool, removed);
+    const QStringList left = removed ? QStringList{"clip.3gp"} : QStringList{name, "clip.3gp"};
+    QCOMPARE(OutputFiles(), left);
+    if (kind == "link")
+        QVERIFY(QFile::exists(precious));
+    QCOMPARE(ReadLog().contains(name), !removed && kind != "live");
+}
+
+// An output folder deleted during a batch is not made again: the jobs fail and say why.
+void TestConversionEngine::deletedOutputFolderStaysDeleted() {
+    WriteProfile(OutputType::Amr3gp,
+                 {Encodes("$OUTPUT_DIR$OUTPUT_FILE.3gp") + " status=2 sleep=300"});
+    JobList jobs;
+    for (const QString name : {"a", "b"})
+        jobs.Append(Job::FromPath(Source(name + ".avi"), MediaFixtures::ClipSeconds));
+    host.onRepaint = [this](const Job& job) {
+        if (job.status == JobStatus::FirstPass && job.sizeKB > 0 && job.baseName == "a")
+            QDir(OutDir()).removeRecursively();
+    };
+    const BatchResult result = Run(jobs, OutputType::Amr3gp);
+    QCOMPARE(result.failedJobs, 2);
+    QVERIFY(!QFileInfo::exists(OutDir()));
+    for (const Job& job : jobs)
+        QVERIFY2(job.failReason.contains("The output folder " + OutDir() + "/ no longer exists."),
+                 qPrintable(job.failReason));
 }
 
 void TestConversionEngine::emptyListDoesNothing() {

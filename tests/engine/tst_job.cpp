@@ -170,7 +170,7 @@ void TestJob::sameNameGetsNumberedOutput() {
     QCOMPARE(list.At(0).outputName, QString("clip"));
     QCOMPARE(list.At(1).outputName, QString("clip (2)"));
     QCOMPARE(list.At(2).outputName, QString("clip (3)"));
-    QCOMPARE(list.At(3).outputName, QString("clip (2) (2)"));
+    QCOMPARE(list.At(3).outputName, QString("clip (4)")); // numbered on, not "clip (2) (2)"
     QCOMPARE(list.At(4).outputName, QString("other"));
 }
 
