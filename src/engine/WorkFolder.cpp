@@ -206,6 +206,17 @@ Result<void> WriteRecord(const QByteArray& folder) {
     ::close(fd);
     if (!written)
         return Failure(QString::fromLocal8Bit(std::strerror(error)));
+    // Earlier versions read only a bare process id; with it they see a live owner instead of
+    // a folder without one. Best effort: the record above is what this version reads.
+    const QByteArray bare = folder + '/' + BarePidRecordName;
+    const int bareFd =
+        ::open(bare.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (bareFd >= 0) {
+        const QByteArray pid = QByteArray::number(qint64(::getpid()));
+        [[maybe_unused]] const auto bareWritten =
+            ::write(bareFd, pid.constData(), size_t(pid.size()));
+        ::close(bareFd);
+    }
     return {};
 }
 
