@@ -1,22 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "media/FileNames.h"
 
-#include <algorithm>
-
 namespace {
 
 constexpr char16_t KeptByteBase = 0xDC00;
 
-bool IsKeptByte(QChar c) {
-    return c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF;
-}
+// The code point of the valid UTF-8 sequence at bytes[i] and its length; length 0 when there
+// is none (a stray byte, a cut sequence, an overlong form, a surrogate, past U+10FFFF).
+struct Utf8Sequence {
+    char32_t code = 0;
+    qsizetype length = 0;
+};
 
-// The length of the valid UTF-8 sequence at bytes[i], or 0 when there is none.
-qsizetype Utf8SequenceAt(QByteArrayView bytes, qsizetype i) {
+Utf8Sequence Utf8SequenceAt(QByteArrayView bytes, qsizetype i) {
     const auto byte = [&bytes](qsizetype k) { return static_cast<unsigned char>(bytes[k]); };
     const unsigned char lead = byte(i);
     if (lead < 0x80)
-        return 1;
+        return {lead, 1};
     qsizetype length = 0;
     char32_t code = 0;
     if (lead >= 0xC2 && lead <= 0xDF) {
@@ -29,34 +29,89 @@ qsizetype Utf8SequenceAt(QByteArrayView bytes, qsizetype i) {
         length = 4;
         code = lead & 0x07;
     } else {
-        return 0;
+        return {};
     }
     if (i + length > bytes.size())
-        return 0;
+        return {};
     for (qsizetype k = 1; k < length; ++k) {
         if ((byte(i + k) & 0xC0) != 0x80)
-            return 0;
+            return {};
         code = code << 6 | (byte(i + k) & 0x3F);
     }
     const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
     const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
-    return overlong || surrogate || code > 0x10FFFF ? 0 : length;
+    if (overlong || surrogate || code > 0x10FFFF)
+        return {};
+    return {code, length};
+}
+
+void AppendUtf8(QByteArray& bytes, char32_t code) {
+    if (code < 0x80) {
+        bytes += char(code);
+    } else if (code < 0x800) {
+        bytes += char(0xC0 | code >> 6);
+        bytes += char(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        bytes += char(0xE0 | code >> 12);
+        bytes += char(0x80 | (code >> 6 & 0x3F));
+        bytes += char(0x80 | (code & 0x3F));
+    } else {
+        bytes += char(0xF0 | code >> 18);
+        bytes += char(0x80 | (code >> 12 & 0x3F));
+        bytes += char(0x80 | (code >> 6 & 0x3F));
+        bytes += char(0x80 | (code & 0x3F));
+    }
+}
+
+// One character of a name: a code point, a kept byte, or a lone surrogate that no name holds.
+struct NameUnit {
+    enum class Kind { CodePoint, KeptByte, LoneSurrogate } kind = Kind::CodePoint;
+    char32_t value = 0;   // the code point, or the kept byte
+    qsizetype length = 1; // UTF-16 units
+};
+
+// A low surrogate counts as a kept byte only when it is alone: after a high surrogate it is
+// the second half of a character outside the Basic Multilingual Plane.
+NameUnit NameUnitAt(QStringView name, qsizetype i) {
+    const QChar c = name[i];
+    if (c.isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate())
+        return {NameUnit::Kind::CodePoint, QChar::surrogateToUcs4(c, name[i + 1]), 2};
+    if (c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF)
+        return {NameUnit::Kind::KeptByte, char32_t(c.unicode() - KeptByteBase), 1};
+    if (c.isSurrogate())
+        return {NameUnit::Kind::LoneSurrogate, c.unicode(), 1};
+    return {NameUnit::Kind::CodePoint, c.unicode(), 1};
+}
+
+template <typename Visit> void ForEachUnit(QStringView name, Visit visit) {
+    for (qsizetype i = 0; i < name.size();) {
+        const NameUnit unit = NameUnitAt(name, i);
+        visit(unit, i);
+        i += unit.length;
+    }
 }
 
 } // namespace
 
+// Code points are decoded here, one by one: QString::fromUtf8 drops a U+FEFF at the start of
+// what it is given.
 QString DecodeFileName(QByteArrayView bytes) {
     QString name;
     name.reserve(bytes.size());
     for (qsizetype i = 0; i < bytes.size();) {
-        const qsizetype length = Utf8SequenceAt(bytes, i);
-        if (length == 0) {
+        const Utf8Sequence sequence = Utf8SequenceAt(bytes, i);
+        if (sequence.length == 0) {
             name += QChar(char16_t(KeptByteBase + static_cast<unsigned char>(bytes[i])));
             ++i;
             continue;
         }
-        name += QString::fromUtf8(bytes.sliced(i, length));
-        i += length;
+        if (QChar::requiresSurrogates(sequence.code)) {
+            name += QChar(QChar::highSurrogate(sequence.code));
+            name += QChar(QChar::lowSurrogate(sequence.code));
+        } else {
+            name += QChar(char16_t(sequence.code));
+        }
+        i += sequence.length;
     }
     return name;
 }
@@ -64,27 +119,35 @@ QString DecodeFileName(QByteArrayView bytes) {
 QByteArray EncodeFileName(const QString& name) {
     QByteArray bytes;
     bytes.reserve(name.size());
-    qsizetype run = 0; // start of the run of ordinary characters not yet encoded
-    for (qsizetype i = 0; i <= name.size(); ++i) {
-        if (i < name.size() && !IsKeptByte(name.at(i)))
-            continue;
-        bytes += QStringView(name).sliced(run, i - run).toUtf8();
-        if (i < name.size())
-            bytes += char(name.at(i).unicode() - KeptByteBase);
-        run = i + 1;
-    }
+    ForEachUnit(name, [&bytes](const NameUnit& unit, qsizetype) {
+        switch (unit.kind) {
+        case NameUnit::Kind::CodePoint:
+            AppendUtf8(bytes, unit.value);
+            break;
+        case NameUnit::Kind::KeptByte:
+            bytes += char(unit.value);
+            break;
+        case NameUnit::Kind::LoneSurrogate:
+            AppendUtf8(bytes, QChar::ReplacementCharacter); // as Qt writes it
+            break;
+        }
+    });
     return bytes;
 }
 
 bool QtReachesFileName(const QString& name) {
-    return std::none_of(name.cbegin(), name.cend(), IsKeptByte);
+    bool reaches = true;
+    ForEachUnit(name, [&reaches](const NameUnit& unit, qsizetype) {
+        reaches = reaches && unit.kind != NameUnit::Kind::KeptByte;
+    });
+    return reaches;
 }
 
 QString DisplayFileName(const QString& name) {
     QString shown = name;
-    for (QChar& c : shown) {
-        if (IsKeptByte(c))
-            c = QChar::ReplacementCharacter;
-    }
+    ForEachUnit(name, [&shown](const NameUnit& unit, qsizetype i) {
+        if (unit.kind != NameUnit::Kind::CodePoint)
+            shown[i] = QChar::ReplacementCharacter;
+    });
     return shown;
 }

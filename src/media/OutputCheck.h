@@ -16,6 +16,7 @@ struct OutputExpectation {
 };
 
 // Checks a file as a user would: it opens, carries the brand, the streams and the codecs it
-// should, lasts the range within max(0.2 s, two frames), and its first and last seconds
+// should, lasts the range within max(0.2 s, two frames), reads to its end packet by packet in
+// time order, and every picture and its sound (AMR sampled between the first and last second)
 // decode without an error. Fails with the check that failed.
 Result<void> CheckOutputFile(const QString& path, const OutputExpectation& expected);

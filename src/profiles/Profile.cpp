@@ -98,7 +98,9 @@ ProfileList ReadProfileList(const QString& profileDir, OutputType type) {
     reader.GetSectionNames(names);
     for (qsizetype i = 1; i < names.size(); ++i)
         list.titles.append(reader.GetValue(names.at(i), QStringLiteral("Title")));
-    const int row = ParseLeadingInt(reader.GetValue(info, QStringLiteral("DefaultProfile"))) - 1;
-    list.defaultRow = row >= 0 && row < list.titles.size() ? row : -1;
+    // Checked as a number from 1 before one is taken off: "-99999999999" reads as the smallest
+    // int, which has nothing below it.
+    const int number = ParseLeadingInt(reader.GetValue(info, QStringLiteral("DefaultProfile")));
+    list.defaultRow = number >= 1 && number <= list.titles.size() ? number - 1 : -1;
     return list;
 }

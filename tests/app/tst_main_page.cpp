@@ -331,6 +331,9 @@ void TestMainPage::profileDefaultsPerType_data() {
     QTest::newRow("default past the end") << QByteArray("[Info]\nDescription=D\nDefaultProfile=3\n"
                                                         "[P1]\nTitle=Only\n")
                                           << QStringList{"Only"} << -1;
+    QTest::newRow("default below any number")
+        << QByteArray("[Info]\nDescription=D\nDefaultProfile=-99999999999\n[P1]\nTitle=Only\n")
+        << QStringList{"Only"} << -1;
     QTest::newRow("no default") << QByteArray("[Info]\nDescription=D\n[P1]\nTitle=Only\n[P2]\n")
                                 << QStringList{"Only", ""} << -1;
 }

@@ -155,6 +155,8 @@ void TestCli::oddFileNamesConvert_data() {
                                   << "wav";
     QTest::newRow("non-ASCII") << "\u00fcn\u00efc\u00f6d\u00e9 \u65e5\u672c"
                                << "avi";
+    QTest::newRow("emoji and U+FEFF") << "\ufeff\U0001F4F7 clip\ufeff \U0001F480\U00020000"
+                                      << "avi";
 }
 
 void TestCli::oddFileNamesConvert() {
