@@ -66,8 +66,14 @@ void ConversionEngine::SetExporter(MediaExporter* newExporter) {
 Result<void> ConversionEngine::CheckOutputDir(const QString& outputDir) {
     if (outputDir.trimmed().isEmpty())
         return Failure(NoOutputDirMessage());
+    const QString shown = QDir::toNativeSeparators(DisplayFileName(outputDir));
+    // The encoder is handed its output path as text, which cannot carry such bytes.
+    if (!QtReachesFileName(outputDir))
+        return Failure(QStringLiteral("The output directory %1 has a name that is not valid "
+                                      "UTF-8, which the encoder cannot write to. Rename it or "
+                                      "choose another.")
+                           .arg(shown));
     const QFileInfo info(outputDir);
-    const QString shown = QDir::toNativeSeparators(outputDir);
     if (!info.exists())
         return Failure(QStringLiteral("The output directory %1 does not exist.").arg(shown));
     if (!info.isDir())
