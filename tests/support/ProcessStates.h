@@ -34,4 +34,30 @@ inline char StateOf(int pid) {
     return close >= 0 && close + 2 < text.size() ? text.at(close + 2) : char(0);
 }
 
+// Whether one of the processes is stopped.
+inline bool AnyStopped(const QList<int>& pids) {
+    for (const int pid : pids) {
+        if (StateOf(pid) == 'T')
+            return true;
+    }
+    return false;
+}
+
+// The processes whose parent is pid (a child stopped before its exec has no name of its own).
+inline QList<int> ChildrenOf(qint64 parent) {
+    QList<int> found;
+    for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
+        bool isPid = false;
+        const int pid = entry.toInt(&isPid);
+        QFile stat("/proc/" + entry + "/stat");
+        if (!isPid || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1).toLongLong() == parent)
+            found.append(pid);
+    }
+    return found;
+}
+
 } // namespace ProcessStates
