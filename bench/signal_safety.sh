@@ -175,17 +175,21 @@ cp "${files[1]}" "$work/swapped.avi"
 pid=$!
 sleep 1
 rm "$work/swapped.avi" && mkfifo "$work/swapped.avi"
+hung=""
+if ! timeout 120 tail --pid="$pid" -f /dev/null; then
+    hung=" (hung for 120 s, then Ctrl+C)"
+    kill -INT "$pid"
+fi
 set +e
-timeout 120 tail --pid="$pid" -f /dev/null
 wait "$pid"
 code=$?
 set -e
-printf '  swapped for a pipe after opening exit %d: %s\n' "$code" \
+printf '  swapped for a pipe after opening exit %d%s: %s\n' "$code" "$hung" \
     "$(grep -a 'swapped.avi: [A-Z]' "$work/swap.out" | tail -1)"
 rm -rf "$work/out" && mkdir -p "$work/out"
 t0=$(now)
 set +e
-HANG_ENCODER=1 PATH="$work/wrap:$PATH" "$cli" -t 1 --stall-timeout 3 -o "$work/out" "${files[0]}" \
+HANG_ENCODER=1 PATH="$work/wrap:$PATH" timeout -s INT 60 "$cli" -t 1 --stall-timeout 3 -o "$work/out" "${files[0]}" \
     >"$work/hang.out" 2>&1
 code=$?
 set -e

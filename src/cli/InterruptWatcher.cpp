@@ -3,130 +3,112 @@
 
 #include <QSocketNotifier>
 
-#include <atomic>
-#include <cerrno>
 #include <csignal>
-#include <sys/socket.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
 namespace {
 
-// The handler records what was asked and writes a wake-up byte; the event loop reads the
-// state. Lock-free atomics are safe in a handler, and between the threads it may run on.
-static_assert(std::atomic<int>::is_always_lock_free);
-std::atomic<int> stops{0};
-std::atomic<int> stopsAfter{0};
-std::atomic<int> order{0};        // numbers Ctrl+Z and SIGCONT in the order they came
-std::atomic<int> lastSuspend{0};  // the number of the last Ctrl+Z
-std::atomic<int> lastContinue{0}; // the number of the last SIGCONT
-// Both ends close on exec (no encoder inherits them) and never block: a burst of signals
-// while nothing reads cannot hang the handler.
-int signalSockets[2] = {-1, -1};
+// Non-blocking and close-on-exec: no encoder inherits it.
+int signalFd = -1;
 
-void OnSignal(int number) {
-    const int savedErrno = errno;
-    switch (number) {
-    case SIGTSTP:
-        lastSuspend = order.fetch_add(1) + 1;
-        break;
-    case SIGCONT:
-        lastContinue = order.fetch_add(1) + 1;
-        break;
-    case SIGUSR1:
-        stopsAfter.fetch_add(1);
-        break;
-    default:
-        stops.fetch_add(1);
-        break;
-    }
-    const char byte = 0;
-    if (signalSockets[0] >= 0) [[maybe_unused]]
-        const auto sent = ::send(signalSockets[0], &byte, 1, MSG_DONTWAIT | MSG_NOSIGNAL);
-    errno = savedErrno;
+sigset_t HandledSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    // A closed terminal (SIGHUP) stops the batch as Ctrl+C does (the encoder, in a group of
+    // its own, would not hear of it).
+    for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT, SIGUSR1})
+        sigaddset(&set, number);
+    return set;
 }
-
-constexpr int HandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT, SIGUSR1};
 
 } // namespace
 
 void InterruptWatcher::InstallHandlers() {
-    static bool installed = false;
-    if (installed)
+    if (signalFd >= 0)
         return;
-    installed = true;
-    ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalSockets);
-    struct sigaction action {};
-    action.sa_handler = OnSignal;
-    // One handler at a time per thread: none interrupts another's bookkeeping.
-    sigemptyset(&action.sa_mask);
-    for (const int number : HandledSignals)
-        sigaddset(&action.sa_mask, number);
-    action.sa_flags = SA_RESTART;
-    // A closed terminal (SIGHUP) stops the batch as Ctrl+C does (the encoder, in a group of
-    // its own, would not hear of it).
-    for (const int number : HandledSignals)
-        sigaction(number, &action, nullptr);
+    const sigset_t set = HandledSignals();
+    // Blocked, these signals wait for the signalfd; SIGCONT still continues a stopped program
+    // when it comes, and Ctrl+Z no longer stops it by itself.
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    signalFd = ::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
 }
 
 InterruptWatcher::InterruptWatcher(QObject* parent) : QObject(parent) {
     InstallHandlers();
-    if (signalSockets[1] < 0)
+    if (signalFd < 0)
         return;
-    notifier = new QSocketNotifier(signalSockets[1], QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, &InterruptWatcher::OnReadable);
+    notifier = new QSocketNotifier(signalFd, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &InterruptWatcher::Poll);
 }
 
-// The handlers stay: a signal during the shutdown still only records a request.
+// The signals stay blocked: one that comes during the shutdown is only a request.
 InterruptWatcher::~InterruptWatcher() {
     delete notifier;
 }
 
 bool InterruptWatcher::Interrupted() const {
-    return stops.load() != 0;
+    return stopAsked;
 }
 
 bool InterruptWatcher::StopAfterCurrentAsked() const {
-    return stopsAfter.load() != 0;
+    return stopAfterAsked;
 }
 
-void InterruptWatcher::OnReadable() {
-    char buffer[64];
-    while (::read(signalSockets[1], buffer, sizeof buffer) > 0) {
+bool InterruptWatcher::ReadSignals() {
+    bool any = false;
+    signalfd_siginfo info[16];
+    ssize_t n = 0;
+    while (signalFd >= 0 && (n = ::read(signalFd, info, sizeof info)) > 0) {
+        for (size_t i = 0; i < size_t(n) / sizeof info[0]; ++i) {
+            any = true;
+            switch (int(info[i].ssi_signo)) {
+            case SIGTSTP:
+                suspendAsked = true;
+                break;
+            case SIGCONT:
+                // The system keeps only the later of Ctrl+Z and SIGCONT pending: this one came
+                // after any Ctrl+Z not yet acted on.
+                suspendAsked = false;
+                resumeAsked = true;
+                break;
+            case SIGUSR1:
+                stopAfterAsked = newStopAfter = true;
+                break;
+            default:
+                stopAsked = newStop = true;
+                break;
+            }
+        }
     }
-    Poll();
+    return any;
 }
 
 void InterruptWatcher::Poll() {
-    for (bool acted = true; acted;) {
-        acted = false;
-        if (const int asked = stops.load(); asked != stopsSeen) {
-            stopsSeen = asked;
-            acted = true;
+    ReadSignals();
+    for (;;) {
+        if (newStop) {
+            newStop = false;
             emit InterruptRequested();
-        }
-        if (const int asked = stopsAfter.load(); asked != stopsAfterSeen) {
-            stopsAfterSeen = asked;
-            acted = true;
+        } else if (newStopAfter) {
+            newStopAfter = false;
             emit StopAfterCurrentRequested();
-        }
-        // A Ctrl+Z counts only when no SIGCONT came after it: "stop, continue" ends running,
-        // whichever of the two is seen first.
-        if (const int suspend = lastSuspend.load(); suspend != suspendSeen) {
-            suspendSeen = suspend;
-            acted = true;
-            if (lastContinue.load() < suspend) {
-                emit SuspendRequested();
-                if (lastContinue.load() < suspend)
-                    ::raise(SIGSTOP); // what Ctrl+Z would have done
-                // Whatever continued the program (fg, SIGCONT, or a SIGCONT that came while the
-                // encoders were being paused), it runs: so does the batch.
-                emit ResumeRequested();
-            }
-        }
-        if (const int resume = lastContinue.load(); resume != continueSeen) {
-            continueSeen = resume;
-            acted = true;
+        } else if (suspendAsked) {
+            suspendAsked = false;
+            emit SuspendRequested();
+            // A SIGCONT that came while the encoders were being paused cancels the stop; one
+            // that comes after this look continues the stopped program.
+            sigset_t pending;
+            sigemptyset(&pending);
+            if (::sigpending(&pending) != 0 || !sigismember(&pending, SIGCONT))
+                ::raise(SIGSTOP); // what Ctrl+Z would have done
+            // Whatever continued the program (fg, SIGCONT), it runs: so does the batch.
+            emit ResumeRequested();
+        } else if (resumeAsked) {
+            resumeAsked = false;
             emit ResumeRequested(); // resume if paused
+        } else if (!ReadSignals()) {
+            return;
         }
     }
 }

@@ -10,16 +10,18 @@ class QSocketNotifier;
 // (in process groups of their own, the terminal does not reach them) before the program stops
 // itself; SIGCONT into "resume if paused". One instance per process.
 //
-// Signals are states, not a queue: the handler only records what was asked (and in which
-// order) and wakes the event loop, which acts on the latest state. A Ctrl+Z followed by a
-// SIGCONT before the program got round to stopping does not stop it; after the program's own
-// stop returns it has been continued, so it resumes there.
+// Signals are states, not a queue. They are blocked in every thread and read from a signalfd
+// by the event loop, so none is lost to a thread that is slow to run its handler, and the
+// system keeps at most one of Ctrl+Z and SIGCONT pending: the later one. A Ctrl+Z followed by
+// a SIGCONT before the program got round to stopping does not stop it; after the program's
+// own stop returns it has been continued, so it resumes there.
 class InterruptWatcher : public QObject {
     Q_OBJECT
 public:
-    // Installs the handlers for the whole life of the program: called first thing in main(),
-    // so no signal finds its default action (SIGUSR1 would end the program), also not during
-    // the shutdown. Signals that come before the watcher exists are kept.
+    // Blocks the signals for the whole life of the program: called first thing in main(),
+    // before any thread exists (threads inherit the mask), so no signal finds its default
+    // action (SIGUSR1 would end the program), also not during the shutdown. Signals that come
+    // before the watcher exists are kept. Children get an empty mask (ChildProcess::SetUp).
     static void InstallHandlers();
 
     explicit InterruptWatcher(QObject* parent = nullptr);
@@ -43,11 +45,15 @@ signals:
     void StopAfterCurrentRequested();
 
 private:
-    void OnReadable();
+    // Reads what has come; true when anything did.
+    bool ReadSignals();
 
     QSocketNotifier* notifier = nullptr;
-    int stopsSeen = 0;
-    int stopsAfterSeen = 0;
-    int suspendSeen = 0;  // the order number of the last Ctrl+Z acted on
-    int continueSeen = 0; // the order number of the last SIGCONT acted on
+    bool stopAsked = false;
+    bool stopAfterAsked = false;
+    // Not yet acted on:
+    bool newStop = false;
+    bool newStopAfter = false;
+    bool suspendAsked = false; // a Ctrl+Z that no SIGCONT followed
+    bool resumeAsked = false;
 };

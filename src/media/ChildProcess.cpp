@@ -14,6 +14,10 @@ void SetUp(pid_t parent) {
         ::_exit(127);
     ::signal(SIGXFSZ, SIG_DFL);
     ::signal(SIGPIPE, SIG_DFL);
+    // morvane-cli blocks the signals it reads itself; the mask is inherited too.
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
     ::setpgid(0, 0);
 }
 
