@@ -2,6 +2,7 @@
 #include "cli/CliProgressPrinter.h"
 
 #include "engine/ConversionEngine.h"
+#include "engine/ErrorLog.h"
 #include "engine/JobCellText.h"
 #include "media/FileNames.h"
 
@@ -13,7 +14,7 @@ constexpr qint64 BatchIntervalMs = 2000;
 
 } // namespace
 
-CliProgressPrinter::CliProgressPrinter(const JobList& jobs, QTextStream& out, QString extension,
+CliProgressPrinter::CliProgressPrinter(const JobList& jobs, StandardOutput& out, QString extension,
                                        bool withTimeLeft)
     : jobs(jobs), out(out), extension(std::move(extension)), withTimeLeft(withTimeLeft) {}
 
@@ -43,7 +44,7 @@ void CliProgressPrinter::JobChanged(int row, const BatchProgress& batch) {
         return;
     sinceBatch.start();
     batchShown = line;
-    out << "[batch] " << line << Qt::endl;
+    out.Line(QStringLiteral("[batch] ") + line);
 }
 
 void CliProgressPrinter::JobEnded(int row, JobStatus status) {
@@ -67,6 +68,9 @@ void CliProgressPrinter::Print(int row, const QString& text) {
         shown.append(QString());
     shown[row] = text;
     const Job& job = jobs.At(row);
-    out << '[' << (row + 1) << '/' << jobs.Count() << "] "
-        << DisplayFileName(SourceFileNameOf(job.sourcePath)) << ": " << text << Qt::endl;
+    out.Line(QStringLiteral("[%1/%2] %3: %4")
+                 .arg(row + 1)
+                 .arg(jobs.Count())
+                 .arg(EscapeForLog(DisplayFileName(SourceFileNameOf(job.sourcePath))),
+                      EscapeForLog(text)));
 }

@@ -4,80 +4,111 @@
 #include <QSocketNotifier>
 
 #include <csignal>
-#include <sys/socket.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
 namespace {
 
-// The handler may only write to a descriptor; the event loop reads the other end.
-int signalSockets[2] = {-1, -1};
-volatile std::sig_atomic_t interrupted = 0;
+// Non-blocking and close-on-exec: no encoder inherits it.
+int signalFd = -1;
 
-void OnSignal(int number) {
-    if (number != SIGTSTP && number != SIGCONT && number != SIGUSR1)
-        interrupted = 1;
-    const char byte = static_cast<char>(number);
-    [[maybe_unused]] const auto written = ::write(signalSockets[0], &byte, 1);
+sigset_t HandledSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    // A closed terminal (SIGHUP) stops the batch as Ctrl+C does (the encoder, in a group of
+    // its own, would not hear of it).
+    for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT, SIGUSR1})
+        sigaddset(&set, number);
+    return set;
 }
 
 } // namespace
 
-InterruptWatcher::InterruptWatcher(QObject* parent) : QObject(parent) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalSockets) != 0)
+void InterruptWatcher::InstallHandlers() {
+    if (signalFd >= 0)
         return;
-    notifier = new QSocketNotifier(signalSockets[1], QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, &InterruptWatcher::OnReadable);
-    struct sigaction action {};
-    action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    // A closed terminal stops the batch as Ctrl+C does (the encoder, in a group of its own,
-    // would not hear of it).
-    sigaction(SIGHUP, &action, nullptr);
-    sigaction(SIGTSTP, &action, nullptr);
-    sigaction(SIGCONT, &action, nullptr);
-    sigaction(SIGUSR1, &action, nullptr);
+    const sigset_t set = HandledSignals();
+    // Blocked, these signals wait for the signalfd; SIGCONT still continues a stopped program
+    // when it comes, and Ctrl+Z no longer stops it by itself.
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    signalFd = ::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
 }
 
+InterruptWatcher::InterruptWatcher(QObject* parent) : QObject(parent) {
+    InstallHandlers();
+    if (signalFd < 0)
+        return;
+    notifier = new QSocketNotifier(signalFd, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &InterruptWatcher::Poll);
+}
+
+// The signals stay blocked: one that comes during the shutdown is only a request.
 InterruptWatcher::~InterruptWatcher() {
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGHUP, SIG_DFL);
-    std::signal(SIGTSTP, SIG_DFL);
-    std::signal(SIGCONT, SIG_DFL);
-    std::signal(SIGUSR1, SIG_DFL);
     delete notifier;
-    for (int& fd : signalSockets) {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
 }
 
 bool InterruptWatcher::Interrupted() const {
-    return interrupted != 0;
+    return stopAsked;
 }
 
-void InterruptWatcher::OnReadable() {
-    char buffer[16];
-    const auto count = ::read(signalSockets[1], buffer, sizeof buffer);
-    for (ssize_t i = 0; i < count; ++i) {
-        switch (buffer[i]) {
-        case SIGTSTP:
-            emit SuspendRequested();
-            ::raise(SIGSTOP); // what Ctrl+Z would have done; `fg` continues here
-            break;
-        case SIGCONT:
-            emit ResumeRequested();
-            break;
-        case SIGUSR1:
-            emit StopAfterCurrentRequested();
-            break;
-        default:
+bool InterruptWatcher::StopAfterCurrentAsked() const {
+    return stopAfterAsked;
+}
+
+bool InterruptWatcher::ReadSignals() {
+    bool any = false;
+    signalfd_siginfo info[16];
+    ssize_t n = 0;
+    while (signalFd >= 0 && (n = ::read(signalFd, info, sizeof info)) > 0) {
+        for (size_t i = 0; i < size_t(n) / sizeof info[0]; ++i) {
+            any = true;
+            switch (int(info[i].ssi_signo)) {
+            case SIGTSTP:
+                suspendAsked = true;
+                break;
+            case SIGCONT:
+                // The system keeps only the later of Ctrl+Z and SIGCONT pending: this one came
+                // after any Ctrl+Z not yet acted on.
+                suspendAsked = false;
+                resumeAsked = true;
+                break;
+            case SIGUSR1:
+                stopAfterAsked = newStopAfter = true;
+                break;
+            default:
+                stopAsked = newStop = true;
+                break;
+            }
+        }
+    }
+    return any;
+}
+
+void InterruptWatcher::Poll() {
+    ReadSignals();
+    for (;;) {
+        if (newStop) {
+            newStop = false;
             emit InterruptRequested();
-            break;
+        } else if (newStopAfter) {
+            newStopAfter = false;
+            emit StopAfterCurrentRequested();
+        } else if (suspendAsked) {
+            suspendAsked = false;
+            emit SuspendRequested();
+            // A SIGCONT that came while the encoders were being paused cancels the stop; one
+            // that comes after this look continues the stopped program.
+            sigset_t pending;
+            sigemptyset(&pending);
+            if (::sigpending(&pending) != 0 || !sigismember(&pending, SIGCONT))
+                ::raise(SIGSTOP); // what Ctrl+Z would have done
+            // Whatever continued the program (fg, SIGCONT), it runs: so does the batch.
+            emit ResumeRequested();
+        } else if (resumeAsked) {
+            resumeAsked = false;
+            emit ResumeRequested(); // resume if paused
+        } else if (!ReadSignals()) {
+            return;
         }
     }
 }

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CliProgressPrinter.h"
 #include "cli/InterruptWatcher.h"
+#include "cli/StandardOutput.h"
 #include "engine/ConversionEngine.h"
 #include "engine/EncoderCapabilities.h"
+#include "engine/ErrorLog.h"
 #include "engine/JobList.h"
 #include "engine/StoredSettings.h"
 #include "media/AppPaths.h"
@@ -25,6 +27,7 @@
 #include <cmath>
 #include <csignal>
 #include <optional>
+#include <unistd.h>
 
 namespace {
 
@@ -32,6 +35,7 @@ enum ExitCode {
     ExitOk = 0,
     ExitFailed = 1,
     ExitUsage = 2,
+    ExitOutputFailed = 3,
     ExitStopped = 130,
 };
 
@@ -46,40 +50,52 @@ int UsageError(const QString& message) {
     return ExitUsage;
 }
 
+// A file name as the terminal shows it: control characters escaped as in log.txt, so that a
+// name cannot move the cursor or forge a line.
+QString Shown(const QString& file) {
+    return EscapeForLog(DisplayFileName(file));
+}
+
 // Waits for the answer of a query of what the encoder can make. Nothing else runs yet, so
 // this waits in the event loop (at most a few seconds: an encoder that does not answer is just
-// not asked).
-void WaitForAnswer(EncoderCapabilities& capabilities) {
+// not asked); a stop request ends the wait.
+void WaitForAnswer(EncoderCapabilities& capabilities, InterruptWatcher& interrupt) {
     QEventLoop loop;
     QObject::connect(&capabilities, &EncoderCapabilities::Ready, &loop, &QEventLoop::quit);
+    QObject::connect(&interrupt, &InterruptWatcher::InterruptRequested, &loop, &QEventLoop::quit);
+    QObject::connect(&interrupt, &InterruptWatcher::StopAfterCurrentRequested, &loop,
+                     &QEventLoop::quit);
     QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-    loop.exec();
+    if (!interrupt.Interrupted() && !interrupt.StopAfterCurrentAsked())
+        loop.exec();
 }
 
 // Asks the encoder program what it can make, and waits for the answer.
-void QueryCapabilities(EncoderCapabilities& capabilities) {
+void QueryCapabilities(EncoderCapabilities& capabilities, InterruptWatcher& interrupt) {
     bool answered = false;
     const QMetaObject::Connection connection =
         QObject::connect(&capabilities, &EncoderCapabilities::Ready, &capabilities,
                          [&answered] { answered = true; });
     capabilities.Query(AppPaths::FindProgram(QStringLiteral("ffmpeg")));
     if (!answered)
-        WaitForAnswer(capabilities);
+        WaitForAnswer(capabilities, interrupt);
     QObject::disconnect(connection);
 }
 
-void ListProfiles(QTextStream& out, const EncoderCapabilities& capabilities) {
+void ListProfiles(StandardOutput& out, const EncoderCapabilities& capabilities) {
     for (int t = 0; t < OutputTypeCount; ++t) {
         const auto type = static_cast<OutputType>(t);
         const ProfileList list = ReadProfileList(AppPaths::ProfileDir(), type);
-        out << t << ": " << OutputTypeTitle(type) << '\n';
+        out.Line(QStringLiteral("%1: %2").arg(t).arg(OutputTypeTitle(type)));
         if (!list.hasFile) {
-            out << "   (no profile file)\n";
+            out.Line(QStringLiteral("   (no profile file)"));
             continue;
         }
         for (int row = 0; row < list.titles.size(); ++row) {
-            out << (row == list.defaultRow ? " * " : "   ") << row + 1 << ". "
-                << list.titles.at(row) << '\n';
+            out.Line(QStringLiteral("%1%2. %3")
+                         .arg(row == list.defaultRow ? " * " : "   ")
+                         .arg(row + 1)
+                         .arg(list.titles.at(row)));
             CProfileIniReader reader;
             const Result<ResolvedProfile> profile =
                 ResolveProfile(reader, AppPaths::ProfileDir(), type, row);
@@ -87,9 +103,22 @@ void ListProfiles(QTextStream& out, const EncoderCapabilities& capabilities) {
                 profile ? capabilities.MissingFor(NeedsOfTemplates(profile->passTemplates)).error()
                         : profile.error();
             if (!missing.isEmpty())
-                out << "      (unavailable: " << missing << ")\n";
+                out.Line(QStringLiteral("      (unavailable: %1)").arg(missing));
         }
     }
+}
+
+// A stop asked before the batch started: nothing converts.
+int StoppedBeforeConverting() {
+    Err() << "morvane-cli: stopped before converting." << Qt::endl;
+    return ExitStopped;
+}
+
+// The code of a run whose standard output failed: said on stderr, as nothing else can.
+int OutputFailed(const StandardOutput& out, int code) {
+    Err() << "morvane-cli: the standard output cannot be written (" << out.ErrorText()
+          << "); nothing more was printed there." << Qt::endl;
+    return code == ExitStopped || code == ExitUsage ? code : ExitOutputFailed;
 }
 
 // The profile a type uses when none is named: the file's DefaultProfile, else the first.
@@ -108,9 +137,15 @@ std::optional<double> ParseSeconds(const QString& text) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Before anything else: a signal that comes while the encoder is asked or the files are
+    // opened is a request like any other, never its default action (SIGUSR1 would end the
+    // program).
+    InterruptWatcher::InstallHandlers();
     // A full disk or a file size limit makes a write fail (log.txt), not end the program
-    // halfway through a batch. The encoders get the default back.
+    // halfway through a batch; so does a reader of the standard output that goes away. The
+    // encoders get the defaults back.
     std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Morvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Morvane"));
@@ -127,9 +162,12 @@ int main(int argc, char* argv[]) {
         "While it converts: Ctrl+Z pauses the encoders with the program and fg resumes them; "
         "Ctrl+C stops at once (what the running jobs wrote is removed); SIGUSR1 (kill -USR1 "
         "<pid>) lets the running jobs finish and starts no other.\n\n"
+        "A pass whose encoder makes no progress (no output, no growth of its file) for "
+        "--stall-timeout seconds is stopped and its job fails.\n\n"
         "Exit codes: 0 every job finished (or was skipped), 1 a job failed "
-        "or a file could not be opened, 2 wrong usage, 130 stopped with Ctrl+C, SIGUSR1 or a "
-        "closed terminal.\n\n"
+        "or a file could not be opened, 2 wrong usage, 3 the standard output could not be "
+        "written (a reader that went away, a full disk; the batch went on), 130 stopped with "
+        "Ctrl+C, SIGUSR1 or a closed terminal.\n\n"
         "Morvane is free software under the GNU General Public License, version 3 or (at your "
         "option) any later version, and comes with no warranty; see help/help.html#licence."));
     parser.addHelpOption();
@@ -168,8 +206,14 @@ int main(int argc, char* argv[]) {
             .arg(ConversionEngine::MaxSimultaneousJobs)
             .arg(ConversionEngine::AutoSimultaneousJobs()),
         QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption stallOption(
+        QStringLiteral("stall-timeout"),
+        QStringLiteral("Seconds an encoder may go without progress before its job fails; 0 "
+                       "waits for ever. Default %1.")
+            .arg(BatchSettings().stallTimeoutSeconds),
+        QStringLiteral("SEC"), QString::number(BatchSettings().stallTimeoutSeconds));
     parser.addOptions({typeOption, profileOption, outputOption, beginOption, endOption, jobsOption,
-                       overwriteOption, skipOption, listOption});
+                       overwriteOption, skipOption, stallOption, listOption});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Files to convert."),
                                  QStringLiteral("FILE..."));
 
@@ -179,16 +223,19 @@ int main(int argc, char* argv[]) {
         arguments.append(DecodeFileName(argv[i]));
     if (!parser.parse(arguments))
         return UsageError(parser.errorText());
+    StandardOutput out(STDOUT_FILENO);
     if (parser.isSet(QStringLiteral("help"))) {
-        QTextStream(stdout) << parser.helpText();
-        return ExitOk;
+        out.Write(parser.helpText());
+        return out.Failed() ? OutputFailed(out, ExitOk) : ExitOk;
     }
-    QTextStream out(stdout);
+    InterruptWatcher interrupt;
     EncoderCapabilities capabilities;
     if (parser.isSet(listOption)) {
-        QueryCapabilities(capabilities);
+        QueryCapabilities(capabilities, interrupt);
+        if (interrupt.Interrupted() || interrupt.StopAfterCurrentAsked())
+            return ExitStopped;
         ListProfiles(out, capabilities);
-        return ExitOk;
+        return out.Failed() ? OutputFailed(out, ExitOk) : ExitOk;
     }
 
     // Usage.
@@ -219,6 +266,10 @@ int main(int argc, char* argv[]) {
             return UsageError(QStringLiteral("the jobs must be a number from 1 to %1, or auto.")
                                   .arg(ConversionEngine::MaxSimultaneousJobs));
     }
+    const int stallSeconds = parser.value(stallOption).trimmed().toInt(&ok);
+    if (!ok || stallSeconds < 0)
+        return UsageError(QStringLiteral("the stall timeout must be a number of seconds, 0 or "
+                                         "more."));
     if (begin && end && *end <= *begin)
         return UsageError(QStringLiteral("the end must come after the begin."));
     const QStringList files = parser.positionalArguments();
@@ -252,14 +303,17 @@ int main(int argc, char* argv[]) {
     bool hadErrors = false;
     JobList jobs;
     for (const QString& file : files) {
+        // Opening a long list takes a while: Ctrl+Z pauses here, a stop ends it.
+        interrupt.Poll();
+        if (interrupt.Interrupted() || interrupt.StopAfterCurrentAsked())
+            return StoppedBeforeConverting();
         // By string: QFileInfo would lose the bytes of a name that is not UTF-8.
         const QString path = QDir::isAbsolutePath(file)
                                  ? QDir::cleanPath(file)
                                  : QDir::cleanPath(QDir::currentPath() + u'/' + file);
         const Result<MediaInfo> info = ProbeMedia(path);
         if (!info) {
-            Err() << "morvane-cli: cannot open " << DisplayFileName(file) << ": " << info.error()
-                  << Qt::endl;
+            Err() << "morvane-cli: cannot open " << Shown(file) << ": " << info.error() << Qt::endl;
             hadErrors = true;
             continue;
         }
@@ -267,7 +321,7 @@ int main(int argc, char* argv[]) {
         job.beginTime = begin.value_or(0.0);
         job.endTime = end ? std::min(*end, info->duration) : info->duration;
         if (job.endTime <= job.beginTime) {
-            Err() << "morvane-cli: " << DisplayFileName(file) << " plays only " << info->duration
+            Err() << "morvane-cli: " << Shown(file) << " plays only " << info->duration
                   << " seconds: the range is empty." << Qt::endl;
             hadErrors = true;
             continue;
@@ -277,7 +331,6 @@ int main(int argc, char* argv[]) {
     if (jobs.Count() == 0)
         return ExitFailed;
 
-    InterruptWatcher interrupt;
     MediaExporter exporter;
     CliProgressPrinter printer(jobs, out, OutputExtension(type), simultaneousJobs > 1);
     ConversionEngine engine;
@@ -294,18 +347,16 @@ int main(int argc, char* argv[]) {
                      [&engine] { engine.SetPaused(false); });
     QObject::connect(&interrupt, &InterruptWatcher::StopAfterCurrentRequested, &engine, [&] {
         if (engine.IsConverting() && !engine.StopsAfterCurrentJobs())
-            out << "Stopping after the running jobs" << Qt::endl;
+            out.Line(QStringLiteral("Stopping after the running jobs"));
         engine.StopAfterCurrentJobs();
     });
-    if (interrupt.Interrupted())
-        return ExitStopped;
-
     BatchSettings settings;
     settings.outputType = type;
     settings.profileSelection = selection;
     settings.outputDir = outputDir;
     settings.capabilities = &capabilities;
     settings.simultaneousJobs = simultaneousJobs;
+    settings.stallTimeoutSeconds = stallSeconds;
     settings.existing = parser.isSet(overwriteOption) ? ExistingOutputs::Overwrite
                         : parser.isSet(skipOption)    ? ExistingOutputs::Skip
                                                       : ExistingOutputs::KeepBoth;
@@ -313,7 +364,12 @@ int main(int argc, char* argv[]) {
     SleepInhibitor awake;
     awake.Acquire(QStringLiteral("Converting videos"));
     if (!answered)
-        WaitForAnswer(capabilities);
+        WaitForAnswer(capabilities, interrupt);
+    interrupt.Poll();
+    if (interrupt.Interrupted() || interrupt.StopAfterCurrentAsked()) {
+        awake.Release();
+        return StoppedBeforeConverting();
+    }
     BatchResult result = engine.StartBatch(jobs, settings);
     if (result.status == BatchResult::Status::Started) {
         QObject::connect(&engine, &ConversionEngine::BatchFinished, &app,
@@ -328,15 +384,16 @@ int main(int argc, char* argv[]) {
         Err() << "morvane-cli: " << result.message.trimmed() << Qt::endl;
         return ExitFailed;
     }
-    out << "Converting Finished" << Qt::endl;
+    out.Line(QStringLiteral("Converting Finished"));
+    int code = hadErrors ? ExitFailed : ExitOk;
     if (result.status == BatchResult::Status::Canceled ||
-        result.status == BatchResult::Status::Stopped || interrupt.Interrupted())
-        return ExitStopped;
-    if (result.failedJobs > 0) {
+        result.status == BatchResult::Status::Stopped || interrupt.Interrupted()) {
+        code = ExitStopped;
+    } else if (result.failedJobs > 0) {
         Err() << "morvane-cli: " << result.failedJobs << " of " << jobs.Count()
               << " jobs failed; see " << QDir::toNativeSeparators(AppPaths::WritableDir())
               << "log.txt" << Qt::endl;
-        return ExitFailed;
+        code = ExitFailed;
     }
-    return hadErrors ? ExitFailed : ExitOk;
+    return out.Failed() ? OutputFailed(out, code) : code;
 }

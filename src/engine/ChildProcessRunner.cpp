@@ -3,6 +3,7 @@
 
 #include "engine/ErrorLog.h"
 #include "media/AppPaths.h"
+#include "media/ChildProcess.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -14,7 +15,6 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
-#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace {
@@ -102,15 +102,9 @@ Result<void> ChildProcessRunner::Start(const CommandLine& command, bool withPipe
     const int writeEnd = outputWrite;
     const pid_t parent = ::getpid();
     child->setChildProcessModifier([writeEnd, parent] {
-        // The encoder dies with the program, however the program ends (even kill -9).
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parent)
-            ::_exit(127);
-        // The program ignores SIGXFSZ for itself; an encoder past a file size limit ends.
-        ::signal(SIGXFSZ, SIG_DFL);
-        // A terminal's Ctrl+C goes to the whole foreground group: the encoder must not see it;
-        // the engine stops it the proper way ("q", or a signal for the later passes).
-        ::setpgid(0, 0);
+        // A terminal's Ctrl+C must not reach the encoder: the engine stops it the proper way
+        // ("q", or a signal for the later passes).
+        ChildProcess::SetUp(parent);
         if (writeEnd >= 0) {
             ::dup2(writeEnd, STDOUT_FILENO);
             ::dup2(writeEnd, STDERR_FILENO);
@@ -120,8 +114,11 @@ Result<void> ChildProcessRunner::Start(const CommandLine& command, bool withPipe
     connect(child.get(), &QProcess::finished, this, &ChildProcessRunner::OnChildFinished);
     if (!withPipes) {
         // The output is kept only as a tail for a failure report; it is not parsed.
-        connect(child.get(), &QProcess::readyReadStandardOutput, this,
-                [this] { tail.Append(child->readAllStandardOutput()); });
+        connect(child.get(), &QProcess::readyReadStandardOutput, this, [this] {
+            const QByteArray data = child->readAllStandardOutput();
+            outputBytes += data.size();
+            tail.Append(data);
+        });
     }
     child->start(program, command.ProgramArguments(), QIODevice::ReadWrite);
     // The fork has happened; this waits only for the program to be loaded (or refused).
@@ -143,6 +140,12 @@ Result<void> ChildProcessRunner::Start(const CommandLine& command, bool withPipe
     passRunning = true;
     stopRequested = false;
     suspended = false;
+    outputBytes = 0;
+    if (suspendRequested) {
+        // Started during a pause: the pass waits for the resume like the others.
+        suspended = true;
+        SignalGroup(SIGSTOP);
+    }
     if (outputNotifier != nullptr)
         outputNotifier->setEnabled(true);
     return {};
@@ -164,6 +167,7 @@ void ChildProcessRunner::ReadOutput() {
         const ssize_t n = ::read(outputRead, buffer.data(), ChunkSize);
         if (n > 0) {
             const QByteArrayView chunk(buffer.data(), n);
+            outputBytes += n;
             tail.Append(chunk);
             if (chunkHandler)
                 chunkHandler(chunk);
@@ -201,6 +205,7 @@ void ChildProcessRunner::OnChildFinished() {
             const ssize_t n = ::read(outputRead, buffer.data(), ChunkSize);
             if (n <= 0)
                 break;
+            outputBytes += n;
             const QByteArrayView chunk(buffer.data(), n);
             tail.Append(chunk);
             if (chunkHandler)
@@ -224,8 +229,10 @@ void ChildProcessRunner::Stop() {
     if (!passRunning || stopRequested)
         return;
     stopRequested = true;
-    if (suspended)
-        Suspend(false); // a stopped encoder cannot act on the request
+    if (suspended) {
+        suspended = false; // a stopped encoder cannot act on the request
+        SignalGroup(SIGCONT);
+    }
     if (outputRead >= 0 || inputOpen) {
         CloseOutputRead();
         RequestStop();
@@ -238,6 +245,19 @@ void ChildProcessRunner::Stop() {
         grace.start(graceMs);
 }
 
+void ChildProcessRunner::Kill() {
+    if (!passRunning)
+        return;
+    stopRequested = true;
+    CloseOutputRead();
+    inputOpen = false;
+    SignalGroup(SIGKILL);
+    if (IsChildRunning())
+        child->kill(); // its end comes as finished()
+    else
+        OnChildFinished();
+}
+
 void ChildProcessRunner::OnGraceOver() {
     if (!IsChildRunning())
         return;
@@ -246,7 +266,8 @@ void ChildProcessRunner::OnGraceOver() {
 }
 
 void ChildProcessRunner::Suspend(bool suspend) {
-    if (!passRunning || suspend == suspended)
+    suspendRequested = suspend;
+    if (!passRunning || stopRequested || suspend == suspended)
         return;
     suspended = suspend;
     SignalGroup(suspend ? SIGSTOP : SIGCONT);
@@ -290,8 +311,7 @@ Result<void> ChildProcessRunner::ExitResult() const {
 }
 
 void ChildProcessRunner::SignalGroup(int signal) {
-    if (groupId > 0)
-        ::kill(-pid_t(groupId), signal);
+    ChildProcess::SignalGroup(groupId, signal);
 }
 
 bool ChildProcessRunner::IsChildRunning() const {

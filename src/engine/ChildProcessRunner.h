@@ -53,7 +53,12 @@ public:
     // Ends the running pass early: a first pass gets "q" (its output is no longer read),
     // a later one SIGTERM; what is left after the grace period is killed. PassEnded() follows.
     void Stop();
-    // Suspends (SIGSTOP) or resumes (SIGCONT) the encoder with everything it started.
+    // Ends the running pass at once: the encoder and what it started are killed (an encoder
+    // that hangs would not act on "q"). PassEnded() follows.
+    void Kill();
+    // Suspends (SIGSTOP) or resumes (SIGCONT) the encoder with everything it started. The
+    // state holds for the passes to come: a pass started while suspended is stopped right
+    // after its start.
     void Suspend(bool suspend);
 
     // A pass has started and its PassEnded() has not come yet.
@@ -62,6 +67,9 @@ public:
     // Whether the most recent pass's encoder ran and ended normally with status 0; otherwise
     // fails with why not.
     Result<void> ExitResult() const;
+
+    // How many bytes of output the running (or last) pass has written so far: its progress.
+    qint64 OutputBytes() const { return outputBytes; }
 
     // The last output of the most recent pass (merged channels), for failure reports.
     QString OutputTail(int maxLines = 12) const;
@@ -96,8 +104,10 @@ private:
     QSocketNotifier* outputNotifier = nullptr;
     bool inputOpen = false;
     bool passRunning = false;
-    bool stopRequested = false; // Stop() has asked the pass to end
-    bool suspended = false;
+    bool stopRequested = false;    // Stop() has asked the pass to end
+    bool suspendRequested = false; // Suspend(true): also for the passes to come
+    bool suspended = false;        // the running pass's group has been sent SIGSTOP
+    qint64 outputBytes = 0;
     qint64 groupId = 0; // the encoder's process id, which leads its process group
     QTimer grace;       // runs while the child has been asked to end
     ::OutputTail tail;

@@ -146,6 +146,7 @@ BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& bat
     plan.profileSelection = settings.profileSelection;
     plan.outputDir = AppPaths::WithTrailingSeparator(QDir(settings.outputDir).absolutePath());
     plan.existing = settings.existing;
+    plan.stallTimeoutSeconds = std::max(settings.stallTimeoutSeconds, 0);
     queue = rows;
     nextInQueue = 0;
     result = BatchResult();
@@ -242,6 +243,8 @@ void ConversionEngine::EndBatchWhenIdle() {
         return; // paused before the next job: it starts on resume
     workFolder.Remove();
     converting = false;
+    if (paused && exporter != nullptr)
+        exporter->Suspend(false); // the exporter serves the window's own exports too
     paused = false;
     jobs = nullptr;
     result.status = cancelRequested ? BatchResult::Status::Canceled
@@ -255,8 +258,8 @@ void ConversionEngine::CancelActiveJob() {
     if (!converting || cancelRequested)
         return;
     cancelRequested = true;
-    if (paused)
-        SetPaused(false); // a stopped encoder cannot end itself
+    // Canceled first, then resumed: a job held back by the pause ends rather than starting a
+    // pass, and a stopped encoder is resumed by its runner to hear the request.
     if (exportingJob != nullptr) {
         ConversionJob* job = exportingJob;
         job->Cancel();
@@ -264,6 +267,8 @@ void ConversionEngine::CancelActiveJob() {
     }
     for (ConversionJob* job : QList<ConversionJob*>(running))
         job->Cancel();
+    if (paused)
+        SetPaused(false);
     EndBatchWhenIdle();
 }
 
@@ -280,7 +285,11 @@ void ConversionEngine::SetPaused(bool pause) {
         return;
     paused = pause;
     batchClock.Pause(pause);
-    for (ConversionJob* job : std::as_const(running))
+    // The exporter is one more child: it pauses with the encoders (and a job whose export is
+    // held does not go on to its passes).
+    if (exporter != nullptr)
+        exporter->Suspend(pause);
+    for (ConversionJob* job : QList<ConversionJob*>(running))
         job->Suspend(pause);
     emit PausedChanged(paused);
     if (!paused)

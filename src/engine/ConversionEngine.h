@@ -26,6 +26,9 @@ struct BatchSettings {
     ExistingOutputs existing = ExistingOutputs::KeepBoth;
     // How many jobs run side by side (each with its own encoder), from 1.
     int simultaneousJobs = 1;
+    // A pass whose encoder makes no progress (no output, no growth of its file) for this long
+    // is stopped and its job fails; 0 waits for ever.
+    int stallTimeoutSeconds = 300;
     // Converts only the jobs that did not finish (failed, canceled or not reached) and were
     // not skipped; the others keep their status, figures and output names.
     bool retryUnfinished = false;

@@ -18,11 +18,13 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -72,6 +74,7 @@ ConversionJob::ConversionJob(JobList& jobs, int row, const BatchPlan& plan, QStr
     runner.SetWorkingDirectory(AppPaths::ProfileDir());
     runner.SetChunkHandler([this](QByteArrayView chunk) { ParseChunk(chunk); });
     connect(&runner, &ChildProcessRunner::PassEnded, this, &ConversionJob::OnPassEnded);
+    connect(&stallCheck, &QTimer::timeout, this, &ConversionJob::CheckProgress);
 }
 
 // The runner kills an encoder that still runs; what the job wrote goes with the work folder.
@@ -130,6 +133,11 @@ void ConversionJob::Convert() {
     templates = profile->passTemplates;
     encoders = NeedsOfTemplates(templates).encoders;
     reading = Record();
+    // A source swapped for a named pipe since it was added would keep the encoder waiting.
+    if (const Result<void> regular = CheckRegularFile(reading.sourcePath); !regular) {
+        FailJob({}, regular.error());
+        return;
+    }
     const Result<MediaInfo> probed = ProbeMedia(reading.sourcePath);
     source = probed ? *probed : MediaInfo();
     if (!QtReachesFileName(reading.sourcePath)) {
@@ -146,21 +154,33 @@ void ConversionJob::Convert() {
 }
 
 void ConversionJob::StartPass(int number) {
+    if (suspended) {
+        onResume = [this, number] { StartPass(number); };
+        return;
+    }
     pass = number;
     const JobStatus status = pass == 1   ? JobStatus::FirstPass
                              : pass == 2 ? JobStatus::SecondPass
                                          : JobStatus::ThirdPass;
     reading.exportPath = Record().exportPath;
     command = ExpandCommandTemplate(templates.at(pass - 1), reading, jobDir);
+    clock.Start(); // before the repaint, which may pause the batch
     SetStatus(status);
-    clock.Start();
     const Result<void> started =
         pass == 1 ? runner.RunWithOutput(command) : runner.RunAndWait(command);
-    if (!started)
+    if (!started) {
         FailJob(command, started.error());
+        return;
+    }
+    StartWatchdog();
 }
 
 void ConversionJob::OnPassEnded() {
+    stallCheck.stop();
+    if (suspended && !canceled) {
+        onResume = [this] { OnPassEnded(); };
+        return;
+    }
     if (pass == 1) {
         // The RealMedia intermediate has been read.
         Job job = Record();
@@ -170,6 +190,10 @@ void ConversionJob::OnPassEnded() {
     }
     if (canceled) {
         CancelJob();
+        return;
+    }
+    if (stalled) {
+        FailJob(command, StallReason(plan.stallTimeoutSeconds));
         return;
     }
     if (const Result<void> exited = runner.ExitResult(); !exited) {
@@ -192,6 +216,7 @@ void ConversionJob::Cancel() {
     if (ended || canceled)
         return;
     canceled = true;
+    onResume = nullptr;
     if (runner.IsPassRunning())
         runner.Stop(); // OnPassEnded cleans up
     else if (Record().status != JobStatus::Exporting)
@@ -199,8 +224,63 @@ void ConversionJob::Cancel() {
 }
 
 void ConversionJob::Suspend(bool suspend) {
+    suspended = suspend;
     runner.Suspend(suspend);
     clock.Pause(suspend);
+    sinceProgress.Pause(suspend);
+    if (!suspend && onResume && !ended)
+        std::exchange(onResume, nullptr)();
+}
+
+QString ConversionJob::StallReason(int seconds) {
+    if (seconds % 60 == 0) {
+        const int minutes = seconds / 60;
+        return minutes == 1
+                   ? QStringLiteral("The encoder made no progress for 1 minute.")
+                   : QStringLiteral("The encoder made no progress for %1 minutes.").arg(minutes);
+    }
+    return seconds == 1
+               ? QStringLiteral("The encoder made no progress for 1 second.")
+               : QStringLiteral("The encoder made no progress for %1 seconds.").arg(seconds);
+}
+
+// The stall watchdog: a pass whose encoder neither writes output nor grows its file for the
+// batch's stall timeout (paused time left out) hangs (a source that turned into a named pipe,
+// a dead network share): it is killed and the job fails with that reason.
+void ConversionJob::StartWatchdog() {
+    if (plan.stallTimeoutSeconds <= 0)
+        return;
+    progressBytes = -1;
+    progressFileSize = -1;
+    NoteProgress();
+    stallCheck.start(std::clamp(plan.stallTimeoutSeconds * 100, 100, 10000));
+}
+
+void ConversionJob::NoteProgress() {
+    sinceProgress.Start();
+    if (suspended)
+        sinceProgress.Pause(true);
+}
+
+void ConversionJob::CheckProgress() {
+    if (!runner.IsPassRunning() || stalled) {
+        stallCheck.stop();
+        return;
+    }
+    const QFileInfo output(PassOutputPath(pass));
+    const qint64 bytes = runner.OutputBytes();
+    const qint64 size = output.exists() ? output.size() : -1;
+    if (bytes != progressBytes || size != progressFileSize) {
+        progressBytes = bytes;
+        progressFileSize = size;
+        NoteProgress();
+        return;
+    }
+    if (sinceProgress.ElapsedMs() < qint64(plan.stallTimeoutSeconds) * 1000)
+        return;
+    stallCheck.stop();
+    stalled = true;
+    runner.Kill(); // OnPassEnded fails the job
 }
 
 // Stop during the job: the encoder has ended and what the job wrote goes with its folder.

@@ -10,6 +10,9 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
+
+#include <functional>
 
 // What a batch does with a job whose output file already exists.
 enum class ExistingOutputs {
@@ -24,6 +27,7 @@ struct BatchPlan {
     int profileSelection = -1; // the profile list's row (0-based)
     QString outputDir;         // absolute, with a trailing separator
     ExistingOutputs existing = ExistingOutputs::KeepBoth;
+    int stallTimeoutSeconds = 300; // 0: the stall watchdog is off
 };
 
 // A clock of the time something has been running, paused time left out.
@@ -68,8 +72,12 @@ public:
     void Convert();
     // Stop: the running pass is ended, what the job wrote goes; Ended(Canceled) follows.
     void Cancel();
-    // Pause (true) or resume the encoder; the time left stands still meanwhile.
+    // Pause (true) or resume the encoder; the time left stands still meanwhile. A paused job
+    // never moves on: its next pass (or its end) waits for the resume.
     void Suspend(bool suspend);
+
+    // Why a pass was stopped by the stall watchdog.
+    static QString StallReason(int seconds);
 
 signals:
     void Changed(int row);
@@ -90,6 +98,9 @@ private:
     QString FilePath(const QString& suffix) const;
     QString FinalOutputPath() const;
     QString PassOutputPath(int pass) const;
+    void StartWatchdog();
+    void CheckProgress();
+    void NoteProgress();
 
     JobList& jobs;
     const int row;
@@ -105,4 +116,12 @@ private:
     bool canceled = false;
     bool ended = false;
     ActiveClock clock; // of the running step: the base of the speed and the time left
+    bool suspended = false;
+    std::function<void()> onResume; // the step a pause held back
+    // The stall watchdog: the pass's output bytes and file size when they last changed.
+    QTimer stallCheck;
+    ActiveClock sinceProgress;
+    qint64 progressBytes = -1;
+    qint64 progressFileSize = -1;
+    bool stalled = false;
 };

@@ -2,6 +2,7 @@
 #include "media/MediaExporter.h"
 
 #include "media/AppPaths.h"
+#include "media/ChildProcess.h"
 
 #include "media/MediaProbe.h"
 
@@ -15,7 +16,11 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <csignal>
+#include <cstring>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -117,6 +122,16 @@ QString Seconds(double value) {
     return QString::number(value, 'f', 3);
 }
 
+bool SignalGroup(const QProcess* child, int signal) {
+    return ChildProcess::SignalGroup(child->processId(), signal);
+}
+
+// Ends a child and whatever it started at once.
+void KillChild(QProcess* child) {
+    SignalGroup(child, SIGKILL);
+    child->kill();
+}
+
 } // namespace
 
 MediaExporter::MediaExporter(QObject* parent) : QObject(parent) {}
@@ -128,7 +143,7 @@ MediaExporter::~MediaExporter() {
     for (QProcess* child : children) {
         disconnect(child, nullptr, this, nullptr);
         if (child->state() != QProcess::NotRunning) {
-            child->kill();
+            KillChild(child);
             child->waitForFinished(5000);
             const QString path = child->property("outputPath").toString();
             if (child == process || path != outputPath)
@@ -318,7 +333,30 @@ bool MediaExporter::ExportToFile(const QString& path) {
         if (error == QProcess::FailedToStart)
             OnChildFailedToStart(child);
     });
+    const pid_t parent = ::getpid();
+    // One more child of the program, like the encoder passes.
+    child->setChildProcessModifier([parent] { ChildProcess::SetUp(parent); });
     child->start(program, BuildArguments(outputPath));
+    if (const qint64 pid = child->processId(); pid > 0) {
+        // Also from this side, so the group exists before a pause is sent to it, whichever of
+        // the two runs first (after its exec the child has done it itself).
+        ::setpgid(pid_t(pid), pid_t(pid));
+        if (suspended)
+            SignalGroup(child, SIGSTOP); // started during a pause: it waits for the resume
+    }
+    return true;
+}
+
+bool MediaExporter::Suspend(bool suspend) {
+    suspended = suspend;
+    if (process == nullptr || process->state() == QProcess::NotRunning)
+        return true;
+    if (!SignalGroup(process, suspend ? SIGSTOP : SIGCONT)) {
+        lastError = QStringLiteral("The export cannot be %1: %2")
+                        .arg(suspend ? QStringLiteral("paused") : QStringLiteral("resumed"),
+                             QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
     return true;
 }
 
@@ -329,7 +367,7 @@ void MediaExporter::StopExport() {
     process = nullptr;
     // The child is killed rather than asked to finish: its file is discarded anyway. The file
     // is removed now and again when the child has gone, for systems that keep open files.
-    child->kill();
+    KillChild(child);
     QFile::remove(outputPath);
 }
 

@@ -18,6 +18,9 @@ class QProcess;
 //
 // Typical use, in this order: CloseClip, the frame and codec setters, OpenClipRange,
 // SetClipRange, ExportToFile; then wait in the event loop for ExportDone or ExportFailed.
+//
+// The child dies with the program (however it ends), runs in a process group of its own (a
+// terminal's Ctrl+C does not reach it) and can be paused with Suspend.
 class MediaExporter : public QObject {
     Q_OBJECT
 public:
@@ -72,6 +75,11 @@ public:
     // Does nothing when no export runs (so a finished file is never touched).
     void StopExport();
     bool IsExporting() const;
+    // Pauses (SIGSTOP to its process group) or resumes the export. The state holds for exports
+    // started later: one started while suspended waits for the resume. False, with the reason
+    // in LastError(), when the running export could not be reached.
+    bool Suspend(bool suspend);
+    bool IsSuspended() const { return suspended; }
 
     // Why the last call failed, or the last ExportFailed message.
     QString LastError() const { return lastError; }
@@ -117,4 +125,5 @@ private:
     OutputTail errorTail;
     double lastDone = -1.0;
     QString lastError;
+    bool suspended = false;
 };

@@ -86,14 +86,42 @@ double PlayingTimeFromPackets(AVFormatContext* context) {
 
 } // namespace
 
+namespace {
+
+// Why a file of this kind cannot be a source, or "" for a regular file.
+QString NotRegularReason(mode_t mode) {
+    if (S_ISREG(mode))
+        return {};
+    const char* kind = S_ISFIFO(mode)                   ? "a named pipe (FIFO)"
+                       : S_ISSOCK(mode)                 ? "a socket"
+                       : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
+                       : S_ISDIR(mode)                  ? "a folder"
+                                                        : "not a file";
+    return QStringLiteral("The file is %1, not a regular file.").arg(QLatin1String(kind));
+}
+
+} // namespace
+
+Result<void> CheckRegularFile(const QString& path) {
+    struct stat file {};
+    if (::stat(EncodeFileName(path).constData(), &file) != 0)
+        return {};
+    if (const QString reason = NotRegularReason(file.st_mode); !reason.isEmpty())
+        return Failure(reason);
+    return {};
+}
+
 Result<MediaInfo> ProbeMedia(const QString& path) {
     MediaInfo info;
-    // The name's own bytes: a name that is not valid UTF-8 must be found too.
+    // The name's own bytes: a name that is not valid UTF-8 must be found too. stat() never
+    // opens the file: a named pipe is refused before anything waits on it.
     const QByteArray encoded = EncodeFileName(path);
     struct stat file {};
     if (::stat(encoded.constData(), &file) != 0)
         return Failure(QStringLiteral("The file does not exist."));
-    if (!S_ISREG(file.st_mode) || ::access(encoded.constData(), R_OK) != 0)
+    if (const QString reason = NotRegularReason(file.st_mode); !reason.isEmpty())
+        return Failure(reason);
+    if (::access(encoded.constData(), R_OK) != 0)
         return Failure(QStringLiteral("The file cannot be read."));
     if (file.st_size == 0)
         return Failure(QStringLiteral("The file is empty."));

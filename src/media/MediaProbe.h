@@ -13,5 +13,11 @@ struct MediaInfo {
 };
 
 // Opens a media file with libavformat and reads its playing time. A missing, empty,
-// truncated or non-media file fails with a message that names the problem.
+// truncated or non-media file fails with a message that names the problem, and so does a
+// path that is not a regular file (CheckRegularFile).
 Result<MediaInfo> ProbeMedia(const QString& path);
+
+// A source must be a regular file: a named pipe, a device or a socket would keep its reader
+// waiting for ever (or give something else at every read). Fails with what the path names
+// instead; a path that names nothing passes (its reader says so in its own way).
+Result<void> CheckRegularFile(const QString& path);

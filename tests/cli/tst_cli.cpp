@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CliTestSupport.h"
 #include "MediaFixtures.h"
+#include "ProcessStates.h"
+#include "engine/ErrorLog.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,6 +12,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <sys/stat.h>
 
 // morvane-cli's options, messages and exit codes, its Stop, and the files it leaves.
 class TestCli : public QObject {
@@ -34,6 +37,8 @@ private slots:
     void encoderProblemsAreNamed();
     void stopLeavesNoPartialFile_data();
     void stopLeavesNoPartialFile();
+    void outputThatGoesAway_data();
+    void outputThatGoesAway();
 
 private:
     QString Out() const { return outDir->path(); }
@@ -114,6 +119,9 @@ void TestCli::unreadableFilesAreRefused_data() {
                                << "not a video or audio file";
     QTest::newRow("empty file") << "empty.wav" << QByteArray() << false << "empty";
     QTest::newRow("missing file") << "gone.mpg" << QByteArray("-") << false << "does not exist";
+    // A reader of a named pipe would wait for ever.
+    QTest::newRow("named pipe") << "pipe.avi" << QByteArray("|") << false
+                                << "is a named pipe (FIFO), not a regular file";
     QTest::newRow("beside a good file")
         << "notes.avi" << QByteArray("words") << true << "not a video or audio file";
 }
@@ -124,7 +132,9 @@ void TestCli::unreadableFilesAreRefused() {
     QFETCH(bool, withGoodFile);
     QTemporaryDir sources;
     const QString path = QDir(sources.path()).filePath(name);
-    if (content != "-") {
+    if (content == "|") {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (content != "-") {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
@@ -157,6 +167,9 @@ void TestCli::oddFileNamesConvert_data() {
                                << "avi";
     QTest::newRow("emoji and U+FEFF") << "\ufeff\U0001F4F7 clip\ufeff \U0001F480\U00020000"
                                       << "avi";
+    // Shown escaped, as in log.txt: the name can neither forge a line nor drive the terminal.
+    QTest::newRow("control characters") << "clip\nConverting Finished\x1b[2J"
+                                        << "wav";
 }
 
 void TestCli::oddFileNamesConvert() {
@@ -167,6 +180,10 @@ void TestCli::oddFileNamesConvert() {
     QVERIFY(QFile::copy(extension == "avi" ? videoClip : soundClip, path));
     const CliTest::Run run = CliTest::RunCli({"-t", "1", "-o", Out(), path});
     QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
+    const QString shown = "[1/1] " + EscapeForLog(baseName + '.' + extension) + ": ";
+    for (const QString& line : run.out.split(u'\n', Qt::SkipEmptyParts))
+        QVERIFY2(line.startsWith(shown) || line == "Converting Finished", qPrintable(line));
+    QVERIFY(!run.out.contains(QChar(0x1b)));
     QCOMPARE(OutFiles(), QStringList{baseName + ".3gp"});
     const QString output = QDir(Out()).filePath(baseName + ".3gp");
     QCOMPARE(CliTest::CodecOf(CliTest::Probe(output), "audio"), QStringLiteral("aac"));
@@ -316,38 +333,17 @@ void TestCli::stopLeavesNoPartialFile_data() {
     // Ctrl+Z suspends the encoder with the program, `fg` resumes both.
     QTest::newRow("suspended and resumed") << 0 << "00:00:0"
                                            << "clip.3gp" << SIGTSTP;
+    // Ctrl+Z and a SIGCONT that come together (a script, a supervisor): whichever the program
+    // sees first, it ends running and so do its encoders.
+    QTest::newRow("suspended and resumed at once") << 0 << "00:00:0"
+                                                   << "clip.3gp" << SIGCONT;
     // SIGUSR1: the running job finishes, the next one never starts.
     QTest::newRow("stop after the current job") << 0 << "00:00:0"
                                                 << "clip.3gp" << SIGUSR1;
 }
 
-namespace {
-
-// The processes whose command line names a path (the encoders of a test's batch).
-QList<int> ProcessesNaming(const QString& path) {
-    QList<int> found;
-    for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
-        bool isPid = false;
-        const int pid = entry.toInt(&isPid);
-        QFile cmdline("/proc/" + entry + "/cmdline");
-        if (isPid && cmdline.open(QIODevice::ReadOnly) &&
-            QString::fromLocal8Bit(cmdline.readAll()).contains(path))
-            found.append(pid);
-    }
-    return found;
-}
-
-// A process's state letter ('T' when stopped), or 0 when it is gone.
-char StateOf(int pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray text = stat.readAll();
-    const qsizetype close = text.lastIndexOf(')');
-    return close >= 0 && close + 2 < text.size() ? text.at(close + 2) : char(0);
-}
-
-} // namespace
+using ProcessStates::ProcessesNaming;
+using ProcessStates::StateOf;
 
 // A copy of the program with profiles whose passes run at playing speed, so that Ctrl+C
 // surely comes while the pass runs.
@@ -424,6 +420,18 @@ void TestCli::stopLeavesNoPartialFile() {
         QCOMPARE(OutFiles(), QStringList{"clip.3gp"});
         return;
     }
+    if (signal == SIGCONT) {
+        for (int i = 0; i < 20; ++i) {
+            ::kill(cliPid, SIGTSTP);
+            ::kill(cliPid, SIGCONT);
+        }
+        QVERIFY2(cli.waitForFinished(20000), "the batch was left stopped");
+        out += cli.readAllStandardOutput();
+        QCOMPARE(cli.exitCode(), 0);
+        QVERIFY2(out.contains("clip.avi: Finished\n"), out.constData());
+        QCOMPARE(OutFiles(), QStringList{"clip.3gp"});
+        return;
+    }
     if (signal == SIGUSR1) {
         ::kill(cliPid, SIGUSR1);
         QVERIFY(cli.waitForFinished(20000));
@@ -454,6 +462,33 @@ void TestCli::stopLeavesNoPartialFile() {
     QVERIFY2(out.contains("clip.avi: Canceled\n"), out.constData());
     QVERIFY(out.endsWith("Converting Finished\n"));
     QCOMPARE(OutFiles(), QStringList());
+}
+
+void TestCli::outputThatGoesAway_data() {
+    QTest::addColumn<bool>("fullDisk");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("reader quits after a line (| head -1)") << false << "Broken pipe";
+    QTest::newRow("full disk") << true << "No space left on device";
+}
+
+// Standard output that fails is said on stderr and in the exit code; the batch goes on to its
+// end and leaves whole files.
+void TestCli::outputThatGoesAway() {
+    QFETCH(bool, fullDisk);
+    // bash tells the program's own end (141 for SIGPIPE).
+    const QString line = fullDisk ? "\"$0\" \"$@\" >/dev/full; exit $?"
+                                  : "\"$0\" \"$@\" | head -1; exit \"${PIPESTATUS[0]}\"";
+    const CliTest::Run run =
+        CliTest::RunProgram("/bin/bash", {"-c", line, CliTest::CliPath(), "-t", "1", "-o", Out(),
+                                          videoClip, soundClip});
+    QCOMPARE(run.exitCode, 3);
+    QCOMPARE(run.out.count(u'\n'), fullDisk ? 0 : 1);
+    QFETCH(QString, reason);
+    QVERIFY2(run.err.contains("the standard output cannot be written (" + reason + ")"),
+             qPrintable(run.err));
+    QCOMPARE(OutFiles(), (QStringList{"clip (2).3gp", "clip.3gp"}));
+    for (const QString& name : OutFiles())
+        QCOMPARE(CliTest::DecodeErrors(QDir(Out()).filePath(name)), QString());
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MediaFixtures.h"
+#include "ProcessStates.h"
 #include "engine/ConversionEngine.h"
 #include "engine/ErrorLog.h"
 #include "engine/JobCellText.h"
@@ -83,6 +84,7 @@ private slots:
     void stopAfterCurrentJobs();
     void pauseStopsTheEncoders_data();
     void pauseStopsTheEncoders();
+    void passStartedDuringPauseWaits();
     void retryConvertsOnlyWhatDidNotFinish();
 
 private:
@@ -107,6 +109,7 @@ private:
     QString ReadLog() const;
 
     std::unique_ptr<QTemporaryDir> dir;
+    int stallSeconds = 300; // the batches' stall timeout
     RecordingHost host;
     QTemporaryDir fixtureDir;
     QString sourceClip; // 2 s of picture and sound
@@ -131,6 +134,7 @@ void TestConversionEngine::init() {
     QVERIFY(QDir(dir->path()).mkpath("src"));
     AppPaths::SetProgramDir(dir->path());
     host = RecordingHost();
+    stallSeconds = BatchSettings().stallTimeoutSeconds;
 }
 
 void TestConversionEngine::WriteProfile(OutputType type, const QStringList& passes) {
@@ -163,6 +167,7 @@ BatchSettings TestConversionEngine::Settings(OutputType type) const {
     settings.outputType = type;
     settings.profileSelection = 0;
     settings.outputDir = OutDir();
+    settings.stallTimeoutSeconds = stallSeconds;
     return settings;
 }
 
@@ -294,6 +299,10 @@ void TestConversionEngine::failureIsNotSuccess_data() {
                        Fake() + " copy=" + out + "_temp.3gp:" + out.mid(1) + "_temp_2.3g2\"",
                        Fake() + " status=1 crash"}
         << "crash";
+    // An encoder that hangs (a source that became a named pipe): the watchdog ends it.
+    QTest::newRow("hangs without progress")
+        << 0 << QStringList{Fake() + " status=1 hang"}
+        << "reason          =   The encoder made no progress for 1 second.";
 }
 
 void TestConversionEngine::failureIsNotSuccess() {
@@ -301,6 +310,8 @@ void TestConversionEngine::failureIsNotSuccess() {
     QFETCH(QStringList, passes);
     const auto outputType = static_cast<OutputType>(type);
     WriteProfile(outputType, passes);
+    if (QByteArray(QTest::currentDataTag()).startsWith("hangs"))
+        stallSeconds = 1;
     JobList jobs;
     // A newline in a name must not forge a line of the log.
     const QString source = Source("my\nFAILED: clip.avi");
@@ -791,6 +802,48 @@ void TestConversionEngine::pauseStopsTheEncoders() {
     QCOMPARE(resumed, !stopWhilePaused);
     QVERIFY(!engine.IsPaused());
     QCOMPARE(OutputFiles(), QStringList());
+}
+
+// A pass that starts while the batch is paused (the pause came as the pass before it ended)
+// starts paused, and the job goes no further until the resume.
+void TestConversionEngine::passStartedDuringPauseWaits() {
+    const QString out = "\"$OUTPUT_DIR$OUTPUT_FILE";
+    const QString mark = Path("second-pass");
+    WriteProfile(OutputType::Aac3g2,
+                 {Encodes("$OUTPUT_DIR$OUTPUT_FILE_temp.3gp", true),
+                  Fake() + " \"touch=" + mark + "\" sleep=1000 copy=" + out +
+                      "_temp.3gp:" + out.mid(1) + "_temp_2.3g2\"",
+                  Fake() + " copy=" + out + "_temp_2.3g2:" + out.mid(1) + ".3g2\""});
+    JobList jobs;
+    jobs.Append(Job::FromPath(Source("clip.avi"), MediaFixtures::ClipSeconds));
+    ConversionEngine engine;
+    bool pausedOnce = false;
+    QList<int> phasesWhilePaused;
+    host.onRepaint = [&](const Job& job) {
+        if (engine.IsPaused())
+            phasesWhilePaused.append(int(job.status));
+        if (job.status == JobStatus::SecondPass && !pausedOnce) {
+            pausedOnce = true;
+            engine.SetPaused(true);
+        }
+    };
+    // Resumed once the second pass's encoder is seen stopped.
+    bool passStopped = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        if (engine.IsPaused() && ProcessStates::AnyStopped(ProcessStates::ProcessesNaming(mark))) {
+            passStopped = true;
+            engine.SetPaused(false);
+        }
+    });
+    watch.start(20);
+    const BatchResult result = Convert(engine, jobs, Settings(OutputType::Aac3g2));
+    QVERIFY(passStopped);
+    QCOMPARE(result.status, BatchResult::Status::Completed);
+    QCOMPARE(OutputFiles(), QStringList{"clip.3g2"});
+    QVERIFY2(!phasesWhilePaused.contains(int(JobStatus::ThirdPass)) &&
+                 !phasesWhilePaused.contains(int(JobStatus::Finished)),
+             "the job moved on while paused");
 }
 
 // Retry converts the jobs that failed, were canceled or were not reached, and leaves the

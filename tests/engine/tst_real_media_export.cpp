@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MediaFixtures.h"
+#include "ProcessStates.h"
 #include "engine/ConversionEngine.h"
 #include "engine/JobCellText.h"
 #include "engine/RealMediaExport.h"
@@ -12,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -55,6 +57,7 @@ private slots:
     void firstPassReadsTheExport_data();
     void firstPassReadsTheExport();
     void cancelDuringExportLeavesNothing();
+    void pauseHoldsTheExport();
 
 private:
     QString Path(const QString& name) const { return QDir(dir->path()).filePath(name); }
@@ -240,6 +243,49 @@ void TestRealMediaExport::cancelDuringExportLeavesNothing() {
     QVERIFY(!exporter.IsExporting());
     QCOMPARE(Intermediates(), QStringList());
     QCOMPARE(QDir(Path("out")).entryList(QDir::Files), QStringList());
+}
+
+// The export is paused with the batch (its ffmpeg stops), and the job does not go on to its
+// passes before the resume.
+void TestRealMediaExport::pauseHoldsTheExport() {
+    JobList jobs;
+    Job job = Job::FromPath(realMediaClip, 2.0);
+    job.endTime = 1.5; // as long as the reference the fake pass copies
+    jobs.Append(job);
+    MediaExporter exporter;
+    ExportHost host(&exporter);
+    ConversionEngine engine;
+    bool pausedOnce = false;
+    QList<JobStatus> whilePaused;
+    host.onRepaint = [&](const Job& job) {
+        if (engine.IsPaused())
+            whilePaused.append(job.status);
+        if (job.status == JobStatus::Exporting && !pausedOnce) {
+            pausedOnce = true;
+            engine.SetPaused(true);
+        }
+    };
+    // Resumed once the export's ffmpeg is seen stopped.
+    bool exportStopped = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        if (engine.IsPaused() && ProcessStates::AnyStopped(ProcessStates::ChildrenOf(
+                                     QCoreApplication::applicationPid()))) {
+            exportStopped = true;
+            engine.SetPaused(false);
+        }
+    });
+    watch.start(20);
+    const BatchResult result = Convert(jobs, host, engine);
+    QVERIFY(exportStopped);
+    QCOMPARE(result.status, BatchResult::Status::Completed);
+    QCOMPARE(jobs.At(0).failReason, QString());
+    QCOMPARE(result.finishedJobs, 1);
+    QVERIFY(pausedOnce);
+    QVERIFY2(!whilePaused.contains(JobStatus::FirstPass) &&
+                 !whilePaused.contains(JobStatus::Finished),
+             "the job moved on while paused");
+    QVERIFY(!exporter.IsSuspended());
 }
 
 QTEST_GUILESS_MAIN(TestRealMediaExport)
