@@ -39,19 +39,27 @@ void LogApiError(const QString& api, int code) {
 QString EscapeForLog(const QString& text) {
     QString escaped;
     escaped.reserve(text.size());
-    for (const QChar c : text) {
-        if (c == u'\n')
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            escaped += c; // a character outside the Basic Multilingual Plane, kept whole
+            escaped += text.at(++i);
+        } else if (c == u'\n') {
             escaped += QStringLiteral("\\n");
-        else if (c == u'\r')
+        } else if (c == u'\r') {
             escaped += QStringLiteral("\\r");
-        else if (c == u'\t')
+        } else if (c == u'\t') {
             escaped += QStringLiteral("\\t");
-        else if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+        } else if (c.unicode() < 0x20 || (c.unicode() >= 0x7f && c.unicode() <= 0x9f)) {
+            // C0 and C1 controls: a terminal would act on them (C1 0x9b starts a sequence).
             escaped += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else if (c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF) // a byte of a non-UTF-8 name
+        } else if (c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF) { // a byte of a non-UTF-8 name
             escaped += QStringLiteral("\\x%1").arg(c.unicode() - 0xDC00, 2, 16, QLatin1Char('0'));
-        else
+        } else if (c.isSurrogate()) {
+            escaped += QChar::ReplacementCharacter;
+        } else {
             escaped += c;
+        }
     }
     return escaped;
 }
