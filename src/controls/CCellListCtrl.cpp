@@ -382,6 +382,11 @@ QString CCellListCtrl::CellToolTip(int row, int column) {
 }
 
 bool CCellListCtrl::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::Resize) {
+        // A scroll bar came or went: the header follows the viewport's width.
+        UpdateGeometries();
+        UpdateScrollBars();
+    }
     if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
         const Hit hit = SubItemHitTest(help->pos());

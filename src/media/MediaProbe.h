@@ -15,3 +15,7 @@ struct MediaInfo {
 // Opens a media file with libavformat and reads its playing time. A missing, empty,
 // truncated or non-media file fails with a message that names the problem.
 Result<MediaInfo> ProbeMedia(const QString& path);
+
+// True for a still picture: a picture format (PNG, JPEG, ...) or a single frame, without sound.
+// There is nothing to convert in it. False for anything it cannot open.
+bool IsStillPicture(const QString& path);
