@@ -310,8 +310,6 @@ QAccessibleInterface* ControlsFactory(const QString& /*key*/, QObject* object) {
 } // namespace
 
 void AnnounceJobCell(CCellListCtrl* list, int row, int column) {
-    if (!QAccessible::isActive())
-        return; // nobody listens: nothing is built
     QAccessibleInterface* table = QAccessible::queryAccessibleInterface(list);
     QAccessibleInterface* rowPart = table != nullptr ? table->child(row) : nullptr;
     QAccessibleInterface* cell = rowPart != nullptr ? rowPart->child(column) : nullptr;

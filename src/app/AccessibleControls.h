@@ -9,5 +9,5 @@ class CCellListCtrl;
 void InstallAccessibleControls();
 
 // Tells screen readers that a cell of the job list changed: its text (its name) and, for a
-// Progress cell, its value. Nothing is sent while no screen reader listens.
+// Progress cell, its value.
 void AnnounceJobCell(CCellListCtrl* list, int row, int column);

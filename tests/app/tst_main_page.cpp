@@ -32,6 +32,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -178,6 +179,7 @@ private slots:
     void profileDefaultsPerType_data();
     void profileDefaultsPerType();
     void outputColumnFollowsType();
+    void unreadableFileIsRefused_data();
     void unreadableFileIsRefused();
     void droppedFilesAreAdded();
     void removeSelectsTheRightRow_data();
@@ -212,6 +214,7 @@ private slots:
     void shutdownPaths_data();
     void shutdownPaths();
     void helpOpensPages();
+    void openingWithoutAProgramSaysSo();
     void dragLeftEndEditsBeginAndAsksOneStill();
     void latestStillRequestWins();
     void stillOfAClipWithoutPictureThere_data();
@@ -443,17 +446,35 @@ void TestMainPage::outputColumnFollowsType() {
     QVERIFY(!page->Control(CMorvaneDlg::IdcVideoFrame)->isVisible());
 }
 
+void TestMainPage::unreadableFileIsRefused_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("text named .avi") << "not media.avi"
+                                     << "not a video or audio file";
+    QTest::newRow("still picture") << "not media.png"
+                                   << "still picture";
+}
+
 void TestMainPage::unreadableFileIsRefused() {
-    const QString bogus = temp.filePath("not media.avi");
-    QFile file(bogus);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("plain text, not a video");
-    file.close();
+    QFETCH(QString, name);
+    QFETCH(QString, reason);
+    QString bogus = temp.filePath(name);
+    if (name.endsWith(".png")) {
+        bogus = MediaFixtures(fixtureDir)
+                    .MakeWith(name, {"-f", "lavfi", "-i", "testsrc=size=64x48", "-frames:v", "1"});
+        QVERIFY(!bogus.isEmpty());
+    } else {
+        QFile file(bogus);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("plain text, not a video");
+        file.close();
+    }
     AddFiles({bogus});
     QCOMPARE(page->Jobs().Count(), 0);
     QCOMPARE(prompts.boxes.size(), 1);
     QCOMPARE(prompts.boxes.first().caption, QString("Error"));
-    QVERIFY(prompts.boxes.first().text.contains("not media.avi"));
+    QVERIFY(prompts.boxes.first().text.contains(name));
+    QVERIFY2(prompts.boxes.first().text.contains(reason), qPrintable(prompts.boxes.first().text));
     QVERIFY(!page->Control(CMorvaneDlg::IdcMediaControl)->isVisible());
 }
 
@@ -692,17 +713,29 @@ void TestMainPage::batchOfTwoFinishes() {
             QVERIFY(!page->Control(CMorvaneDlg::IdcOutputType)->isEnabled());
             QVERIFY(!page->Control(CMorvaneDlg::IdcProfiles)->isEnabled());
             QVERIFY(!page->Control(CMorvaneDlg::IdcShutdown)->isEnabled());
+            // What does nothing during a batch says so (to screen readers too).
+            for (auto id : {CMorvaneDlg::IdcAdd, CMorvaneDlg::IdcRemove, CMorvaneDlg::IdcRemoveAll,
+                            CMorvaneDlg::IdcBrowse})
+                QVERIFY(!page->Control(id)->isEnabled());
         }
     });
     probe.start(5);
     ClickStart();
     probe.stop();
     QVERIFY(sawConverting);
+    QVERIFY(page->Control(CMorvaneDlg::IdcAdd)->isEnabled());
     QCOMPARE(prompts.boxes.size(), 1);
     QCOMPARE(prompts.boxes.first().caption, QString("Information"));
     QCOMPARE(prompts.boxes.first().text, finishedText);
     QCOMPARE(CellText(0, 4), QString(" Finished "));
     QCOMPARE(CellText(1, 4), QString(" Finished "));
+    // A screen reader reads the Progress cell as a value too.
+    QAccessibleInterface* progress =
+        QAccessible::queryAccessibleInterface(page->Control(CMorvaneDlg::IdcJobList))
+            ->child(1)
+            ->child(4);
+    QVERIFY(progress->valueInterface() != nullptr);
+    QCOMPARE(progress->valueInterface()->currentValue().toInt(), 100);
     QVERIFY(QFileInfo(outDir + "/clip.3gp").size() > 0);
     QVERIFY(QFileInfo(outDir + "/song.3gp").size() > 0);
     QVERIFY(page->Control(CMorvaneDlg::IdcOutputType)->isEnabled());
@@ -1069,6 +1102,43 @@ void TestMainPage::helpOpensPages() {
     QCOMPARE(prompts.documents.at(0), AppPaths::ProgramDir() + "help/help.html");
     // Without a compiled help file beside the program, F1 opens the HTML help too.
     QCOMPARE(prompts.documents.at(1), AppPaths::ProgramDir() + "help/help.html");
+}
+
+// Where no program opens a document (no browser, no file manager), the user is told where it
+// is, rather than nothing happening.
+void TestMainPage::openingWithoutAProgramSaysSo() {
+    struct RecordingPrompts : UserPrompts {
+        QStringList texts;
+        void MessageBox(QWidget*, const QString& text, const QString&, Icon) override {
+            texts.append(text);
+        }
+    } real;
+    QTemporaryDir desktop; // a desktop that knows no program for anything
+    const QList<QByteArray> names{"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME",
+                                  "XDG_DATA_DIRS"};
+    QHash<QByteArray, QByteArray> before;
+    for (const QByteArray& name : names) {
+        if (qEnvironmentVariableIsSet(name.constData()))
+            before.insert(name, qgetenv(name.constData()));
+        qputenv(name.constData(), desktop.path().toLocal8Bit());
+    }
+    const auto restore = qScopeGuard([&] {
+        for (const QByteArray& name : names) {
+            if (before.contains(name))
+                qputenv(name.constData(), before.value(name));
+            else
+                qunsetenv(name.constData());
+        }
+    });
+    const QString document = temp.filePath("nothing opens this.morvane-test");
+    QFile file(document);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("\x01\x02");
+    file.close();
+    real.OpenDocument(page, document);
+    QTRY_COMPARE(real.texts.size(), 1);
+    QVERIFY2(real.texts.first().contains(QDir::toNativeSeparators(document)),
+             qPrintable(real.texts.first()));
 }
 
 void TestMainPage::dragLeftEndEditsBeginAndAsksOneStill() {
