@@ -238,7 +238,7 @@ void CMorvaneDlg::OnInitDialog() {
     jobList->InsertColumn(3, JobColumnTitle(JobColumn::Output), Qt::AlignLeft, 100);
     jobList->InsertColumn(4, JobColumnTitle(JobColumn::Progress), Qt::AlignLeft, 250);
     // Progress takes the room that is left: every column shows, with no sideways scrolling.
-    jobList->GetHeaderCtrl()->setStretchLastSection(true);
+    jobList->SetLastColumnFills(true);
     jobList->SetFullRowSelect(true);
     DressButtons();
 

@@ -7,6 +7,7 @@
 #include "engine/JobList.h"
 
 #include <QPixmap>
+#include <QPointer>
 #include <QSet>
 #include <QWidget>
 
@@ -200,6 +201,7 @@ private:
     bool stillPending = false;
     bool rangePlaying = false;
     bool closing = false;
+    QPointer<QWidget> closeQuestion; // on screen while askingToClose
     bool askingToClose = false;
     bool batchEnded = false; // a batch has run: "Retry failed" means something
     int fileNumber = 0;

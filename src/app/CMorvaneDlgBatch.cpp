@@ -16,6 +16,7 @@
 #include "preview/CVideoEdit.h"
 #include "profiles/OutputType.h"
 
+#include <QAccessible>
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -183,7 +184,12 @@ void CMorvaneDlg::UpdateTitle() {
             state += QStringLiteral(" - stopping after the current jobs");
         title = state + QStringLiteral(" - ") + title;
     }
+    if (window()->windowTitle() == title)
+        return;
     window()->setWindowTitle(title);
+    // Screen readers hear the batch's share and time left as the window's name changes.
+    QAccessibleEvent named(window(), QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&named);
 }
 
 void CMorvaneDlg::ShowBatchEnd() {
@@ -221,7 +227,7 @@ bool CMorvaneDlg::ConfirmClose() {
         return false; // the question is on screen
     askingToClose = true;
     const auto returned = std::make_shared<bool>(false);
-    prompts->AskStopAndClose(this, [this, returned](bool stop) {
+    closeQuestion = prompts->AskStopAndClose(this, [this, returned](bool stop) {
         askingToClose = false;
         if (!stop)
             return;
@@ -287,6 +293,9 @@ void CMorvaneDlg::ConvertingChanged(bool nowConverting) {
          std::initializer_list<QWidget*>{addButton, removeButton, removeAllButton, browseButton,
                                          previewButton, stopPreviewButton, trimSlider})
         idle->setEnabled(!nowConverting);
+    // A batch that ends while the user is asked whether to stop it: the question is moot.
+    if (!nowConverting && closeQuestion != nullptr)
+        closeQuestion->close();
     // Every row shows the batch's start (figures of the last batch cleared, names chosen for
     // existing files) and its end.
     jobList->viewport()->update();

@@ -100,7 +100,7 @@ bool UserPrompts::Confirm(QWidget* owner, const QString& text, const QString& ca
     return box.clickedButton() == yes;
 }
 
-void UserPrompts::AskStopAndClose(QWidget* owner, const std::function<void(bool)>& answer) {
+QWidget* UserPrompts::AskStopAndClose(QWidget* owner, const std::function<void(bool)>& answer) {
     auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("Morvane"),
                                 QStringLiteral("Converting is not finished. Stop it and close "
                                                "Morvane?"),
@@ -113,6 +113,7 @@ void UserPrompts::AskStopAndClose(QWidget* owner, const std::function<void(bool)
     QObject::connect(box, &QDialog::finished, box,
                      [box, stop, answer] { answer(box->clickedButton() == stop); });
     box->open();
+    return box;
 }
 
 void UserPrompts::BatchEndBox(QWidget* owner, const QString& text, const QString& caption,

@@ -32,8 +32,9 @@ public:
     virtual bool Confirm(QWidget* owner, const QString& text, const QString& caption,
                          const QString& yesText, const QString& noText);
     // Closing the window while a batch runs: "Stop and close" or "Keep converting" (the
-    // default, and Escape). It returns at once; answer(true) follows a stop-and-close.
-    virtual void AskStopAndClose(QWidget* owner, const std::function<void(bool)>& answer);
+    // default, and Escape). It returns at once with the question (nullptr once answered);
+    // answer(true) follows a stop-and-close, answer(false) any other end of the question.
+    virtual QWidget* AskStopAndClose(QWidget* owner, const std::function<void(bool)>& answer);
     // The end-of-batch box: OK (the default button, also Escape and the close box) and "Open
     // Folder", which calls openFolder. It returns at once; the box stays until the user
     // closes it.

@@ -621,6 +621,20 @@ void CCellListCtrl::UpdateGeometries() {
     setViewportMargins(0, height, 0, 0);
     const QRect area = viewport()->geometry();
     header->setGeometry(area.left(), area.top() - height, area.width(), height);
+    const int last = header->count() - 1;
+    if (lastColumnFills && last >= 0) {
+        const int others = header->length() - header->sectionSize(last);
+        const int title = fontMetrics().horizontalAdvance(
+                              headerModel->headerData(last, Qt::Horizontal).toString()) +
+                          16;
+        header->resizeSection(last, std::max(area.width() - others, title));
+    }
+}
+
+void CCellListCtrl::SetLastColumnFills(bool on) {
+    lastColumnFills = on;
+    UpdateGeometries();
+    UpdateScrollBars();
 }
 
 void CCellListCtrl::UpdateScrollBars() {

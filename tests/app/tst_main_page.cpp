@@ -23,6 +23,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -33,6 +34,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -78,9 +80,10 @@ public:
     }
     bool stopOnClose = true; // closing during a batch: "Stop and close" rather than "Keep"
     int closeAsked = 0;
-    void AskStopAndClose(QWidget*, const std::function<void(bool)>& answer) override {
+    QWidget* AskStopAndClose(QWidget*, const std::function<void(bool)>& answer) override {
         ++closeAsked;
         answer(stopOnClose);
+        return nullptr;
     }
     void MessageBox(QWidget*, const QString& text, const QString& caption, Icon icon) override {
         boxes.append({text, caption, icon});
@@ -1471,6 +1474,10 @@ void TestMainPage::textsShowWhole() {
     auto* profiles = static_cast<QListWidget*>(page->Control(CMorvaneDlg::IdcProfiles));
     for (int i = 0; i < profiles->count(); ++i)
         QCOMPARE(profiles->item(i)->toolTip(), profiles->item(i)->text());
+    // Every column shows whole: the list never scrolls sideways.
+    auto* jobs = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
+    QCOMPARE(jobs->GetHeaderCtrl()->length(), jobs->viewport()->width());
+    QVERIFY(!jobs->horizontalScrollBar()->isVisible());
     const QString longName = "a holiday video whose name is far too long for its column";
     const QString longFile = Fixture("avi", longName);
     AddFiles({longFile});
