@@ -213,6 +213,7 @@ private slots:
     void failedJobEndsInAWarning();
     void closingDuringPassAsks_data();
     void closingDuringPassAsks();
+    void batchEndClosesTheCloseQuestion();
     void jobsSideBySideFromTheMenu();
     void shutdownPaths_data();
     void shutdownPaths();
@@ -985,6 +986,32 @@ void TestMainPage::closingDuringPassAsks() {
     frame->close();                          // idle: closes without a question
     QVERIFY(!frame->isVisible());
     QCOMPARE(prompts.closeAsked, 1);
+}
+
+// The question whether to stop and close is moot once the batch has ended: it goes, and the
+// window stays.
+void TestMainPage::batchEndClosesTheCloseQuestion() {
+    struct AskingPrompts : ScriptedPrompts {
+        QWidget* AskStopAndClose(QWidget* owner, const std::function<void(bool)>& answer) override {
+            return UserPrompts::AskStopAndClose(owner, answer); // the real, open question
+        }
+    } asking;
+    UseProfileDir(WriteFakeProfiles("until-q=\"$OUTPUT_DIR$OUTPUT_FILE.3gp\"", "hang"));
+    AddFiles({Fixture("avi")});
+    prompts.folders.append(outDir);
+    page->OnBrowse();
+    page->SetUserPrompts(&asking);
+    bool asked = false;
+    QTimer::singleShot(300, this, [&] {
+        frame->close();
+        asked = frame->findChild<QMessageBox*>() != nullptr;
+        page->OnStopConverting(); // the batch ends another way
+    });
+    ClickStart();
+    QVERIFY(asked);
+    QTRY_VERIFY(frame->findChild<QMessageBox*>() == nullptr);
+    QVERIFY(frame->isVisible());
+    page->SetUserPrompts(&prompts);
 }
 
 // The batch menu sets the jobs side by side; the title tells the batch's share done; Pause,
