@@ -4,6 +4,7 @@
 #include "controls/CCellListCtrl.h"
 #include "controls/CHyperlinkLabel.h"
 #include "engine/Job.h"
+#include "engine/JobCellText.h"
 #include "preview/CRangeSlider.h"
 
 #include <QAccessibleWidget>
@@ -14,6 +15,8 @@
 #include <functional>
 
 namespace {
+
+constexpr int ProgressColumn = int(JobColumn::Progress);
 
 // A part of a control that is no widget of its own (a row, a cell, an end of the slider).
 // Parts are registered with QAccessible, which owns them; the control's interface keeps their
@@ -63,7 +66,8 @@ CCellListCtrl* ListOf(const QPointer<QWidget>& control) {
     return static_cast<CCellListCtrl*>(control.data());
 }
 
-class JobCellAccessible : public AccessiblePart {
+// A cell of the job list; the Progress cell is also a value, the share done (0 to 100).
+class JobCellAccessible : public AccessiblePart, public QAccessibleValueInterface {
 public:
     JobCellAccessible(QWidget* list, QAccessibleInterface* row, int rowIndex, int column)
         : AccessiblePart(list, row, column), rowIndex(rowIndex) {}
@@ -97,6 +101,24 @@ public:
         const QRect cell = list->GetCellRect(rowIndex, index);
         return QRect(list->viewport()->mapToGlobal(cell.topLeft()), cell.size());
     }
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        return type == QAccessible::ValueInterface && index == ProgressColumn
+                   ? static_cast<QAccessibleValueInterface*>(this)
+                   : nullptr;
+    }
+    QVariant currentValue() const override {
+        if (!isValid())
+            return 0;
+        const CellInfo& cell = ListOf(control)->GetCellInfo(rowIndex, index);
+        return cell.progressRange > 0
+                   ? std::clamp(cell.progressPosition * 100 / cell.progressRange, 0, 100)
+                   : 0;
+    }
+    void setCurrentValue(const QVariant&) override {} // read only
+    QVariant maximumValue() const override { return 100; }
+    QVariant minimumValue() const override { return 0; }
+    QVariant minimumStepSize() const override { return 1; }
 
 private:
     int rowIndex;
@@ -286,6 +308,20 @@ QAccessibleInterface* ControlsFactory(const QString& /*key*/, QObject* object) {
 }
 
 } // namespace
+
+void AnnounceJobCell(CCellListCtrl* list, int row, int column) {
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(list);
+    QAccessibleInterface* rowPart = table != nullptr ? table->child(row) : nullptr;
+    QAccessibleInterface* cell = rowPart != nullptr ? rowPart->child(column) : nullptr;
+    if (cell == nullptr)
+        return;
+    QAccessibleEvent named(cell, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&named);
+    if (QAccessibleValueInterface* value = cell->valueInterface()) {
+        QAccessibleValueChangeEvent changed(cell, value->currentValue());
+        QAccessible::updateAccessibility(&changed);
+    }
+}
 
 void InstallAccessibleControls() {
     static const bool installed = (QAccessible::installFactory(ControlsFactory), true);

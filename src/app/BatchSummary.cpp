@@ -11,6 +11,7 @@ namespace {
 const QString finishedText =
     QStringLiteral("           \t          Converting Finished         \t            ");
 
+// What became of the jobs the batch converted; the skipped ones are told apart.
 QStringList OutcomeParts(const BatchCounts& counts) {
     QStringList parts;
     auto add = [&parts](int count, const char* what) {
@@ -20,9 +21,23 @@ QStringList OutcomeParts(const BatchCounts& counts) {
     add(counts.finished, "finished");
     add(counts.failed, "failed");
     add(counts.canceled, "canceled");
-    add(counts.skipped, "skipped (the output file existed)");
     add(counts.notConverted, "not converted");
     return parts;
+}
+
+// "N of M jobs finished", counting only the jobs the batch was to convert.
+QString FinishedOf(const BatchCounts& counts) {
+    const int converted = counts.total - counts.skipped;
+    return converted == 1
+               ? QStringLiteral("%1 of 1 job finished").arg(counts.finished)
+               : QStringLiteral("%1 of %2 jobs finished").arg(counts.finished).arg(converted);
+}
+
+QString SkippedText(int skipped) {
+    return skipped == 1 ? QStringLiteral("1 job skipped: its output file existed and was kept.")
+                        : QStringLiteral("%1 jobs skipped: their output files existed and were "
+                                         "kept.")
+                              .arg(skipped);
 }
 
 } // namespace
@@ -49,16 +64,22 @@ BatchCounts BatchCounts::Of(const JobList& jobs) {
 QString BatchEndText(const BatchCounts& counts, const QString& logPath) {
     if (counts.AllFinished())
         return finishedText;
-    QString text = QStringLiteral("Converting ended: %1 of %2 jobs finished.\n\n%3.")
-                       .arg(counts.finished)
-                       .arg(counts.total)
-                       .arg(OutcomeParts(counts).join(QStringLiteral(", ")));
-    if (counts.failed > 0) {
-        text += QStringLiteral("\n\nWhy a job failed shows in the tooltip of its Progress cell "
-                               "and in %1")
-                    .arg(QDir::toNativeSeparators(logPath));
+    QStringList paragraphs;
+    if (counts.skipped < counts.total) {
+        paragraphs.append(QStringLiteral("Converting ended: %1.").arg(FinishedOf(counts)));
+        if (counts.finished < counts.total - counts.skipped)
+            paragraphs.append(OutcomeParts(counts).join(QStringLiteral(", ")) + u'.');
+    } else {
+        paragraphs.append(QStringLiteral("Converting ended: nothing was converted."));
     }
-    return text;
+    if (counts.skipped > 0)
+        paragraphs.append(SkippedText(counts.skipped));
+    if (counts.failed > 0) {
+        paragraphs.append(QStringLiteral("Why a job failed shows in the tooltip of its Progress "
+                                         "cell and in %1")
+                              .arg(QDir::toNativeSeparators(logPath)));
+    }
+    return paragraphs.join(QStringLiteral("\n\n"));
 }
 
 QString BatchEndCaption(const BatchCounts& counts) {
@@ -66,6 +87,10 @@ QString BatchEndCaption(const BatchCounts& counts) {
 }
 
 QString BatchEndSummary(const BatchCounts& counts) {
-    return QStringLiteral("%1 of %2 jobs finished").arg(counts.finished).arg(counts.total) +
-           (counts.failed > 0 ? QStringLiteral(", %1 failed").arg(counts.failed) : QString());
+    QString summary = FinishedOf(counts);
+    if (counts.failed > 0)
+        summary += QStringLiteral(", %1 failed").arg(counts.failed);
+    if (counts.skipped > 0)
+        summary += QStringLiteral(", %1 skipped").arg(counts.skipped);
+    return summary;
 }

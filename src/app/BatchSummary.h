@@ -20,7 +20,8 @@ struct BatchCounts {
 
 // The end-of-batch box: its text, and its caption ("Information", or "Warning" when a job
 // failed). When every job finished the text is the usual "Converting Finished"; otherwise it
-// counts each outcome and says where the reasons of failures are (the rows' tooltips and
+// counts the outcomes of the jobs the batch was to convert, names the jobs skipped by the
+// user's choice apart, and says where the reasons of failures are (the rows' tooltips and
 // logPath).
 QString BatchEndText(const BatchCounts& counts, const QString& logPath);
 QString BatchEndCaption(const BatchCounts& counts);

@@ -6,13 +6,15 @@
 class CMorvaneDlg;
 
 // The outer window: title, icon and outer size. It hosts the main page, opens the help on F1
-// and stops a running conversion when it is closed.
+// and, when the user agrees, stops a running conversion when it is closed. A normal top-level
+// window (exec() runs it, but it is not modal).
 class CFrameDlg : public QDialog {
     Q_OBJECT
 public:
     explicit CFrameDlg(QWidget* parent = nullptr);
 
     CMorvaneDlg& Page() { return *page; }
+    void setVisible(bool visible) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -21,6 +23,7 @@ protected:
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void done(int result) override;
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
 private:
     void FitOuterSize();

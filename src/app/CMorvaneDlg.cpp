@@ -133,6 +133,10 @@ void CMorvaneDlg::CreateControls() {
         outputType->addItem(OutputTypeTitle(static_cast<OutputType>(t)));
     profiles = new QListWidget(this);
     profiles->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Long titles wrap onto a second line: readable whole, without scrolling sideways.
+    profiles->setWordWrap(true);
+    profiles->setResizeMode(QListView::Adjust);
+    profiles->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     shutdownBox = new QCheckBox(
         QStringLiteral("Automatically Shut Down the computer when converting finished"), this);
     videoFrame = new CFadePicture(this);
@@ -150,6 +154,7 @@ void CMorvaneDlg::CreateControls() {
     browseButton = new QPushButton(QStringLiteral("Browse"), this);
     browseButton->setObjectName(QStringLiteral("browse"));
     browseButton->setAutoDefault(false);
+    browseButton->setFocusPolicy(Qt::TabFocus); // as the picture buttons: a click keeps no focus
     removeAllButton = makeButton(QString(), QStringLiteral("removeAll"));
     addButton = makeButton(QString(), QStringLiteral("add"));
     trimSlider = new CRangeSlider(this);
@@ -173,6 +178,10 @@ void CMorvaneDlg::ConnectHandlers() {
     connect(stopButton, &QPushButton::clicked, this, &CMorvaneDlg::OnStopConverting);
     connect(outputType, &QComboBox::activated, this, &CMorvaneDlg::OnOutputTypeChanged);
     connect(browseButton, &QPushButton::clicked, this, &CMorvaneDlg::OnBrowse);
+    connect(shutdownBox, &QCheckBox::toggled, this, [this](bool checked) {
+        if (checked)
+            CheckPowerOffAllowed(); // said now, not after the batch and the countdown
+    });
     connect(helpButton, &QPushButton::clicked, this, &CMorvaneDlg::OpenHtmlHelp);
     connect(previewButton, &QPushButton::clicked, this, &CMorvaneDlg::OnPreview);
     connect(stopPreviewButton, &QPushButton::clicked, this, &CMorvaneDlg::OnStopPreview);
@@ -181,11 +190,25 @@ void CMorvaneDlg::ConnectHandlers() {
 
     engine.SetExporter(&videoEdit->Exporter());
     connect(&engine, &ConversionEngine::JobChanged, this, &CMorvaneDlg::RepaintProgressCell);
-    connect(&engine, &ConversionEngine::JobEnded, this,
-            [this](int row) { RepaintProgressCell(row); });
+    connect(&engine, &ConversionEngine::JobEnded, this, &CMorvaneDlg::OnJobEnded);
     connect(&engine, &ConversionEngine::ConvertingChanged, this, &CMorvaneDlg::ConvertingChanged);
     connect(&engine, &ConversionEngine::BatchFinished, this, &CMorvaneDlg::OnBatchFinished);
-    connect(&engine, &ConversionEngine::PausedChanged, this, &CMorvaneDlg::UpdateTitle);
+    // Paused and stopping show on the rows and in the title.
+    for (auto changed :
+         {&ConversionEngine::PausedChanged, &ConversionEngine::StopAfterCurrentChanged}) {
+        connect(&engine, changed, this, [this] {
+            jobList->viewport()->update();
+            UpdateTitle();
+        });
+    }
+    announceTimer = new QTimer(this);
+    announceTimer->setSingleShot(true);
+    announceTimer->setInterval(400);
+    connect(announceTimer, &QTimer::timeout, this, [this] {
+        for (const int row : std::as_const(announcedRows))
+            AnnounceJobCell(jobList, row, int(JobColumn::Progress));
+        announcedRows.clear();
+    });
     titleTimer = new QTimer(this);
     titleTimer->setInterval(1000);
     connect(titleTimer, &QTimer::timeout, this, &CMorvaneDlg::UpdateTitle);
@@ -214,6 +237,8 @@ void CMorvaneDlg::OnInitDialog() {
     jobList->InsertColumn(2, JobColumnTitle(JobColumn::EndTime), Qt::AlignHCenter, 70);
     jobList->InsertColumn(3, JobColumnTitle(JobColumn::Output), Qt::AlignLeft, 100);
     jobList->InsertColumn(4, JobColumnTitle(JobColumn::Progress), Qt::AlignLeft, 250);
+    // Progress takes the room that is left: every column shows, with no sideways scrolling.
+    jobList->SetLastColumnFills(true);
     jobList->SetFullRowSelect(true);
     DressButtons();
 
@@ -539,14 +564,14 @@ void CMorvaneDlg::SaveFileNumber() {
 }
 
 void CMorvaneDlg::OpenHtmlHelp() {
-    prompts->OpenDocument(AppPaths::ProgramDir() + QStringLiteral("help/help.html"));
+    prompts->OpenDocument(this, AppPaths::ProgramDir() + QStringLiteral("help/help.html"));
 }
 
 void CMorvaneDlg::OpenCompiledHelp() {
     // There is no compiled help on this platform unless one is installed beside the program.
     const QString compiled = AppPaths::ProgramDir() + QStringLiteral("//Help.chm");
     if (QFileInfo::exists(compiled))
-        prompts->OpenDocument(compiled);
+        prompts->OpenDocument(this, compiled);
     else
         OpenHtmlHelp();
 }

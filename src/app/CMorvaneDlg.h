@@ -7,6 +7,8 @@
 #include "engine/JobList.h"
 
 #include <QPixmap>
+#include <QPointer>
+#include <QSet>
 #include <QWidget>
 
 #include <memory>
@@ -146,11 +148,18 @@ public:
     // Sets one end of a job's trim, clamped as a drag of that end is.
     void SetJobTime(int row, bool begin, double seconds);
 
+    // The window is asked to close: true when it may close now. During a batch the user is
+    // asked first (the window closes once the answer is to stop) and false is returned.
+    bool ConfirmClose();
     // The window is closing: a running conversion is stopped and nothing more is shown.
     void PrepareToClose();
+    // Whether the computer may power off at the end; when it may not, the user is told at
+    // once and the shutdown box is cleared.
+    bool CheckPowerOffAllowed();
 
     // The engine's notifications.
     void RepaintProgressCell(int row);
+    void OnJobEnded(int row, JobStatus status);
     void ConvertingChanged(bool converting);
     // The window's title: the batch's share done and time left while it runs.
     void UpdateTitle();
@@ -192,9 +201,16 @@ private:
     bool stillPending = false;
     bool rangePlaying = false;
     bool closing = false;
+    QPointer<QWidget> closeQuestion; // on screen while askingToClose
+    bool askingToClose = false;
+    bool batchEnded = false; // a batch has run: "Retry failed" means something
     int fileNumber = 0;
     int simultaneousJobs = 1;
     QTimer* titleTimer = nullptr;
+    // Rows whose Progress cell changed since screen readers were last told (a few times a
+    // second at most, however often the encoder reports).
+    QSet<int> announcedRows;
+    QTimer* announceTimer = nullptr;
     QString outputDir; // always with a trailing separator once set
     QPixmap background;
 

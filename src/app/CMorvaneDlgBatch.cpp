@@ -2,6 +2,7 @@
 // The main page: starting, pausing and stopping a batch, its menu and its end.
 #include "app/CMorvaneDlg.h"
 
+#include "app/AccessibleControls.h"
 #include "app/BatchSummary.h"
 #include "app/PowerControl.h"
 #include "app/ShutdownCountdown.h"
@@ -11,9 +12,11 @@
 #include "engine/ErrorLog.h"
 #include "engine/JobCellText.h"
 #include "engine/StoredSettings.h"
+#include "preview/CRangeSlider.h"
 #include "preview/CVideoEdit.h"
 #include "profiles/OutputType.h"
 
+#include <QAccessible>
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,6 +24,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
+
+#include <memory>
 
 namespace {
 
@@ -74,6 +80,13 @@ void CMorvaneDlg::StartBatch(bool retryUnfinished) {
     settings.simultaneousJobs =
         simultaneousJobs == 0 ? ConversionEngine::AutoSimultaneousJobs() : simultaneousJobs;
     settings.retryUnfinished = retryUnfinished;
+    // What would stop every job is said before any question is asked.
+    if (const Result<void> ready = ConversionEngine::CheckSettings(settings); !ready) {
+        ShowMessage(ready.error(), QStringLiteral("Error"), UserPrompts::Icon::Error);
+        return;
+    }
+    if (shutdownBox->isChecked())
+        CheckPowerOffAllowed();
     // Files of the outputs' names that exist already: the user says once what becomes of them.
     const QStringList existing = ConversionEngine::ExistingOutputNames(jobs, settings.outputType,
                                                                        outputDir, retryUnfinished);
@@ -92,6 +105,7 @@ void CMorvaneDlg::StartBatch(bool retryUnfinished) {
 void CMorvaneDlg::OnBatchFinished(const BatchResult& result) {
     if (!result.Ran() || closing)
         return;
+    batchEnded = true;
     if (result.status == BatchResult::Status::Completed && shutdownBox->isChecked()) {
         StartShutdownCountdown();
         return;
@@ -130,10 +144,10 @@ QMenu* CMorvaneDlg::CreateBatchMenu() {
                           !engine.CancelRequested());
     connect(stopAfter, &QAction::triggered, this, &CMorvaneDlg::OnStopAfterCurrent);
     QAction* retry = menu->addAction(QStringLiteral("&Retry failed"));
-    const bool anyFailed = std::any_of(jobs.begin(), jobs.end(), [](const Job& job) {
-        return job.status == JobStatus::Failed || job.status == JobStatus::Canceled;
-    });
-    retry->setEnabled(!converting && anyFailed);
+    // After a batch: the jobs that failed, were canceled or were not reached (a stop).
+    const bool anyLeft = std::any_of(jobs.begin(), jobs.end(),
+                                     [](const Job& job) { return NeedsRetry(job.status); });
+    retry->setEnabled(!converting && batchEnded && anyLeft);
     connect(retry, &QAction::triggered, this, &CMorvaneDlg::OnRetryFailed);
     menu->addSeparator();
     QMenu* side = menu->addMenu(QStringLiteral("&Simultaneous jobs"));
@@ -164,9 +178,18 @@ void CMorvaneDlg::UpdateTitle() {
             state += QStringLiteral(" - paused");
         else if (progress.secondsLeft >= 0.0)
             state += QStringLiteral(" - ") + FormatTimeLeft(progress.secondsLeft);
+        else
+            state += QStringLiteral(" - estimating");
+        if (engine.StopsAfterCurrentJobs())
+            state += QStringLiteral(" - stopping after the current jobs");
         title = state + QStringLiteral(" - ") + title;
     }
+    if (window()->windowTitle() == title)
+        return;
     window()->setWindowTitle(title);
+    // Screen readers hear the batch's share and time left as the window's name changes.
+    QAccessibleEvent named(window(), QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&named);
 }
 
 void CMorvaneDlg::ShowBatchEnd() {
@@ -178,7 +201,7 @@ void CMorvaneDlg::ShowBatchEnd() {
     prompts->BatchEndBox(this, BatchEndText(counts, ErrorLog::LogFilePath()), caption,
                          counts.failed > 0 ? UserPrompts::Icon::Warning
                                            : UserPrompts::Icon::Information,
-                         [this, folder] { prompts->OpenDocument(folder); });
+                         [this, folder] { prompts->OpenDocument(this, folder); });
 }
 
 void CMorvaneDlg::StartShutdownCountdown() {
@@ -186,13 +209,47 @@ void CMorvaneDlg::StartShutdownCountdown() {
         prompts->Notify(QStringLiteral("Morvane: converting finished"),
                         QStringLiteral("The computer shuts down in a minute."));
     countdown = std::make_unique<ShutdownCountdown>();
-    connect(countdown.get(), &ShutdownCountdown::Expired, this, &CMorvaneDlg::ShutDownComputer);
+    // Queued: the countdown's box closes before any answer of the system is shown.
+    connect(countdown.get(), &ShutdownCountdown::Expired, this, &CMorvaneDlg::ShutDownComputer,
+            Qt::QueuedConnection);
     prompts->ShowCountdown(this, countdown.get());
     countdown->Start();
 }
 
 void CMorvaneDlg::OnStopConverting() {
     engine.CancelActiveJob();
+}
+
+bool CMorvaneDlg::ConfirmClose() {
+    if (!converting || closing)
+        return true;
+    if (askingToClose)
+        return false; // the question is on screen
+    askingToClose = true;
+    const auto returned = std::make_shared<bool>(false);
+    closeQuestion = prompts->AskStopAndClose(this, [this, returned](bool stop) {
+        askingToClose = false;
+        if (!stop)
+            return;
+        PrepareToClose();
+        if (*returned) // answered after the question returned: the window closes now
+            QMetaObject::invokeMethod(window(), &QWidget::close, Qt::QueuedConnection);
+    });
+    *returned = true;
+    return closing;
+}
+
+bool CMorvaneDlg::CheckPowerOffAllowed() {
+    QString reason;
+    if (power->CanPowerOff(&reason))
+        return true;
+    shutdownBox->setChecked(false);
+    QString text = QStringLiteral("Your computer cannot shutdown");
+    if (!reason.isEmpty())
+        text += QStringLiteral("\n\n") + reason;
+    text += QStringLiteral("\n\nConverting will not end with a shutdown.");
+    ShowMessage(text, QStringLiteral("Warning"), UserPrompts::Icon::Warning);
+    return false;
 }
 
 void CMorvaneDlg::PrepareToClose() {
@@ -202,7 +259,25 @@ void CMorvaneDlg::PrepareToClose() {
 }
 
 void CMorvaneDlg::RepaintProgressCell(int row) {
+    // The output name may change too (a name taken meanwhile gets the next free one).
+    jobList->InvalidateCells(row, row, int(JobColumn::Output), false);
     jobList->InvalidateCells(row, row, int(JobColumn::Progress), false);
+    announcedRows.insert(row);
+    if (!announceTimer->isActive())
+        announceTimer->start();
+}
+
+void CMorvaneDlg::OnJobEnded(int row, JobStatus status) {
+    if (status == JobStatus::Finished && jobs.IsValidIndex(row)) {
+        // The file's name stays on the row whatever type is chosen later; the type cannot
+        // change during the batch.
+        Job job = jobs.At(row);
+        job.writtenName =
+            job.outputName +
+            OutputExtension(static_cast<OutputType>(std::max(outputType->currentIndex(), 0)));
+        jobs.Set(row, job);
+    }
+    RepaintProgressCell(row);
 }
 
 void CMorvaneDlg::ConvertingChanged(bool nowConverting) {
@@ -213,6 +288,17 @@ void CMorvaneDlg::ConvertingChanged(bool nowConverting) {
     else
         power->AllowSleep();
     EnableSettingsControls(!nowConverting);
+    // What does nothing during a batch looks (and reads to a screen reader) disabled.
+    for (QWidget* idle :
+         std::initializer_list<QWidget*>{addButton, removeButton, removeAllButton, browseButton,
+                                         previewButton, stopPreviewButton, trimSlider})
+        idle->setEnabled(!nowConverting);
+    // A batch that ends while the user is asked whether to stop it: the question is moot.
+    if (!nowConverting && closeQuestion != nullptr)
+        closeQuestion->close();
+    // Every row shows the batch's start (figures of the last batch cleared, names chosen for
+    // existing files) and its end.
+    jobList->viewport()->update();
     if (nowConverting)
         titleTimer->start();
     else

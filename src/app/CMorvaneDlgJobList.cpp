@@ -9,6 +9,7 @@
 #include "controls/CImageButton.h"
 #include "engine/JobCellText.h"
 #include "engine/StoredSettings.h"
+#include "media/MediaProbe.h"
 #include "preview/CVideoEdit.h"
 
 #include <QComboBox>
@@ -88,6 +89,8 @@ void CMorvaneDlg::OnGetCellInfo(CellInfo& cell) {
     const auto column = static_cast<JobColumn>(cell.column);
     if (column != JobColumn::Progress) {
         cell.text = JobCellText(job, column, outputType->currentIndex());
+        if (column == JobColumn::Source) // two files of one name from two folders differ here
+            cell.toolTip = QDir::toNativeSeparators(job.sourcePath);
         return;
     }
     const ProgressCell progress = JobProgressCell(job, simultaneousJobs != 1);
@@ -105,14 +108,29 @@ void CMorvaneDlg::DressProgressCell(const Job& job, CellInfo& cell) {
         // A full green bar: the job is done and its file is there.
         cell.progressBarColour = QColor(40, 140, 60);
         cell.progressTextColour = Qt::white;
-    } else if (job.status == JobStatus::FirstPass && cell.progressRange > 0) {
+    } else if (cell.progressRange > 0) {
+        // Running: a calm blue, white text over the filled part.
+        cell.progressBarColour = QColor(37, 99, 212);
+        cell.progressTextColour = Qt::white;
+    }
+    if (job.status == JobStatus::FirstPass && cell.progressRange > 0) {
         // The whole status line does not fit the column; the bar shows the share and the
         // time left, the tooltip the whole line.
-        cell.barText = QStringLiteral("%1%").arg(cell.progressPosition);
-        if (job.secondsLeft >= 0.0)
-            cell.barText += QStringLiteral("  ") + FormatTimeLeft(job.secondsLeft);
+        cell.barText = QStringLiteral("%1%  ").arg(cell.progressPosition) +
+                       (job.secondsLeft >= 0.0 ? FormatTimeLeft(job.secondsLeft)
+                                               : QStringLiteral("estimating"));
         cell.toolTip = cell.text;
-    } else if (job.status == JobStatus::Failed) {
+    }
+    if (IsRunning(job.status) && engine.IsPaused()) {
+        if (cell.progressRange > 0)
+            cell.barText = QStringLiteral("Paused  %1%").arg(cell.progressPosition);
+        else
+            cell.text = cell.text.isEmpty() ? QStringLiteral("Paused")
+                                            : cell.text + QStringLiteral(" (paused)");
+    } else if (job.status == JobStatus::Waiting && converting && engine.StopsAfterCurrentJobs()) {
+        cell.text = QStringLiteral("Not started: stopping after the current jobs");
+    }
+    if (job.status == JobStatus::Failed) {
         cell.textColour = QColor(150, 0, 0);
         cell.backgroundColour = QColor(255, 215, 215);
         cell.ignoreSelection = true;
@@ -150,7 +168,10 @@ bool CMorvaneDlg::AddPath(const QString& path, QString* error) {
         return false;
     QString reason;
     const double length = videoEdit->GetClipLength(path, &reason);
-    if (length < 0) {
+    if (length >= 0 && IsStillPicture(path))
+        reason = QStringLiteral("It is a still picture, not a video or a sound: there is nothing "
+                                "to convert.");
+    if (length < 0 || !reason.isEmpty()) {
         if (error != nullptr)
             *error = QStringLiteral("%1 cannot be added.\n%2")
                          .arg(QDir::toNativeSeparators(path), reason);
@@ -200,7 +221,14 @@ void CMorvaneDlg::RemoveSelected() {
 }
 
 void CMorvaneDlg::RemoveAll() {
-    if (converting)
+    if (converting || jobs.Count() == 0)
+        return;
+    // The whole list, trims and all, is gone at once: the user says so first.
+    if (jobs.Count() > 1 &&
+        !prompts->Confirm(this,
+                          QStringLiteral("Remove all %1 videos from the list?").arg(jobs.Count()),
+                          QStringLiteral("Remove all"), QStringLiteral("Remove all"),
+                          QStringLiteral("Keep them")))
         return;
     jobs.Clear();
     jobList->DeleteAllItems();
@@ -258,6 +286,9 @@ bool CMorvaneDlg::HandleListKey(int key) {
         if (mark < jobList->GetItemCount() - 1)
             target = mark + 1;
         break;
+    case Qt::Key_Delete:
+        RemoveSelected();
+        return true;
     default:
         return false;
     }
@@ -322,6 +353,20 @@ void CMorvaneDlg::EditTimeCell(int row, int column) {
     const Job& job = jobs.At(row);
     auto* editor = new TimeCellEditor(FormatHms(begin ? job.beginTime : job.endTime),
                                       jobList->GetCellRect(row, column), jobList->viewport());
+    // A begin at or after the end, or an end at or before the begin, would leave nothing to
+    // convert: it is refused with a word rather than taken as an empty part.
+    editor->SetCheck([this, row, begin](double seconds) {
+        if (!jobs.IsValidIndex(row))
+            return QString();
+        const Job& edited = jobs.At(row);
+        if (begin && seconds >= edited.endTime)
+            return QStringLiteral("The begin must come before the end (%1).")
+                .arg(FormatHms(edited.endTime));
+        if (!begin && seconds <= edited.beginTime)
+            return QStringLiteral("The end must come after the begin (%1).")
+                .arg(FormatHms(edited.beginTime));
+        return QString();
+    });
     connect(editor, &TimeCellEditor::Committed, this,
             [this, row, begin](double seconds) { SetJobTime(row, begin, seconds); });
 }

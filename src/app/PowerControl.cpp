@@ -6,27 +6,46 @@
 #include <QDBusInterface>
 #include <QDBusReply>
 
-bool LogindPowerControl::RequestPowerOff(QString* reason) {
-    auto fail = [reason](const QString& why) {
+namespace {
+
+// logind's answer to CanPowerOff: "yes", "challenge" (allowed once the user authenticates),
+// or a refusal; empty with the reason when logind cannot be asked.
+QString AskCanPowerOff(QDBusInterface& manager, QString* reason) {
+    const QDBusReply<QString> can = manager.call(QStringLiteral("CanPowerOff"));
+    if (!can.isValid()) {
         if (reason != nullptr)
-            *reason = why;
-        return false;
-    };
+            *reason = can.error().message();
+        return {};
+    }
+    if (can.value() != QLatin1String("yes") && can.value() != QLatin1String("challenge")) {
+        if (reason != nullptr)
+            *reason = QStringLiteral("Powering off is not permitted (%1).").arg(can.value());
+        return {};
+    }
+    return can.value();
+}
+
+} // namespace
+
+bool LogindPowerControl::CanPowerOff(QString* reason) {
+    const std::unique_ptr<QDBusInterface> manager = LogindManager(reason);
+    return manager && !AskCanPowerOff(*manager, reason).isEmpty();
+}
+
+bool LogindPowerControl::RequestPowerOff(QString* reason) {
     const std::unique_ptr<QDBusInterface> manager = LogindManager(reason);
     if (!manager)
         return false;
-
-    // "yes": allowed; "challenge": allowed after the user authenticates; else refused.
-    const QDBusReply<QString> can = manager->call(QStringLiteral("CanPowerOff"));
-    if (!can.isValid())
-        return fail(can.error().message());
-    if (can.value() != QLatin1String("yes") && can.value() != QLatin1String("challenge"))
-        return fail(QStringLiteral("Powering off is not permitted (%1).").arg(can.value()));
-
-    const bool interactive = can.value() == QLatin1String("challenge");
+    const QString can = AskCanPowerOff(*manager, reason);
+    if (can.isEmpty())
+        return false;
+    const bool interactive = can == QLatin1String("challenge");
     const QDBusReply<void> reply = manager->call(QStringLiteral("PowerOff"), interactive);
-    if (!reply.isValid())
-        return fail(reply.error().message());
+    if (!reply.isValid()) {
+        if (reason != nullptr)
+            *reason = reply.error().message();
+        return false;
+    }
     return true;
 }
 

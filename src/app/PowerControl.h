@@ -10,6 +10,8 @@
 class PowerControl {
 public:
     virtual ~PowerControl() = default;
+    // Whether a power-off would be allowed now, without asking for it; false with the reason.
+    virtual bool CanPowerOff(QString* reason) = 0;
     // Asks the system to power off. Returns false, with the reason, when the request is
     // refused or not permitted.
     virtual bool RequestPowerOff(QString* reason) = 0;
@@ -22,6 +24,7 @@ public:
 // Powers off and holds the sleep lock through the login manager (logind over the system D-Bus).
 class LogindPowerControl : public PowerControl {
 public:
+    bool CanPowerOff(QString* reason) override;
     bool RequestPowerOff(QString* reason) override;
     bool InhibitSleep(QString* reason) override;
     void AllowSleep() override;

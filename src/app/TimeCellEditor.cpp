@@ -58,9 +58,11 @@ void TimeCellEditor::keyPressEvent(QKeyEvent* event) {
         event->accept();
         double seconds = 0.0;
         if (!ParseTimeText(text(), &seconds)) {
-            // Nothing is lost: the text stays for the user to correct.
-            setStyleSheet(QStringLiteral("border: 1px solid #c00000;"));
-            QToolTip::showText(mapToGlobal(QPoint(0, height())), Hint, this);
+            Refuse(Hint);
+            return;
+        }
+        if (const QString why = check ? check(seconds) : QString(); !why.isEmpty()) {
+            Refuse(why);
             return;
         }
         emit Committed(seconds);
@@ -74,6 +76,12 @@ void TimeCellEditor::keyPressEvent(QKeyEvent* event) {
     default:
         QLineEdit::keyPressEvent(event);
     }
+}
+
+void TimeCellEditor::Refuse(const QString& why) {
+    // Nothing is lost: the text stays for the user to correct.
+    setStyleSheet(QStringLiteral("border: 1px solid #c00000;"));
+    QToolTip::showText(mapToGlobal(QPoint(0, height())), why, this);
 }
 
 void TimeCellEditor::focusOutEvent(QFocusEvent* event) {

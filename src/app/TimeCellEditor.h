@@ -3,12 +3,15 @@
 
 #include <QLineEdit>
 
+#include <functional>
+
 // Reads a time the user typed: "hh:mm:ss", "mm:ss" or seconds alone, the last field with an
 // optional fraction ("1:05.5", "65.5"). False for anything else, including negative times.
 bool ParseTimeText(const QString& text, double* seconds);
 
 // A one-line editor laid over a Begin or End cell of the job list. Return takes the typed time
-// (Committed); a text that is no time stays in the editor with a hint of what is expected.
+// (Committed); a text that is no time, or a time the check refuses, stays in the editor with a
+// hint of what is expected.
 // Escape or leaving the editor closes it and changes nothing. It deletes itself when closed.
 class TimeCellEditor : public QLineEdit {
     Q_OBJECT
@@ -16,6 +19,8 @@ public:
     static const QString Hint;
 
     TimeCellEditor(const QString& text, const QRect& cell, QWidget* parent);
+    // A further rule for the typed time: it returns why a time is refused ("" takes it).
+    void SetCheck(std::function<QString(double)> rule) { check = std::move(rule); }
 
 signals:
     void Committed(double seconds);
@@ -26,6 +31,8 @@ protected:
 
 private:
     void Close();
+    void Refuse(const QString& why);
 
     bool closing = false;
+    std::function<QString(double)> check;
 };

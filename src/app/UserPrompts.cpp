@@ -8,9 +8,13 @@
 #include <QDBusPendingCall>
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace {
@@ -42,8 +46,74 @@ void UserPrompts::MessageBox(QWidget* owner, const QString& text, const QString&
     box.exec();
 }
 
-void UserPrompts::OpenDocument(const QString& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+void UserPrompts::OpenDocument(QWidget* owner, const QString& path) {
+    const QString shown = QDir::toNativeSeparators(path);
+    QPointer<QWidget> guard(owner);
+    auto cannotOpen = [this, guard, shown] {
+        MessageBox(guard,
+                   QStringLiteral("No program on this computer opens %1.\n\nOpen it by hand "
+                                  "(a web browser opens the guide, a file manager a "
+                                  "folder).")
+                       .arg(shown),
+                   QStringLiteral("Warning"), Icon::Warning);
+    };
+#ifndef Q_OS_WIN
+    // The desktop's opener says whether a program took the file only by its exit status,
+    // which Qt does not wait for: it is watched here, without waiting.
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (!opener.isEmpty()) {
+        auto* process = new QProcess;
+        process->setProgram(opener);
+        process->setArguments({path});
+        process->setStandardOutputFile(QProcess::nullDevice());
+        process->setStandardErrorFile(QProcess::nullDevice());
+        QObject::connect(process, &QProcess::finished, process,
+                         [process, cannotOpen](int code, QProcess::ExitStatus status) {
+                             process->deleteLater();
+                             if (status != QProcess::NormalExit || code != 0)
+                                 cannotOpen();
+                         });
+        QObject::connect(process, &QProcess::errorOccurred, process,
+                         [process, cannotOpen](QProcess::ProcessError error) {
+                             if (error != QProcess::FailedToStart)
+                                 return;
+                             process->deleteLater();
+                             cannotOpen();
+                         });
+        process->start();
+        return;
+    }
+#endif
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        cannotOpen();
+}
+
+bool UserPrompts::Confirm(QWidget* owner, const QString& text, const QString& caption,
+                          const QString& yesText, const QString& noText) {
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton,
+                    DialogParent(owner));
+    QPushButton* yes = box.addButton(yesText, QMessageBox::AcceptRole);
+    QPushButton* no = box.addButton(noText, QMessageBox::RejectRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+QWidget* UserPrompts::AskStopAndClose(QWidget* owner, const std::function<void(bool)>& answer) {
+    auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("Morvane"),
+                                QStringLiteral("Converting is not finished. Stop it and close "
+                                               "Morvane?"),
+                                QMessageBox::NoButton, DialogParent(owner));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton* stop = box->addButton(QStringLiteral("Stop and close"), QMessageBox::AcceptRole);
+    QPushButton* keep = box->addButton(QStringLiteral("Keep converting"), QMessageBox::RejectRole);
+    box->setDefaultButton(keep);
+    box->setEscapeButton(keep);
+    QObject::connect(box, &QDialog::finished, box,
+                     [box, stop, answer] { answer(box->clickedButton() == stop); });
+    box->open();
+    return box;
 }
 
 void UserPrompts::BatchEndBox(QWidget* owner, const QString& text, const QString& caption,
@@ -52,6 +122,7 @@ void UserPrompts::BatchEndBox(QWidget* owner, const QString& text, const QString
     box->setAttribute(Qt::WA_DeleteOnClose);
     QPushButton* open = box->addButton(QStringLiteral("Open Folder"), QMessageBox::ActionRole);
     box->setDefaultButton(QMessageBox::Ok);
+    box->setEscapeButton(QMessageBox::Ok); // Escape and the close box close it
     QObject::connect(open, &QPushButton::clicked, box, [openFolder] {
         if (openFolder)
             openFolder();
@@ -100,8 +171,9 @@ std::optional<ExistingOutputs> UserPrompts::AskExistingOutputs(QWidget* owner,
     QPushButton* overwrite = box.addButton(QStringLiteral("Overwrite"), QMessageBox::AcceptRole);
     QPushButton* keepBoth = box.addButton(QStringLiteral("Keep both"), QMessageBox::AcceptRole);
     QPushButton* skip = box.addButton(QStringLiteral("Skip them"), QMessageBox::AcceptRole);
-    box.addButton(QMessageBox::Cancel);
-    box.setDefaultButton(keepBoth);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
     box.exec();
     if (box.clickedButton() == overwrite)
         return ExistingOutputs::Overwrite;

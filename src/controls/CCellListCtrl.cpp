@@ -382,6 +382,11 @@ QString CCellListCtrl::CellToolTip(int row, int column) {
 }
 
 bool CCellListCtrl::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::Resize) {
+        // A scroll bar came or went: the header follows the viewport's width.
+        UpdateGeometries();
+        UpdateScrollBars();
+    }
     if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
         const Hit hit = SubItemHitTest(help->pos());
@@ -616,6 +621,20 @@ void CCellListCtrl::UpdateGeometries() {
     setViewportMargins(0, height, 0, 0);
     const QRect area = viewport()->geometry();
     header->setGeometry(area.left(), area.top() - height, area.width(), height);
+    const int last = header->count() - 1;
+    if (lastColumnFills && last >= 0) {
+        const int others = header->length() - header->sectionSize(last);
+        const int title = fontMetrics().horizontalAdvance(
+                              headerModel->headerData(last, Qt::Horizontal).toString()) +
+                          16;
+        header->resizeSection(last, std::max(area.width() - others, title));
+    }
+}
+
+void CCellListCtrl::SetLastColumnFills(bool on) {
+    lastColumnFills = on;
+    UpdateGeometries();
+    UpdateScrollBars();
 }
 
 void CCellListCtrl::UpdateScrollBars() {

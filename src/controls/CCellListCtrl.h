@@ -55,6 +55,10 @@ public:
     // select is on, and the list has the focus or shows its selection always.
     [[nodiscard]] bool IsRowSelected(int row, int column) const;
 
+    // The last column takes the width the others leave (never less than its title needs), so
+    // that no column lies out of view and the list never scrolls sideways.
+    void SetLastColumnFills(bool on);
+
     void SetFullRowSelect(bool on);
     [[nodiscard]] bool GetFullRowSelect() const { return fullRowSelect; }
     // Whether the selection shows while the list has no focus (on by default).
@@ -132,6 +136,7 @@ private:
     int selectionMark = -1;
     int rowHeight = 0;
     bool fullRowSelect = false;
+    bool lastColumnFills = false;
     bool showSelectionAlways = true;
     bool pressedInViewport = false;
     QPoint pressPos;

@@ -214,6 +214,44 @@ void CHyperlinkLabel::focusOutEvent(QFocusEvent* event) {
 }
 
 bool CHyperlinkLabel::DesktopOpen(const QString& link) {
+#ifndef Q_OS_WIN
+    // Qt starts the desktop's opener and does not wait to hear whether any program took the
+    // address: its exit status is watched here instead, without waiting, and a failure is
+    // said (after the HTML program has had its turn).
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (!opener.isEmpty()) {
+        auto* process = new QProcess(this);
+        process->setProgram(opener);
+        process->setArguments({QUrl::fromUserInput(link).toString()});
+        process->setStandardOutputFile(QProcess::nullDevice());
+        process->setStandardErrorFile(QProcess::nullDevice());
+        auto failed = [this, process, link] {
+            process->deleteLater();
+            const QStringList command = HandlerArguments(HtmlHandlerCommand(), link);
+            const int result = command.isEmpty()                               ? NoAssociation
+                               : StartHandler(command.first(), command.mid(1)) ? OpenSucceeded
+                                                                               : FileNotFound;
+            if (result == OpenSucceeded)
+                return;
+            MarkVisited(false);
+            QApplication::beep();
+            ShowOpenError(result);
+        };
+        connect(process, &QProcess::finished, this,
+                [process, failed](int code, QProcess::ExitStatus status) {
+                    if (status == QProcess::NormalExit && code == 0)
+                        process->deleteLater();
+                    else
+                        failed();
+                });
+        connect(process, &QProcess::errorOccurred, this, [failed](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart)
+                failed();
+        });
+        process->start();
+        return true;
+    }
+#endif
     return QDesktopServices::openUrl(QUrl::fromUserInput(link));
 }
 
@@ -352,5 +390,7 @@ QString CHyperlinkLabel::OpenErrorText(int code) {
 }
 
 void CHyperlinkLabel::ShowOpenError(int code) {
-    QMessageBox::warning(window(), QApplication::applicationName(), OpenErrorText(code));
+    // With the address, so that the user can open it by hand.
+    QMessageBox::warning(window(), QApplication::applicationName(),
+                         OpenErrorText(code) + QStringLiteral("\n\n") + address);
 }

@@ -24,8 +24,9 @@ void CImageButton::Init() {
     // Hover follows every pointer move, not only moves with a button held.
     setMouseTracking(true);
     ResetStateColors(false);
-    // A click takes the keyboard focus before the owner's handlers run.
-    connect(this, &QAbstractButton::clicked, this, [this] { setFocus(Qt::OtherFocusReason); });
+    // Reached by Tab only: a click leaves the focus where it is, so a key pressed after a
+    // click never presses this button again unseen.
+    setFocusPolicy(Qt::TabFocus);
 }
 
 void CImageButton::FreePictures() {
@@ -352,13 +353,23 @@ void CImageButton::leaveEvent(QEvent* event) {
 
 void CImageButton::focusInEvent(QFocusEvent* event) {
     QPushButton::focusInEvent(event);
-    focusMark = IsKeyboardFocusReason(event->reason());
+    // Coming back with its window (or from a menu) the button keeps the mark it had.
+    const Qt::FocusReason reason = event->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+        focusMark = IsKeyboardFocusReason(reason);
     update();
 }
 
 void CImageButton::keyPressEvent(QKeyEvent* event) {
     focusMark = true;
     update();
+    // A held key presses once: its repeats press nothing.
+    const int key = event->key();
+    if (event->isAutoRepeat() && (key == Qt::Key_Return || key == Qt::Key_Enter ||
+                                  key == Qt::Key_Space || key == Qt::Key_Select)) {
+        event->accept();
+        return;
+    }
     // Return presses the focused button like Space does (the page has no default button).
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
         event->modifiers() == Qt::NoModifier) {
@@ -367,11 +378,6 @@ void CImageButton::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QPushButton::keyPressEvent(event);
-}
-
-void CImageButton::mousePressEvent(QMouseEvent* event) {
-    focusMark = false;
-    QPushButton::mousePressEvent(event);
 }
 
 void CImageButton::focusOutEvent(QFocusEvent* event) {

@@ -102,6 +102,17 @@ Result<void> ConversionEngine::CheckEncoder(const QStringList& passTemplates,
     return {};
 }
 
+Result<void> ConversionEngine::CheckSettings(const BatchSettings& batchSettings) {
+    if (const Result<void> dir = CheckOutputDir(batchSettings.outputDir); !dir)
+        return dir;
+    CProfileIniReader reader;
+    const Result<ResolvedProfile> profile = ResolveProfile(
+        reader, AppPaths::ProfileDir(), batchSettings.outputType, batchSettings.profileSelection);
+    if (!profile)
+        return Failure(profile.error());
+    return CheckEncoder(profile->passTemplates, batchSettings.capabilities);
+}
+
 BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& batchSettings) {
     BatchResult refusal;
     if (converting) {
@@ -124,17 +135,8 @@ BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& bat
         refusal.message = why;
         return refusal;
     };
-    if (const Result<void> dir = CheckOutputDir(batchSettings.outputDir); !dir)
-        return refuse(dir.error());
-    CProfileIniReader reader;
-    const Result<ResolvedProfile> profile = ResolveProfile(
-        reader, AppPaths::ProfileDir(), batchSettings.outputType, batchSettings.profileSelection);
-    if (!profile)
-        return refuse(profile.error());
-    if (const Result<void> encoder =
-            CheckEncoder(profile->passTemplates, batchSettings.capabilities);
-        !encoder)
-        return refuse(encoder.error());
+    if (const Result<void> ready = CheckSettings(batchSettings); !ready)
+        return refuse(ready.error());
     if (const Result<void> made = workFolder.Create(QDir(batchSettings.outputDir).absolutePath());
         !made)
         return refuse(made.error());

@@ -114,6 +114,9 @@ public:
     int RunningJobs() const { return int(running.size()); }
     BatchProgress Progress() const;
 
+    // What StartBatch refuses for every job: the output directory, the profile and its encoder;
+    // fails with the message StartBatch would give. The window asks it before its questions.
+    static Result<void> CheckSettings(const BatchSettings& settings);
     // Checks that an output directory exists and can be written to; else fails with a message.
     static Result<void> CheckOutputDir(const QString& outputDir);
     // The output files of the jobs that already exist in outputDir (names as the Output column

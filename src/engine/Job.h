@@ -44,6 +44,9 @@ struct Job {
     // Output file name without extension: baseName, made unique within the list
     // (" (2)", " (3)", ...) by JobList so that no job overwrites another's output.
     QString outputName;
+    // The name of the file a finished job wrote (name and extension), whatever type is chosen
+    // since; empty until then.
+    QString writtenName;
     // Why the job failed, for the user (the Progress cell's tooltip); empty otherwise.
     QString failReason;
 

@@ -108,6 +108,8 @@ QString JobCellText(const Job& job, JobColumn column, int outputType) {
     case JobColumn::EndTime:
         return FormatHms(job.endTime);
     case JobColumn::Output: {
+        if (job.status == JobStatus::Finished && !job.writtenName.isEmpty())
+            return job.writtenName; // the file that is there
         if (!IsValidOutputType(outputType))
             return {};
         const QString name = job.outputName.isEmpty() ? job.baseName : job.outputName;

@@ -50,5 +50,6 @@ ProgressCell JobProgressCell(const Job& job, bool withTimeLeft = false);
 QString FormatTimeLeft(double seconds);
 
 // The text of one cell. outputType is the output type combo box's selection (-1 for none);
-// only the Output column depends on it.
+// only the Output column depends on it, except for a finished job, which shows the name of
+// the file it wrote.
 QString JobCellText(const Job& job, JobColumn column, int outputType);

@@ -158,3 +158,28 @@ Result<MediaInfo> ProbeMedia(const QString& path) {
         return Failure(QStringLiteral("Nothing in the file can be played; it may be truncated."));
     return info;
 }
+
+bool IsStillPicture(const QString& path) {
+    av_log_set_level(AV_LOG_QUIET);
+    AVFormatInputPtr context;
+    if (OpenFormatInput(EncodeFileName(path).constData(), context) < 0 ||
+        avformat_find_stream_info(context.get(), nullptr) < 0)
+        return false;
+    bool hasVideo = false;
+    for (unsigned i = 0; i < context->nb_streams; ++i) {
+        const AVStream* stream = context->streams[i];
+        if (!IsPlayedStream(stream))
+            continue;
+        if (stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+            return false; // sound to convert, whatever the picture
+        hasVideo = true;
+    }
+    if (!hasVideo)
+        return false;
+    // The picture formats ("image2", "png_pipe", "jpeg_pipe", ...) hold stills.
+    const QByteArray format(context->iformat->name);
+    if (format == "image2" || format.endsWith("_pipe"))
+        return true;
+    // Otherwise: a single picture in a video format (a one-frame GIF, say).
+    return ScanPackets(context.get(), 0).videoPackets <= 1;
+}

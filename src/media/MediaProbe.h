@@ -21,3 +21,7 @@ Result<MediaInfo> ProbeMedia(const QString& path);
 // waiting for ever (or give something else at every read). Fails with what the path names
 // instead; a path that names nothing passes (its reader says so in its own way).
 Result<void> CheckRegularFile(const QString& path);
+
+// True for a still picture: a picture format (PNG, JPEG, ...) or a single frame, without sound.
+// There is nothing to convert in it. False for anything it cannot open.
+bool IsStillPicture(const QString& path);

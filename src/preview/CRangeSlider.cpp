@@ -417,10 +417,12 @@ void CRangeSlider::keyPressEvent(QKeyEvent* event) {
     rp += step;
     if (!onlyRight)
         lp += step;
-    // Both ends snap to the pixel grid, even the one that did not move.
+    // The ends that move snap to the pixel grid; one that does not move keeps its value (a
+    // typed begin stays as typed while Shift moves the end).
     if (lp >= 0 && rp <= bar && rp >= lp) {
-        left = minValue + lp * d;
-        right = minValue + rp * d;
+        if (!onlyRight)
+            left = minValue + lp * d;
+        right = std::max(minValue + rp * d, left);
     }
     KeyMoved(onlyRight ? RangeChangedEvent::RightEnd : RangeChangedEvent::BothEnds);
 }

@@ -134,9 +134,12 @@ bool CVideoEdit::Play() {
         blank = true;
 
     soundWanted = false;
+    soundNote.clear();
     if (soundEnabled && clipHasAudio) {
         const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-        if (!device.isNull()) {
+        if (device.isNull())
+            soundNote = NoSoundDeviceNote();
+        else {
             QAudioFormat format;
             format.setSampleRate(44100);
             format.setChannelCount(2);
@@ -325,6 +328,10 @@ double CVideoEdit::ClockNow() {
     return now;
 }
 
+QString CVideoEdit::NoSoundDeviceNote() {
+    return QStringLiteral("No sound device: playing without sound");
+}
+
 bool CVideoEdit::StartSound() {
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull())
@@ -344,6 +351,8 @@ bool CVideoEdit::StartSound() {
 void CVideoEdit::FeedSound() {
     if (sink == nullptr && !StartSound()) {
         soundWanted = false; // no device after all: the wall clock takes over
+        soundNote = NoSoundDeviceNote();
+        update();
         DropSoundUpTo(ClockNow());
         return;
     }
@@ -419,12 +428,27 @@ void CVideoEdit::paintEvent(QPaintEvent* /*event*/) {
     painter.fillRect(rect(), Qt::black);
     // After CloseClip the old picture stays while a new playback waits for its first one.
     const bool holding = playing && clipHasVideo && picturesShown == 0;
-    if (picture.isNull() || (blank && !holding))
+    if (picture.isNull() || (blank && !holding)) {
+        DrawSoundNote(painter);
         return;
+    }
     // The picture keeps its shape; black bars fill the rest.
     const QSize shown = picture.size().scaled(size(), Qt::KeepAspectRatio);
     const QRect target(QPoint((width() - shown.width()) / 2, (height() - shown.height()) / 2),
                        shown);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(target, picture);
+    DrawSoundNote(painter);
+}
+
+void CVideoEdit::DrawSoundNote(QPainter& painter) {
+    if (!playing || soundNote.isEmpty())
+        return;
+    // A strip along the bottom, readable on any picture.
+    const QRect strip(0, height() - painter.fontMetrics().height() - 6, width(),
+                      painter.fontMetrics().height() + 6);
+    painter.fillRect(strip, QColor(0, 0, 0, 170));
+    painter.setPen(Qt::white);
+    painter.drawText(strip.adjusted(4, 0, -4, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                     painter.fontMetrics().elidedText(soundNote, Qt::ElideRight, width() - 8));
 }

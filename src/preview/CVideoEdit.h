@@ -17,6 +17,7 @@ class StillWorker;
 struct StillFrame;
 class QAudioSink;
 class QIODevice;
+class QPainter;
 struct VideoFrame;
 
 // The media control of the main page: it reads clip lengths, shows stills and plays a range
@@ -80,6 +81,9 @@ public:
     // without sound the wall clock paces the pictures. Applies from the next Play.
     void SetSoundEnabled(bool enabled) { soundEnabled = enabled; }
     bool SoundEnabled() const { return soundEnabled; }
+    // Why the playing clip's sound is not heard (no sound device), shown over the picture
+    // while it plays; empty when it is, or when the clip has none.
+    QString SoundNote() const { return soundNote; }
 
 signals:
     // While playing: after each picture shown, with its clip time; for clips without
@@ -104,6 +108,8 @@ private:
     void ShowNoStill(const QString& reason);
     double ClockNow();
     void StartClock();
+    static QString NoSoundDeviceNote();
+    void DrawSoundNote(QPainter& painter);
     bool StartSound();
     void FeedSound();
     void DropSoundUpTo(double time);
@@ -153,6 +159,7 @@ private:
     // Sound output.
     bool soundEnabled = true;
     bool soundWanted = false; // this playback plays its sound through a device
+    QString soundNote;
     QAudioFormat soundFormat;
     QAudioSink* sink = nullptr;
     QIODevice* sinkDevice = nullptr;

@@ -23,14 +23,18 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -66,7 +70,21 @@ public:
     QString BrowseForFolder(QWidget*, const QString&) override {
         return folders.isEmpty() ? QString() : folders.takeFirst();
     }
-    void OpenDocument(const QString& path) override { documents.append(path); }
+    void OpenDocument(QWidget*, const QString& path) override { documents.append(path); }
+    bool confirmAnswer = true; // "Remove all" and the like
+    QStringList confirms;
+    bool Confirm(QWidget*, const QString& text, const QString&, const QString&,
+                 const QString&) override {
+        confirms.append(text);
+        return confirmAnswer;
+    }
+    bool stopOnClose = true; // closing during a batch: "Stop and close" rather than "Keep"
+    int closeAsked = 0;
+    QWidget* AskStopAndClose(QWidget*, const std::function<void(bool)>& answer) override {
+        ++closeAsked;
+        answer(stopOnClose);
+        return nullptr;
+    }
     void MessageBox(QWidget*, const QString& text, const QString& caption, Icon icon) override {
         boxes.append({text, caption, icon});
         if (onBox)
@@ -96,6 +114,13 @@ public:
     int requests = 0;
     int inhibits = 0;
     bool awake = false; // the sleep lock is held
+    int checks = 0;     // asked whether a power-off would be allowed
+    bool CanPowerOff(QString* reason) override {
+        ++checks;
+        if (!allow && reason != nullptr)
+            *reason = "not permitted";
+        return allow;
+    }
     bool RequestPowerOff(QString* reason) override {
         ++requests;
         if (!allow && reason != nullptr)
@@ -118,6 +143,20 @@ QColor MiddleColour(QWidget* video) {
     const QImage shot = video->grab().toImage();
     return shot.pixelColor(shot.width() / 2, shot.height() / 2);
 }
+
+// What of a widget has been painted since it was watched: the union of its paint events.
+class PaintLog : public QObject {
+public:
+    explicit PaintLog(QWidget* widget) { widget->installEventFilter(this); }
+    QRegion painted;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            painted += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+};
 
 bool AllBlack(QWidget* video) {
     const QImage shot = video->grab().toImage();
@@ -143,6 +182,7 @@ private slots:
     void profileDefaultsPerType_data();
     void profileDefaultsPerType();
     void outputColumnFollowsType();
+    void unreadableFileIsRefused_data();
     void unreadableFileIsRefused();
     void droppedFilesAreAdded();
     void removeSelectsTheRightRow_data();
@@ -171,11 +211,14 @@ private slots:
     void addingKeepsTheTrimOfEarlierJobs();
     void stopInSecondPassOf3gp2();
     void failedJobEndsInAWarning();
-    void closingDuringPassCancels();
+    void closingDuringPassAsks_data();
+    void closingDuringPassAsks();
+    void batchEndClosesTheCloseQuestion();
     void jobsSideBySideFromTheMenu();
     void shutdownPaths_data();
     void shutdownPaths();
     void helpOpensPages();
+    void openingWithoutAProgramSaysSo();
     void dragLeftEndEditsBeginAndAsksOneStill();
     void latestStillRequestWins();
     void stillOfAClipWithoutPictureThere_data();
@@ -185,6 +228,9 @@ private slots:
     void previewPlaysTheTrimmedRange();
     void commandLine_data();
     void commandLine();
+    void boxesDefaultToTheSafeAnswer_data();
+    void boxesDefaultToTheSafeAnswer();
+    void stopAfterCurrentLeavesRetry();
 
 private:
     QString Fixture(const QString& extension, const QString& name = "clip");
@@ -195,6 +241,8 @@ private:
     void ClickStart();
     void UseProfileDir(const QString& programDir);
     QString WriteFakeProfiles(const QString& firstPass, const QString& secondPass);
+    // Two jobs of one clip, a profile whose pass copies a playable 3GP, the output folder set.
+    void TwoJobsThatCopy();
 
     QTemporaryDir temp;
     QString fixtureDir;
@@ -300,6 +348,15 @@ QString TestMainPage::WriteFakeProfiles(const QString& firstPass, const QString&
     return programDir;
 }
 
+void TestMainPage::TwoJobsThatCopy() {
+    UseProfileDir(
+        WriteFakeProfiles("copy=\"" + Playable3gp() + ":$OUTPUT_DIR$OUTPUT_FILE.3gp\"", "hang"));
+    const QString clip = Fixture("avi");
+    AddFiles({clip, clip});
+    prompts.folders.append(outDir);
+    page->OnBrowse();
+}
+
 void TestMainPage::startState() {
     QVERIFY(page->Control(CMorvaneDlg::IdcStart)->isVisible());
     QVERIFY(!page->Control(CMorvaneDlg::IdcStop)->isVisible());
@@ -315,7 +372,11 @@ void TestMainPage::startState() {
     QVERIFY(list->currentRow() >= 0);
     QCOMPARE(frame->windowTitle(), QString("Morvane"));
     QCOMPARE(frame->frameGeometry().topLeft(), QPoint(0, 0));
-    QCOMPARE(page->geometry(), QRect(2, 2, 669, 628));
+    // The page fills the window's inside to its right edge (no bare strip beside it).
+    QCOMPARE(page->geometry().topLeft(), QPoint(2, 2));
+    QCOMPARE(page->height(), 628);
+    QVERIFY(page->width() >= 669);
+    QVERIFY(page->geometry().right() >= frame->width() - 1);
     QCOMPARE(page->Control(CMorvaneDlg::IdcJobList)->geometry(), QRect(23, 294, 587, 156));
     QCOMPARE(page->CurrentJob(), -1);
 }
@@ -392,17 +453,35 @@ void TestMainPage::outputColumnFollowsType() {
     QVERIFY(!page->Control(CMorvaneDlg::IdcVideoFrame)->isVisible());
 }
 
+void TestMainPage::unreadableFileIsRefused_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("text named .avi") << "not media.avi"
+                                     << "not a video or audio file";
+    QTest::newRow("still picture") << "not media.png"
+                                   << "still picture";
+}
+
 void TestMainPage::unreadableFileIsRefused() {
-    const QString bogus = temp.filePath("not media.avi");
-    QFile file(bogus);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("plain text, not a video");
-    file.close();
+    QFETCH(QString, name);
+    QFETCH(QString, reason);
+    QString bogus = temp.filePath(name);
+    if (name.endsWith(".png")) {
+        bogus = MediaFixtures(fixtureDir)
+                    .MakeWith(name, {"-f", "lavfi", "-i", "testsrc=size=64x48", "-frames:v", "1"});
+        QVERIFY(!bogus.isEmpty());
+    } else {
+        QFile file(bogus);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("plain text, not a video");
+        file.close();
+    }
     AddFiles({bogus});
     QCOMPARE(page->Jobs().Count(), 0);
     QCOMPARE(prompts.boxes.size(), 1);
     QCOMPARE(prompts.boxes.first().caption, QString("Error"));
-    QVERIFY(prompts.boxes.first().text.contains("not media.avi"));
+    QVERIFY(prompts.boxes.first().text.contains(name));
+    QVERIFY2(prompts.boxes.first().text.contains(reason), qPrintable(prompts.boxes.first().text));
     QVERIFY(!page->Control(CMorvaneDlg::IdcMediaControl)->isVisible());
 }
 
@@ -476,6 +555,7 @@ void TestMainPage::listKeys_data() {
     QTest::newRow("up and down stop at the ends")
         << 0 << QList<int>{Qt::Key_Up, Qt::Key_Down, Qt::Key_Down} << QList<int>{0, 1, 2};
     QTest::newRow("down at the end") << 4 << QList<int>{Qt::Key_Down} << QList<int>{4};
+    QTest::newRow("delete removes the row") << 4 << QList<int>{Qt::Key_Delete} << QList<int>{3};
 }
 
 void TestMainPage::listKeys() {
@@ -554,13 +634,17 @@ void TestMainPage::startRefusals_data() {
     QTest::addColumn<bool>("clearDir");
     QTest::addColumn<bool>("clearProfile");
     QTest::addColumn<bool>("emptyRange");
+    QTest::addColumn<bool>("missingEncoder");
     QTest::addColumn<QString>("boxText");
 
-    QTest::newRow("empty list does nothing") << false << false << false << false << "";
-    QTest::newRow("empty directory")
-        << true << true << false << false << "  Please set the output directory firstly   ";
-    QTest::newRow("no profile selected") << true << false << true << false << "profile";
-    QTest::newRow("empty trim names the job") << true << false << false << true << "clip.avi";
+    QTest::newRow("empty list does nothing") << false << false << false << false << false << "";
+    QTest::newRow("empty directory") << true << true << false << false << false
+                                     << "  Please set the output directory firstly   ";
+    QTest::newRow("no profile selected") << true << false << true << false << false << "profile";
+    QTest::newRow("empty trim names the job")
+        << true << false << false << true << false << "clip.avi";
+    QTest::newRow("missing encoder")
+        << true << false << false << false << true << "cannot be found";
 }
 
 void TestMainPage::startRefusals() {
@@ -568,7 +652,23 @@ void TestMainPage::startRefusals() {
     QFETCH(bool, clearDir);
     QFETCH(bool, clearProfile);
     QFETCH(bool, emptyRange);
+    QFETCH(bool, missingEncoder);
     QFETCH(QString, boxText);
+    if (missingEncoder) {
+        const QString programDir = temp.filePath("no-encoder");
+        QDir().mkpath(programDir + "/app");
+        QFile file(programDir + "/app/3GP_AMR_Profile.ini");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Info]\nDescription=D\nDefaultProfile=1\n[P]\nTitle=T\n"
+                   "Cmd=\"/nonexistent/encoder\" -i \"$INPUT_FILE\"\n");
+        file.close();
+        UseProfileDir(programDir);
+    }
+    // A file of the output's name: what stops every job is said before any question on it.
+    QFile existing(outDir + "/clip.3gp");
+    QVERIFY(existing.open(QIODevice::WriteOnly));
+    existing.write("an earlier result");
+    existing.close();
     if (withJob)
         AddFiles({Fixture("avi")});
     if (emptyRange) {
@@ -594,7 +694,9 @@ void TestMainPage::startRefusals() {
         QVERIFY2(prompts.boxes.first().text.contains(boxText),
                  qPrintable(prompts.boxes.first().text));
     }
-    QVERIFY(QDir(outDir).isEmpty());
+    QVERIFY(prompts.existingAsked.isEmpty());
+    QCOMPARE(QDir(outDir).entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{"clip.3gp"});
     QVERIFY(!page->IsConverting());
     QVERIFY(page->Control(CMorvaneDlg::IdcStart)->isVisible());
 }
@@ -618,17 +720,29 @@ void TestMainPage::batchOfTwoFinishes() {
             QVERIFY(!page->Control(CMorvaneDlg::IdcOutputType)->isEnabled());
             QVERIFY(!page->Control(CMorvaneDlg::IdcProfiles)->isEnabled());
             QVERIFY(!page->Control(CMorvaneDlg::IdcShutdown)->isEnabled());
+            // What does nothing during a batch says so (to screen readers too).
+            for (auto id : {CMorvaneDlg::IdcAdd, CMorvaneDlg::IdcRemove, CMorvaneDlg::IdcRemoveAll,
+                            CMorvaneDlg::IdcBrowse})
+                QVERIFY(!page->Control(id)->isEnabled());
         }
     });
     probe.start(5);
     ClickStart();
     probe.stop();
     QVERIFY(sawConverting);
+    QVERIFY(page->Control(CMorvaneDlg::IdcAdd)->isEnabled());
     QCOMPARE(prompts.boxes.size(), 1);
     QCOMPARE(prompts.boxes.first().caption, QString("Information"));
     QCOMPARE(prompts.boxes.first().text, finishedText);
     QCOMPARE(CellText(0, 4), QString(" Finished "));
     QCOMPARE(CellText(1, 4), QString(" Finished "));
+    // A screen reader reads the Progress cell as a value too.
+    QAccessibleInterface* progress =
+        QAccessible::queryAccessibleInterface(page->Control(CMorvaneDlg::IdcJobList))
+            ->child(1)
+            ->child(4);
+    QVERIFY(progress->valueInterface() != nullptr);
+    QCOMPARE(progress->valueInterface()->currentValue().toInt(), 100);
     QVERIFY(QFileInfo(outDir + "/clip.3gp").size() > 0);
     QVERIFY(QFileInfo(outDir + "/song.3gp").size() > 0);
     QVERIFY(page->Control(CMorvaneDlg::IdcOutputType)->isEnabled());
@@ -729,8 +843,17 @@ void TestMainPage::existingOutputsAreAskedAbout() {
     page->OnBrowse();
     prompts.existingAnswer =
         answer < 0 ? std::nullopt : std::optional(static_cast<ExistingOutputs>(answer));
+    auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
+    PaintLog log(list->viewport());
+    list->viewport()->repaint(); // what the adding left to paint is painted now
+    log.painted = QRegion();
     ClickStart();
     QCOMPARE(prompts.existingAsked, QList<QStringList>{QStringList{"clip.3gp"}});
+    if (answer == int(ExistingOutputs::KeepBoth)) {
+        // The row names the file written, on the screen as soon as the name is chosen.
+        QCOMPARE(CellText(0, 3), QString("clip (2).3gp"));
+        QVERIFY(log.painted.intersects(list->GetCellRect(0, 3)));
+    }
     QTEST(QDir(outDir).entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot),
           "files");
     QVERIFY(old.open(QIODevice::ReadOnly));
@@ -740,27 +863,29 @@ void TestMainPage::existingOutputsAreAskedAbout() {
 }
 
 void TestMainPage::restartClearsEveryRow() {
-    UseProfileDir(
-        WriteFakeProfiles("copy=\"" + Playable3gp() + ":$OUTPUT_DIR$OUTPUT_FILE.3gp\"", "hang"));
-    const QString clip = Fixture("avi");
-    AddFiles({clip, clip});
-    prompts.folders.append(outDir);
-    page->OnBrowse();
+    TwoJobsThatCopy();
     ClickStart();
     QCOMPARE(CellText(1, 4), QString(" Finished "));
 
-    // The second batch: while the first job runs, the last one shows no old result.
+    // The second batch: while the first job runs, the last one shows no old result, on the
+    // screen too (its cell is painted again).
     UseProfileDir(WriteFakeProfiles("until-q=\"$OUTPUT_DIR$OUTPUT_FILE.3gp\"", "hang"));
+    auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
+    QTRY_VERIFY(list->viewport()->visibleRegion().intersects(list->GetCellRect(1, 4)));
+    PaintLog log(list->viewport());
     bool checked = false;
+    bool lastRowRepainted = false;
     QString lastRowWhileFirstRuns;
     QTimer::singleShot(300, this, [&] {
         checked = page->IsConverting();
         lastRowWhileFirstRuns = CellText(1, 4);
+        lastRowRepainted = log.painted.intersects(list->GetCellRect(1, 4));
         QTest::mouseClick(page->Control(CMorvaneDlg::IdcStop), Qt::LeftButton);
     });
     ClickStart();
     QVERIFY(checked);
     QCOMPARE(lastRowWhileFirstRuns, QString());
+    QVERIFY(lastRowRepainted);
 }
 
 void TestMainPage::addingKeepsTheTrimOfEarlierJobs() {
@@ -832,20 +957,64 @@ void TestMainPage::failedJobEndsInAWarning() {
     QVERIFY(failed.backgroundColour != list->GetCellInfo(0, 0).backgroundColour);
 }
 
-void TestMainPage::closingDuringPassCancels() {
+void TestMainPage::closingDuringPassAsks_data() {
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("stop and close cancels") << true;
+    QTest::newRow("keep converting") << false;
+}
+
+void TestMainPage::closingDuringPassAsks() {
+    QFETCH(bool, stop);
     UseProfileDir(WriteFakeProfiles("until-q=\"$OUTPUT_DIR$OUTPUT_FILE.3gp\"", "hang"));
     AddFiles({Fixture("avi")});
     prompts.folders.append(outDir);
     page->OnBrowse();
+    prompts.stopOnClose = stop;
+    bool stillOpen = false;
     QTimer::singleShot(300, this, [&] {
         QVERIFY(page->IsConverting());
         frame->close();
+        stillOpen = frame->isVisible() && page->IsConverting();
+        if (stillOpen)
+            page->OnStopConverting(); // the test's own end of the batch
     });
     ClickStart();
+    QCOMPARE(prompts.closeAsked, 1);
+    QCOMPARE(stillOpen, !stop);
+    QCOMPARE(frame->isVisible(), !stop);
     QVERIFY(!page->IsConverting());
     QCOMPARE(page->Jobs().At(0).status, JobStatus::Canceled);
     QVERIFY(!QFileInfo::exists(outDir + "/clip.3gp"));
-    QVERIFY(prompts.boxes.isEmpty()); // nothing is shown on the way out
+    QCOMPARE(prompts.boxes.isEmpty(), stop); // nothing is shown on the way out
+    frame->close();                          // idle: closes without a question
+    QVERIFY(!frame->isVisible());
+    QCOMPARE(prompts.closeAsked, 1);
+}
+
+// The question whether to stop and close is moot once the batch has ended: it goes, and the
+// window stays.
+void TestMainPage::batchEndClosesTheCloseQuestion() {
+    struct AskingPrompts : ScriptedPrompts {
+        QWidget* AskStopAndClose(QWidget* owner, const std::function<void(bool)>& answer) override {
+            return UserPrompts::AskStopAndClose(owner, answer); // the real, open question
+        }
+    } asking;
+    UseProfileDir(WriteFakeProfiles("until-q=\"$OUTPUT_DIR$OUTPUT_FILE.3gp\"", "hang"));
+    AddFiles({Fixture("avi")});
+    prompts.folders.append(outDir);
+    page->OnBrowse();
+    page->SetUserPrompts(&asking);
+    bool asked = false;
+    QTimer::singleShot(300, this, [&] {
+        frame->close();
+        asked = frame->findChild<QMessageBox*>() != nullptr;
+        page->OnStopConverting(); // the batch ends another way
+    });
+    ClickStart();
+    QVERIFY(asked);
+    QTRY_VERIFY(frame->findChild<QMessageBox*>() == nullptr);
+    QVERIFY(frame->isVisible());
+    page->SetUserPrompts(&prompts);
 }
 
 // The batch menu sets the jobs side by side; the title tells the batch's share done; Pause,
@@ -911,7 +1080,7 @@ void TestMainPage::shutdownPaths_data() {
     QTest::addColumn<int>("boxes");
     QTest::newRow("powers off after the countdown, without a box") << true << false << 1 << 0;
     QTest::newRow("cancel keeps the computer on") << true << true << 0 << 0;
-    QTest::newRow("refused: warning with the reason") << false << false << 1 << 1;
+    QTest::newRow("refused: said when the box is ticked") << false << false << 0 << 2;
 }
 
 void TestMainPage::shutdownPaths() {
@@ -923,8 +1092,27 @@ void TestMainPage::shutdownPaths() {
     AddFiles({Fixture("wav", "tone")});
     prompts.folders.append(outDir);
     page->OnBrowse();
-    static_cast<QCheckBox*>(page->Control(CMorvaneDlg::IdcShutdown))->setChecked(true);
+    auto* shutdown = static_cast<QCheckBox*>(page->Control(CMorvaneDlg::IdcShutdown));
+    shutdown->setChecked(true);
+    QCOMPARE(power.checks, 1);
+    if (!allow) {
+        // Said at once, not after the batch and a minute's countdown: the box is cleared and
+        // the batch ends as any other.
+        QVERIFY(!shutdown->isChecked());
+        QCOMPARE(prompts.boxes.size(), 1);
+        QCOMPARE(prompts.boxes.first().text,
+                 QString("Your computer cannot shutdown\n\nnot permitted\n\nConverting will not "
+                         "end with a shutdown."));
+        QCOMPARE(prompts.boxes.first().caption, QString("Warning"));
+        ClickStart();
+        QVERIFY(prompts.countdown == nullptr);
+        QCOMPARE(power.requests, requests);
+        QCOMPARE(prompts.boxes.size(), boxes);
+        QCOMPARE(prompts.boxes.last().text, finishedText);
+        return;
+    }
     ClickStart();
+    QCOMPARE(power.checks, 2); // asked again at Start
     // Nothing is powered off before the minute is over.
     QVERIFY(prompts.countdown != nullptr);
     QCOMPARE(prompts.countdown->Remaining(), ShutdownCountdown::Seconds);
@@ -935,13 +1123,8 @@ void TestMainPage::shutdownPaths() {
     if (cancel)
         prompts.countdown->Cancel();
     prompts.countdown->Step();
-    QCOMPARE(power.requests, requests);
+    QTRY_COMPARE(power.requests, requests);
     QCOMPARE(prompts.boxes.size(), boxes);
-    if (boxes == 1) {
-        QCOMPARE(prompts.boxes.first().text,
-                 QString("Your computer cannot shutdown\n\nnot permitted"));
-        QCOMPARE(prompts.boxes.first().caption, QString("Warning"));
-    }
     QCOMPARE(CellText(0, 4), QString(" Finished "));
 }
 
@@ -952,6 +1135,43 @@ void TestMainPage::helpOpensPages() {
     QCOMPARE(prompts.documents.at(0), AppPaths::ProgramDir() + "help/help.html");
     // Without a compiled help file beside the program, F1 opens the HTML help too.
     QCOMPARE(prompts.documents.at(1), AppPaths::ProgramDir() + "help/help.html");
+}
+
+// Where no program opens a document (no browser, no file manager), the user is told where it
+// is, rather than nothing happening.
+void TestMainPage::openingWithoutAProgramSaysSo() {
+    struct RecordingPrompts : UserPrompts {
+        QStringList texts;
+        void MessageBox(QWidget*, const QString& text, const QString&, Icon) override {
+            texts.append(text);
+        }
+    } real;
+    QTemporaryDir desktop; // a desktop that knows no program for anything
+    const QList<QByteArray> names{"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME",
+                                  "XDG_DATA_DIRS"};
+    QHash<QByteArray, QByteArray> before;
+    for (const QByteArray& name : names) {
+        if (qEnvironmentVariableIsSet(name.constData()))
+            before.insert(name, qgetenv(name.constData()));
+        qputenv(name.constData(), desktop.path().toLocal8Bit());
+    }
+    const auto restore = qScopeGuard([&] {
+        for (const QByteArray& name : names) {
+            if (before.contains(name))
+                qputenv(name.constData(), before.value(name));
+            else
+                qunsetenv(name.constData());
+        }
+    });
+    const QString document = temp.filePath("nothing opens this.morvane-test");
+    QFile file(document);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("\x01\x02");
+    file.close();
+    real.OpenDocument(page, document);
+    QTRY_COMPARE(real.texts.size(), 1);
+    QVERIFY2(real.texts.first().contains(QDir::toNativeSeparators(document)),
+             qPrintable(real.texts.first()));
 }
 
 void TestMainPage::dragLeftEndEditsBeginAndAsksOneStill() {
@@ -1146,23 +1366,45 @@ void TestMainPage::previewPlaysTheTrimmedRange() {
 
 void TestMainPage::buttonKeys_data() {
     QTest::addColumn<int>("key");
-    QTest::newRow("Return") << int(Qt::Key_Return);
-    QTest::newRow("Enter") << int(Qt::Key_Enter);
-    QTest::newRow("Space") << int(Qt::Key_Space);
+    QTest::addColumn<bool>("held"); // only the key's repeats arrive
+    QTest::newRow("Return") << int(Qt::Key_Return) << false;
+    QTest::newRow("Enter") << int(Qt::Key_Enter) << false;
+    QTest::newRow("Space") << int(Qt::Key_Space) << false;
+    QTest::newRow("held Return presses nothing") << int(Qt::Key_Return) << true;
+    QTest::newRow("held Space presses nothing") << int(Qt::Key_Space) << true;
 }
 
 void TestMainPage::buttonKeys() {
-    // A focused button reacts to Return and Space as to a click.
+    // A focused button reacts to Return and Space as to a click, once: a held key's repeats
+    // (which follow whatever its first press did: a box closed, a batch started) press nothing.
     QFETCH(int, key);
+    QFETCH(bool, held);
+    const auto press = [key, held](QWidget* button) {
+        button->setFocus(Qt::TabFocusReason);
+        if (!held) {
+            QTest::keyClick(button, Qt::Key(key));
+            return;
+        }
+        for (int i = 0; i < 3; ++i) {
+            QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
+            QApplication::sendEvent(button, &down);
+            QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, QString(), true);
+            QApplication::sendEvent(button, &up);
+        }
+    };
     const QString clip = Fixture("avi");
     AddFiles({clip, clip});
-    QWidget* remove = page->Control(CMorvaneDlg::IdcRemove);
-    remove->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(remove, Qt::Key(key));
-    QCOMPARE(page->Jobs().Count(), 1);
     prompts.folders.append(outDir);
-    QTest::keyClick(page->Control(CMorvaneDlg::IdcBrowse), Qt::Key(key));
-    QCOMPARE(page->OutputDir(), outDir + QDir::separator());
+    press(page->Control(CMorvaneDlg::IdcRemove));
+    QCOMPARE(page->Jobs().Count(), held ? 2 : 1);
+    press(page->Control(CMorvaneDlg::IdcBrowse));
+    QCOMPARE(page->OutputDir() == outDir + QDir::separator(), !held);
+    if (!held)
+        return;
+    QSignalSpy started(&page->Engine(), &ConversionEngine::ConvertingChanged);
+    press(page->Control(CMorvaneDlg::IdcStart));
+    QVERIFY(started.isEmpty());
+    QVERIFY(prompts.boxes.isEmpty());
 }
 
 void TestMainPage::tabOrder() {
@@ -1198,7 +1440,8 @@ void TestMainPage::typedTimes_data() {
 
     QTest::newRow("begin in seconds") << 1 << "0.5" << 0.5 << -1.0 << false;
     QTest::newRow("begin as h:m:s with a fraction") << 1 << "0:00:01.25" << 1.25 << -1.0 << false;
-    QTest::newRow("begin past the end: the end") << 1 << "99" << -1.0 << -1.0 << false;
+    QTest::newRow("begin past the end is refused") << 1 << "99" << 0.0 << -1.0 << true;
+    QTest::newRow("end before the begin is refused") << 2 << "0" << 0.0 << -1.0 << true;
     QTest::newRow("end as m:s") << 2 << "00:01.5" << 0.0 << 1.5 << false;
     QTest::newRow("end past the clip: its length") << 2 << "1:00:00" << 0.0 << -1.0 << false;
     QTest::newRow("no time: the editor stays") << 1 << "1:2:3:4" << 0.0 << -1.0 << true;
@@ -1261,10 +1504,15 @@ void TestMainPage::textsShowWhole() {
     auto* profiles = static_cast<QListWidget*>(page->Control(CMorvaneDlg::IdcProfiles));
     for (int i = 0; i < profiles->count(); ++i)
         QCOMPARE(profiles->item(i)->toolTip(), profiles->item(i)->text());
+    // Every column shows whole: the list never scrolls sideways.
+    auto* jobs = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
+    QCOMPARE(jobs->GetHeaderCtrl()->length(), jobs->viewport()->width());
+    QVERIFY(!jobs->horizontalScrollBar()->isVisible());
     const QString longName = "a holiday video whose name is far too long for its column";
-    AddFiles({Fixture("avi", longName)});
+    const QString longFile = Fixture("avi", longName);
+    AddFiles({longFile});
     auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
-    QCOMPARE(list->CellToolTip(0, 0), longName + ".avi");
+    QCOMPARE(list->CellToolTip(0, 0), QDir::toNativeSeparators(longFile)); // with its folder
     QCOMPARE(list->CellToolTip(0, 3), longName + ".3gp");
     QCOMPARE(list->CellToolTip(0, 1), QString());
 }
@@ -1363,14 +1611,22 @@ void TestMainPage::batchEndTexts_data() {
                                 "canceled, 2 not converted."
                              << "Information";
     QTest::newRow("skipped only") << QList<int>{0, 0, 0, 2, 0}
-                                  << "Converting ended: 0 of 2 jobs finished.\n\n2 skipped (the "
-                                     "output file existed)."
+                                  << "Converting ended: nothing was converted.\n\n2 jobs skipped: "
+                                     "their output files existed and were kept."
                                   << "Information";
+    QTest::newRow("the others skipped on purpose")
+        << QList<int>{1, 0, 0, 4, 0}
+        << "Converting ended: 1 of 1 job finished.\n\n4 jobs skipped: their output files "
+           "existed and were kept."
+        << "Information";
+    QTest::newRow("one job, canceled")
+        << QList<int>{0, 0, 1, 0, 0} << "Converting ended: 0 of 1 job finished.\n\n1 canceled."
+        << "Information";
     QTest::newRow("every outcome")
         << QList<int>{1, 1, 1, 1, 1}
-        << "Converting ended: 1 of 5 jobs finished.\n\n1 finished, 1 failed, 1 canceled, 1 "
-           "skipped (the output file existed), 1 not converted.\n\nWhy a job failed shows in "
-           "the tooltip of its Progress cell and in " +
+        << "Converting ended: 1 of 4 jobs finished.\n\n1 finished, 1 failed, 1 canceled, 1 not "
+           "converted.\n\n1 job skipped: its output file existed and was kept.\n\nWhy a job "
+           "failed shows in the tooltip of its Progress cell and in " +
                log
         << "Warning";
 }
@@ -1417,6 +1673,74 @@ void TestMainPage::commandLine() {
     QCOMPARE(CMorvaneApp::CommandLineFiles({"morvane", "clip one.avi", "sub/two.mpg", "/abs/x.avi"},
                                            start),
              (QStringList{start + "/clip one.avi", start + "/sub/two.mpg", "/abs/x.avi"}));
+}
+
+void TestMainPage::boxesDefaultToTheSafeAnswer_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("key");
+    QTest::newRow("existing files: Return cancels") << "existing" << int(Qt::Key_Return);
+    QTest::newRow("existing files: Escape cancels") << "existing" << int(Qt::Key_Escape);
+    QTest::newRow("end box: Escape closes it") << "end" << int(Qt::Key_Escape);
+    QTest::newRow("closing: Return keeps converting") << "close" << int(Qt::Key_Return);
+    QTest::newRow("closing: Escape keeps converting") << "close" << int(Qt::Key_Escape);
+}
+
+// The boxes themselves (not the test's answers): a key pressed by chance takes the answer
+// that changes nothing.
+void TestMainPage::boxesDefaultToTheSafeAnswer() {
+    QFETCH(QString, box);
+    QFETCH(int, key);
+    UserPrompts real;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, this, [&] {
+        auto* shown = frame->findChild<QMessageBox*>();
+        if (shown == nullptr || !shown->isVisible())
+            return;
+        answer.stop();
+        QTest::keyClick(shown, Qt::Key(key));
+    });
+    answer.start(10);
+    if (box == "existing") {
+        QCOMPARE(real.AskExistingOutputs(page, {"clip.3gp"}), std::nullopt);
+    } else if (box == "end") {
+        bool opened = false;
+        real.BatchEndBox(page, finishedText, "Information", UserPrompts::Icon::Information,
+                         [&] { opened = true; });
+        QTRY_VERIFY(frame->findChild<QMessageBox*>() == nullptr);
+        QVERIFY(!opened);
+    } else {
+        int stop = -1;
+        real.AskStopAndClose(page, [&](bool answered) { stop = answered; });
+        QTRY_COMPARE(stop, 0);
+    }
+}
+
+// "Stop after current jobs" leaves the rows it did not reach for "Retry failed".
+void TestMainPage::stopAfterCurrentLeavesRetry() {
+    TwoJobsThatCopy();
+    // Asked for as the batch starts, before its first job: no job starts.
+    connect(&page->Engine(), &ConversionEngine::ConvertingChanged, this, [this](bool on) {
+        if (on)
+            page->OnStopAfterCurrent();
+    });
+    ClickStart();
+    QCOMPARE(prompts.boxes.size(), 1);
+    QCOMPARE(prompts.boxes.first().text,
+             QString("Converting ended: 0 of 2 jobs finished.\n\n2 not converted."));
+    QMenu* menu = page->CreateBatchMenu();
+    QAction* retry = nullptr;
+    for (QAction* item : menu->actions()) {
+        if (item->text().remove(u'&') == "Retry failed")
+            retry = item;
+    }
+    QVERIFY(retry != nullptr && retry->isEnabled());
+    disconnect(&page->Engine(), &ConversionEngine::ConvertingChanged, this, nullptr);
+    QSignalSpy finished(&page->Engine(), &ConversionEngine::BatchFinished);
+    retry->trigger();
+    delete menu;
+    QVERIFY(finished.wait(60000));
+    QCOMPARE(CellText(0, 4), QString(" Finished "));
+    QCOMPARE(CellText(1, 4), QString(" Finished "));
 }
 
 QTEST_MAIN(TestMainPage)

@@ -141,19 +141,26 @@ void TestJobCellText::columns_data() {
     QTest::addColumn<double>("endTime");
     QTest::addColumn<int>("outputType");
     QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QString>("written"); // a finished job's file; "" for a job not finished
 
     QTest::newRow("windows path, two dots")
         << "D:\\video\\clip.final.avi" << 1 << 0.0 << 3725.9 << 0
-        << QStringList{"clip.final.avi", "00:00:00", "01:02:05", "clip.final.3gp"};
+        << QStringList{"clip.final.avi", "00:00:00", "01:02:05", "clip.final.3gp"} << "";
     QTest::newRow("3gp with aac") << "/v/clip.mpg" << 1 << 59.99 << 61.0 << 1
-                                  << QStringList{"clip.mpg", "00:00:59", "00:01:01", "clip.3gp"};
+                                  << QStringList{"clip.mpg", "00:00:59", "00:01:01", "clip.3gp"}
+                                  << "";
     QTest::newRow("3gp2") << "/v/clip.mpg" << 1 << 0.0 << 36000.0 << 2
-                          << QStringList{"clip.mpg", "00:00:00", "10:00:00", "clip.3g2"};
-    QTest::newRow("no output type selected") << "/v/clip.mpg" << 1 << 0.0 << 1.0 << -1
-                                             << QStringList{"clip.mpg", "00:00:00", "00:00:01", ""};
+                          << QStringList{"clip.mpg", "00:00:00", "10:00:00", "clip.3g2"} << "";
+    QTest::newRow("no output type selected")
+        << "/v/clip.mpg" << 1 << 0.0 << 1.0 << -1
+        << QStringList{"clip.mpg", "00:00:00", "00:00:01", ""} << "";
     QTest::newRow("second copy of a file")
         << "/v/clip.mpg" << 2 << 0.0 << 1.0 << 0
-        << QStringList{"clip.mpg", "00:00:00", "00:00:01", "clip (2).3gp"};
+        << QStringList{"clip.mpg", "00:00:00", "00:00:01", "clip (2).3gp"} << "";
+    // A 3GP batch has finished, then the user picks 3GP2: the row names the file it wrote.
+    QTest::newRow("finished keeps its file's name")
+        << "/v/clip.mpg" << 1 << 0.0 << 1.0 << 2
+        << QStringList{"clip.mpg", "00:00:00", "00:00:01", "clip.3gp"} << "clip.3gp";
 }
 
 void TestJobCellText::columns() {
@@ -163,10 +170,15 @@ void TestJobCellText::columns() {
     QFETCH(double, endTime);
     QFETCH(int, outputType);
     QFETCH(QStringList, texts);
+    QFETCH(QString, written);
     JobList jobs;
     for (int i = 0; i < copies; ++i) {
         Job job = Job::FromPath(path, endTime);
         job.beginTime = beginTime;
+        if (!written.isEmpty()) {
+            job.status = JobStatus::Finished;
+            job.writtenName = written;
+        }
         jobs.Append(job);
     }
     const Job& job = jobs.At(copies - 1);

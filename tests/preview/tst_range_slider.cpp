@@ -247,6 +247,9 @@ void TestRangeSlider::keys_data() {
     QTest::newRow("a step snaps both ends to pixels")
         << 141.0 << 300.6 << int(Qt::Key_Right) << none << 144.0 << 302.0
         << QStringList{Event(2, 0, 144, 302)};
+    QTest::newRow("shift+right keeps the left end off the grid")
+        << 141.0 << 300.6 << int(Qt::Key_Right) << shift << 141.0 << 302.0
+        << QStringList{Event(1, 0, 141, 302)};
     QTest::newRow("ctrl+right is not a step")
         << 140.0 << 300.0 << int(Qt::Key_Right) << Qt::KeyboardModifiers(Qt::ControlModifier)
         << 140.0 << 300.0 << QStringList{};
