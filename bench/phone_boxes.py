@@ -184,7 +184,7 @@ def figures(track):
     return {"n": n, "times": times, "duration": duration, "bits": total,
             "avg": total / max(duration, 1.0), "peak": peak,
             "largest": 8 * max(sizes[:n], default=0),
-            "min_delta": min(deltas[:n], default=0) / scale}
+            "min_delta": min((b - a for a, b in zip(times, times[1:])), default=0)}
 
 
 def bucket(sizes, times, rate):
