@@ -219,16 +219,18 @@ def main():
     ap.add_argument("--work", required=True)
     ap.add_argument("--jobs", type=int, default=2)
     ap.add_argument("--quick", action="store_true", help="default profiles only")
+    ap.add_argument("--others", action="store_true", help="the profiles that are not defaults")
+    ap.add_argument("--every", type=int, default=1, help="every k-th file only")
     ap.add_argument("--stretch", type=float, default=0.0)
     args = ap.parse_args()
 
     app = os.path.join(os.path.dirname(args.cli), "app")
     profiles = read_profiles(app)
-    sources = sorted(os.path.join(args.media, n) for n in os.listdir(args.media))
+    sources = sorted(os.path.join(args.media, n) for n in os.listdir(args.media))[::args.every]
     jobs = []
     for t in sorted(profiles):
         for n, _, _, default in profiles[t]:
-            if args.quick and not default:
+            if (args.quick and not default) or (args.others and default):
                 continue
             for s in sources:
                 jobs.append({"type": t, "profile": n, "src": s,

@@ -6,9 +6,10 @@
 # index first, the level signalled and whether the video fits it, average and one-second peak
 # against the level's rate, the esds fields, and the second encodes that the program made.
 #
-#   bench/phone_conformance.sh [BUILD_DIR] [--quick] [--stretch FACTOR]
+#   bench/phone_conformance.sh [BUILD_DIR] [--quick | --others] [--every K] [--stretch FACTOR]
 #
-# BUILD_DIR defaults to "build"; --quick converts with the default profiles only; --stretch
+# BUILD_DIR defaults to "build"; --quick converts with the default profiles only, --others with
+# the other profiles only; --every K takes every K-th file only; --stretch
 # FACTOR runs the default profiles again with every video rate option times FACTOR and
 # compares one-second peaks and PSNR against the source. Not part of the tests.
 # PHONE_CONFORMANCE_KEEP=1 keeps the temporary folder.
@@ -21,7 +22,8 @@ extra=()
 while [ $# -gt 0 ]; do
     case "$1" in
         --quick) extra+=(--quick) ;;
-        --stretch) extra+=(--stretch "$2"); shift ;;
+        --stretch|--every) extra+=("$1" "$2"); shift ;;
+        --others) extra+=(--others) ;;
         -h|--help) sed -n '3,14p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
         -*) echo "unknown option $1" >&2; exit 2 ;;
         *) build_arg=$1 ;;
