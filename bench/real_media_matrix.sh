@@ -10,6 +10,7 @@
 # BUILD_DIR defaults to "build" (relative to the repo top); the program is
 # BUILD_DIR/program/morvane-cli and its profiles are in BUILD_DIR/program/app/.
 # --quick converts with the default profile of each type only.
+# --media-only DIR makes the test files into DIR and converts nothing (phone_conformance.sh).
 # The exit status is 0 whenever the report could be made: failed conversions are reported,
 # not returned. Needs ffmpeg, ffprobe, bash, python3 and coreutils.
 # REAL_MEDIA_MATRIX_KEEP=1 keeps the temporary folder (test files and outputs) for a look by hand.
@@ -20,14 +21,18 @@ top=$(cd "$here/.." && pwd)
 
 build_arg=build
 quick=0
+media_only=
+want_media_dir=0
 for a in "$@"; do
+    if [ "$want_media_dir" = 1 ]; then media_only=$a; want_media_dir=0; continue; fi
     case "$a" in
         --quick) quick=1 ;;
+        --media-only) want_media_dir=1 ;;
         -h|--help)
             n=0
             while IFS= read -r line; do
                 n=$((n + 1))
-                [ "$n" -ge 2 ] && [ "$n" -le 14 ] && { line=${line#\#}; printf '%s\n' "${line# }"; }
+                [ "$n" -ge 2 ] && [ "$n" -le 15 ] && { line=${line#\#}; printf '%s\n' "${line# }"; }
             done <"${BASH_SOURCE[0]}"
             exit 0 ;;
         -*) echo "unknown option $a" >&2; exit 2 ;;
@@ -53,7 +58,7 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-media=$work/media
+media=${media_only:-$work/media}
 mkdir -p "$media" "$work/out"
 
 # ---------------------------------------------------------------------------------------
@@ -229,6 +234,7 @@ if [ "${#skipped[@]}" -gt 0 ]; then
     tail -n 40 "$gen_log"
 fi
 [ "${#made[@]}" -gt 0 ] || { echo "no test file could be made" >&2; exit 1; }
+[ -n "$media_only" ] && exit 0
 
 args=(--cli "$cli" --media "$media" --what "$work/what.tsv" --out "$work/out" --jobs 2)
 [ "$quick" = 1 ] && args+=(--quick)

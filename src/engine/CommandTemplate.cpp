@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/CommandTemplate.h"
 
+#include <QLocale>
+
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <utility>
 
 QList<TemplateWord> SplitCommandTemplate(const QString& commandTemplate) {
@@ -123,4 +127,34 @@ QString CommandLine::Printable() const {
         parts.append(u'"' + escaped + u'"');
     }
     return parts.join(u' ');
+}
+
+int TargetVideoLevel(const QString& firstPassTemplate) {
+    const QList<TemplateWord> words = SplitCommandTemplate(firstPassTemplate);
+    int level = 0;
+    for (qsizetype i = 0; i + 1 < words.size(); ++i) {
+        if (words[i].text == u"-level")
+            level = std::max(words[i + 1].text.toInt(), 0);
+    }
+    return level;
+}
+
+void ScaleVideoRates(CommandLine& command, double factor) {
+    QStringList& words = command.arguments;
+    for (qsizetype i = 1; i + 1 < words.size(); ++i) {
+        if (words[i] != u"-b:v" && words[i] != u"-maxrate" && words[i] != u"-bufsize")
+            continue;
+        QString value = words[i + 1];
+        double unit = 1.0;
+        if (value.endsWith(u'k', Qt::CaseInsensitive))
+            unit = 1000.0;
+        else if (value.endsWith(u'M'))
+            unit = 1000000.0;
+        if (unit > 1.0)
+            value.chop(1);
+        bool ok = false;
+        const double bits = QLocale::c().toDouble(value, &ok) * unit;
+        if (ok && bits > 0)
+            words[i + 1] = QString::number(qint64(std::llround(bits * factor)));
+    }
 }

@@ -47,3 +47,12 @@ QString TemplateLength(const Job& job);
 CommandLine ExpandCommandTemplate(const QString& commandTemplate, const Job& job,
                                   const QString& outputDir,
                                   const QDateTime& now = QDateTime::currentDateTime());
+
+// The level that a profile's video is made for: the value of the last "-level" option of its
+// first pass template (H.263: 10, 45, 20, 30; MPEG-4 profile_and_level_indication: 8 = Simple
+// Profile L0, 9 = L0b, 1, 2, 3). 0 when it names none (an older or hand-made profile file).
+int TargetVideoLevel(const QString& firstPassTemplate);
+
+// Scales the video rate options of an expanded command ("-b:v", "-maxrate", "-bufsize"; values
+// such as "110k", "1.5M" or "64000") by factor: how a job is encoded again at a lower rate.
+void ScaleVideoRates(CommandLine& command, double factor);

@@ -9,8 +9,8 @@
 #include "engine/SafeRemoval.h"
 #include "media/AppPaths.h"
 #include "media/FileNames.h"
-#include "media/H263Level.h"
 #include "media/OutputCheck.h"
+#include "media/PhoneConformance.h"
 #include "profiles/CProfileIniReader.h"
 #include "profiles/Profile.h"
 
@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -132,6 +133,7 @@ void ConversionJob::Convert() {
     }
     templates = profile->passTemplates;
     encoders = NeedsOfTemplates(templates).encoders;
+    targetLevel = TargetVideoLevel(templates.value(0));
     reading = Record();
     // A source swapped for a named pipe since it was added would keep the encoder waiting.
     if (const Result<void> regular = CheckRegularFile(reading.sourcePath); !regular) {
@@ -164,6 +166,8 @@ void ConversionJob::StartPass(int number) {
                                          : JobStatus::ThirdPass;
     reading.exportPath = Record().exportPath;
     command = ExpandCommandTemplate(templates.at(pass - 1), reading, jobDir);
+    if (pass == 1 && rateFactor < 1.0)
+        ScaleVideoRates(command, rateFactor);
     clock.Start(); // before the repaint, which may pause the batch
     SetStatus(status);
     const Result<void> started =
@@ -293,9 +297,10 @@ void ConversionJob::CancelJob() {
     End(JobStatus::Canceled);
 }
 
-// The last pass wrote the output: it is checked as a user would check it, gets the H.263
-// level its stream needs (the writer always says the lowest), and only then moves to its
-// place, with one rename.
+// The last pass wrote the output: it is checked as a user would check it, then as a phone
+// reads it (index first, the video fits the profile's level; the level and the true rates go
+// into the file), and only then moves to its place, with one rename. A file whose rate
+// overshot its level is encoded once more at a rate lowered by the overshoot.
 void ConversionJob::FinishOutput() {
     const Job job = Record();
     const QString finished = FinalOutputPath();
@@ -312,8 +317,20 @@ void ConversionJob::FinishOutput() {
         FailJob(command, checked.error());
         return;
     }
-    if (const Result<void> level = WriteH263Level(finished); !level) {
-        FailJob(command, QStringLiteral("The output file cannot be read: %1").arg(level.error()));
+    const Result<PhoneCheck> phone = CheckPhoneFile(finished, targetLevel);
+    if (!phone) {
+        FailJob(command, QStringLiteral("The output file cannot be read: %1").arg(phone.error()));
+        return;
+    }
+    if (!phone->fits) {
+        if (phone->overshoot > 1.0 && rateFactor == 1.0) {
+            EncodeAgainAtLowerRate(phone->problem, phone->overshoot);
+            return;
+        }
+        FailJob(command, rateFactor < 1.0
+                             ? phone->problem + QStringLiteral(" A second encode at a lower "
+                                                               "rate did not fit either.")
+                             : phone->problem);
         return;
     }
     if (const Result<void> placed = PlaceOutput(finished); !placed) {
@@ -322,6 +339,20 @@ void ConversionJob::FinishOutput() {
     }
     DiscardFolder(jobDir);
     End(JobStatus::Finished);
+}
+
+void ConversionJob::EncodeAgainAtLowerRate(const QString& problem, double overshoot) {
+    // Rate control answers a lower rate less than in proportion where the first key picture
+    // weighs much (a short clip): the overshoot counts more than once, and 10% room is left.
+    rateFactor = 0.9 / std::pow(overshoot, 1.5);
+    AppendToLog(
+        QStringLiteral("RETRY:   source          =   %1.\n"
+                       "         reason          =   %2\n"
+                       "         video rates     =   x %3, encoded once more\n")
+            .arg(EscapeForLog(QDir::toNativeSeparators(Record().sourcePath)), EscapeForLog(problem))
+            .arg(rateFactor, 0, 'f', 2));
+    DeleteFile(FinalOutputPath());
+    StartPass(1);
 }
 
 // Moves a checked file from the work folder to its name in the output folder with one

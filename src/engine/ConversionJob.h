@@ -93,6 +93,7 @@ private:
     void CancelJob();
     void FailJob(const CommandLine& command, const QString& reason);
     void FinishOutput();
+    void EncodeAgainAtLowerRate(const QString& problem, double overshoot);
     Result<void> PlaceOutput(const QString& finished);
     void End(JobStatus status);
     QString FilePath(const QString& suffix) const;
@@ -113,6 +114,8 @@ private:
     Job reading;          // what the templates are expanded with
     CommandLine command;
     int pass = 0;
+    int targetLevel = 0;     // the level the profile's video is made for; 0: none named
+    double rateFactor = 1.0; // below 1 on the second encode of a file that overshot its level
     bool canceled = false;
     bool ended = false;
     ActiveClock clock; // of the running step: the base of the speed and the time left

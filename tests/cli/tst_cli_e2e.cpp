@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CliTestSupport.h"
 #include "MediaFixtures.h"
+#include "engine/CommandTemplate.h"
+#include "media/Mp4Boxes.h"
 #include "profiles/CProfileIniReader.h"
 #include "profiles/OutputType.h"
 
@@ -28,10 +30,12 @@ private:
         QString videoCodec; // "" for an audio-only source
         QString audioCodec;
         double length = 0.0;
+        int level = 0; // the level the profile names
     };
     void Convert(const QString& source, const QStringList& options, const Expected& expected);
     QStringList ProfileTitles() const;
     QString ProfileVideoCodec(int number) const;
+    QString FirstPass(int number) const;
 
     OutputType type = OutputType::Amr3gp;
     QString prefix; // makes this run's file names unique beside the other types' runs
@@ -66,15 +70,19 @@ QStringList TestCliEndToEnd::ProfileTitles() const {
     return titles;
 }
 
-// The video codec that a profile's first pass asks for.
-QString TestCliEndToEnd::ProfileVideoCodec(int number) const {
+// The first pass template of a profile (1-based).
+QString TestCliEndToEnd::FirstPass(int number) const {
     CProfileIniReader reader;
     reader.SetFile(QDir(TestPaths::ProgramDir()).filePath("app/" + ProfileFileName(type)));
     QStringList names, keys, values;
     reader.GetSectionNames(names);
     reader.GetSection(names.value(number), keys, values);
-    const auto match = QRegularExpression("-c:v\\s+(\\w+)").match(values.value(1));
-    return match.captured(1);
+    return values.value(1);
+}
+
+// The video codec that a profile's first pass asks for.
+QString TestCliEndToEnd::ProfileVideoCodec(int number) const {
+    return QRegularExpression("-c:v\\s+(\\w+)").match(FirstPass(number)).captured(1);
 }
 
 void TestCliEndToEnd::Convert(const QString& source, const QStringList& options,
@@ -114,6 +122,23 @@ void TestCliEndToEnd::Convert(const QString& source, const QStringList& options,
     QVERIFY2(std::abs(duration - expected.length) <= 0.1 + frame,
              qPrintable(QStringLiteral("%1 s, expected %2 s").arg(duration).arg(expected.length)));
     QCOMPARE(CliTest::DecodeErrors(output), QString());
+
+    // As a phone reads it: the index first, the profile's level, the buffer size that an MPEG-4
+    // stream needs (a copy pass leaves 0).
+    const Result<Mp4Index> index = ReadMp4Index(output);
+    QVERIFY2(index, qPrintable(index.error()));
+    QVERIFY(index->moovFirst);
+    for (const Mp4Track& track : index->tracks) {
+        if (track.format == "s263")
+            QCOMPARE(track.h263Level, expected.level);
+        if (track.format == "mp4v")
+            QCOMPARE(track.mpeg4ProfileLevel, expected.level);
+        if (track.esdsRatesAt >= 0) {
+            QFile file(output);
+            QVERIFY(file.open(QIODevice::ReadOnly) && file.seek(track.esdsRatesAt));
+            QVERIFY(file.read(3) != QByteArray(3, '\0'));
+        }
+    }
 }
 
 void TestCliEndToEnd::everyFormat_data() {
@@ -152,6 +177,7 @@ void TestCliEndToEnd::everyFormat() {
     const int defaultProfile = reader.GetValue("Info", "DefaultProfile").toInt();
     Expected expected;
     expected.videoCodec = audioOnly ? QString() : ProfileVideoCodec(defaultProfile);
+    expected.level = TargetVideoLevel(FirstPass(defaultProfile));
     expected.audioCodec = recipe.contains("mpeg1video") ? QString()
                           : type == OutputType::Amr3gp  ? "amr_nb"
                                                         : "aac";
@@ -185,6 +211,7 @@ void TestCliEndToEnd::everyProfile() {
     Expected expected;
     expected.videoCodec =
         MediaFixtures::IsAudioOnly(extension) ? QString() : ProfileVideoCodec(profile);
+    expected.level = TargetVideoLevel(FirstPass(profile));
     expected.audioCodec = type == OutputType::Amr3gp ? "amr_nb" : "aac";
     // Trims reach the encoder to the millisecond: a range under a second is not empty.
     expected.length = trimmed ? 0.65 : MediaFixtures::ClipSeconds;

@@ -86,6 +86,8 @@ private slots:
     void pauseStopsTheEncoders();
     void passStartedDuringPauseWaits();
     void retryConvertsOnlyWhatDidNotFinish();
+    void overshootIsEncodedOnceMore_data();
+    void overshootIsEncodedOnceMore();
 
 private:
     QString Path(const QString& name) const { return QDir(dir->path()).filePath(name); }
@@ -876,6 +878,44 @@ void TestConversionEngine::retryConvertsOnlyWhatDidNotFinish() {
     QCOMPARE(jobs.At(0).status, JobStatus::Finished);
     QCOMPARE(jobs.At(4).status, JobStatus::Skipped);
     QCOMPARE(host.ended.size(), 3);
+}
+
+void TestConversionEngine::overshootIsEncodedOnceMore_data() {
+    QTest::addColumn<QString>("video");
+    QTest::addColumn<bool>("finished");
+    QTest::addColumn<int>("retries");
+    QTest::addColumn<QString>("reason");
+
+    const QString qcif = "-vf fps=15,scale=176:144,setsar=1 -c:v h263 ";
+    // The 2 s clip comes out at about 78 kbit/s against Level 10's 64.
+    QTest::newRow("overshoots, then fits")
+        << qcif + "-level 10 -b:v 70k -maxrate 70k -bufsize 35k" << true << 1 << "";
+    // A fixed quantiser takes no notice of the lowered rate.
+    QTest::newRow("still too large after the second encode")
+        << qcif + "-level 10 -q:v 2" << false << 1 << "did not fit either";
+    QTest::newRow("too fast for the level: a lower rate cannot help")
+        << "-vf fps=30,scale=176:144,setsar=1 -c:v h263 -level 45 -b:v 60k" << false << 0
+        << "30.00 pictures per second";
+    QTest::newRow("index after the media data") << qcif + "-level 45 -b:v 60k -movflags -faststart"
+                                                << false << 0 << "index comes after its media data";
+}
+
+// A file that overshoots the level its profile names is encoded once more at a lower rate
+// (log.txt says so), and fails with the reason only when that does not fit either.
+void TestConversionEngine::overshootIsEncodedOnceMore() {
+    QFETCH(QString, video);
+    WriteProfile(OutputType::Aac3gp,
+                 {"ffmpeg -hide_banner -y -i \"$INPUT_FILE\" -c:a aac -movflags +faststart " +
+                  video + " -f 3gp \"$OUTPUT_DIR$OUTPUT_FILE.3gp\""});
+    JobList jobs;
+    jobs.Append(Job::FromPath(Source("clip.avi"), MediaFixtures::ClipSeconds));
+    const BatchResult result = Run(jobs, OutputType::Aac3gp);
+    QFETCH(bool, finished);
+    QCOMPARE(result.finishedJobs, finished ? 1 : 0);
+    QCOMPARE(OutputFiles(), finished ? QStringList{"clip.3gp"} : QStringList{});
+    QTEST(int(ReadLog().count("RETRY:   source")), "retries");
+    QFETCH(QString, reason);
+    QVERIFY2(jobs.At(0).failReason.contains(reason), qPrintable(jobs.At(0).failReason));
 }
 
 QTEST_GUILESS_MAIN(TestConversionEngine)
