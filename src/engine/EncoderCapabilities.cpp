@@ -3,9 +3,80 @@
 
 #include "engine/CommandTemplate.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <sys/stat.h>
 
 namespace {
+
+// Raised when the kept file's layout changes.
+constexpr int CacheFormat = 1;
+
+// What identifies a file's contents without reading it: its path, device, inode, size and
+// modification time (nanoseconds). "" when it cannot be read.
+QString FileIdentity(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    return QStringLiteral("%1|%2|%3|%4|%5.%6")
+        .arg(path)
+        .arg(info.st_dev)
+        .arg(info.st_ino)
+        .arg(info.st_size)
+        .arg(info.st_mtim.tv_sec)
+        .arg(info.st_mtim.tv_nsec);
+}
+
+// The FFmpeg libraries this process has loaded. The encoder program loads the same ones when
+// it comes from the same installation, so installing an FFmpeg build with other encoders (the
+// extra codecs package replaces libavcodec) changes the key even though ffmpeg itself stays.
+QStringList LoadedFfmpegLibraries() {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly))
+        return {};
+    QStringList libraries;
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const qsizetype slash = line.indexOf('/');
+        if (slash < 0 || !line.contains("/libav"))
+            continue;
+        const QString path = QString::fromLocal8Bit(line.mid(slash));
+        if (!libraries.contains(path))
+            libraries.append(path);
+    }
+    std::sort(libraries.begin(), libraries.end());
+    return libraries;
+}
+
+QString CacheKeyFor(const QString& programPath) {
+    const QString program = FileIdentity(QFileInfo(programPath).canonicalFilePath());
+    if (program.isEmpty())
+        return {};
+    QStringList parts{QString::number(CacheFormat), program};
+    for (const QString& library : LoadedFfmpegLibraries())
+        parts.append(FileIdentity(library));
+    return parts.join(u'\n');
+}
+
+QSet<QString> NamesOf(const QJsonValue& value) {
+    QSet<QString> names;
+    for (const QJsonValue& name : value.toArray())
+        names.insert(name.toString());
+    return names;
+}
+
+QJsonArray ArrayOf(const QSet<QString>& names) {
+    QStringList sorted(names.cbegin(), names.cend());
+    std::sort(sorted.begin(), sorted.end());
+    return QJsonArray::fromStringList(sorted);
+}
 
 bool IsEncoderOption(const QString& word) {
     static const QSet<QString> options{"-c",       "-codec",   "-c:v",       "-c:a",
@@ -82,7 +153,13 @@ void EncoderCapabilities::Query(const QString& path) {
     encoders.clear();
     muxers.clear();
     pending = 0;
+    cacheKey.clear();
     if (path.isEmpty()) {
+        emit Ready();
+        return;
+    }
+    cacheKey = CacheKeyFor(path);
+    if (ReadCache()) {
         emit Ready();
         return;
     }
@@ -114,7 +191,46 @@ void EncoderCapabilities::OnListed() {
     muxers = listed(*muxersRun);
     // A program that lists nothing is no ffmpeg we can ask: nothing is known then.
     known = !encoders.isEmpty() && !muxers.isEmpty();
+    if (known)
+        WriteCache();
     emit Ready();
+}
+
+QString EncoderCapabilities::CacheFilePath() {
+    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
+           QStringLiteral("/encoder-capabilities.json");
+}
+
+bool EncoderCapabilities::ReadCache() {
+    if (cacheKey.isEmpty())
+        return false;
+    QFile file(CacheFilePath());
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QJsonObject kept = QJsonDocument::fromJson(file.readAll()).object();
+    if (kept.value(QStringLiteral("key")).toString() != cacheKey)
+        return false;
+    encoders = NamesOf(kept.value(QStringLiteral("encoders")));
+    muxers = NamesOf(kept.value(QStringLiteral("muxers")));
+    known = !encoders.isEmpty() && !muxers.isEmpty();
+    return known;
+}
+
+// One answer is kept (the last program asked); written whole or not at all, so runs that
+// start together never read half a file. A cache that cannot be written only costs time.
+void EncoderCapabilities::WriteCache() const {
+    if (cacheKey.isEmpty())
+        return;
+    const QString path = CacheFilePath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    const QJsonObject kept{{QStringLiteral("key"), cacheKey},
+                           {QStringLiteral("encoders"), ArrayOf(encoders)},
+                           {QStringLiteral("muxers"), ArrayOf(muxers)}};
+    file.write(QJsonDocument(kept).toJson(QJsonDocument::Compact));
+    file.commit();
 }
 
 Result<void> EncoderCapabilities::MissingFor(const EncoderNeeds& needs) const {

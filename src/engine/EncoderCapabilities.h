@@ -29,15 +29,18 @@ QSet<QString> ParseEncoderListing(const QByteArray& listing);
 // The Debian package that brings an encoder the plain FFmpeg build lacks, or "".
 QString PackageForEncoder(const QString& encoder);
 
-// What the installed encoder program can make, asked once a run in the background (two short
-// runs of the program), so start-up does not wait for it.
+// What the installed encoder program can make, asked in the background (two short runs of the
+// program), so start-up does not wait for it. The answer is kept in the user's cache folder,
+// keyed by the program file and the FFmpeg libraries this process loads, so a later run that
+// finds the same files answers at once; a changed program or library is asked again.
 class EncoderCapabilities : public QObject {
     Q_OBJECT
 public:
     explicit EncoderCapabilities(QObject* parent = nullptr);
     ~EncoderCapabilities() override;
 
-    // Asks the program (a path) for its encoders and muxers; Ready follows, also on failure.
+    // Asks the program (a path) for its encoders and muxers; Ready follows, also on failure
+    // (before Query returns when the kept answer still holds).
     void Query(const QString& programPath);
     bool IsKnown() const { return known; }
     QString ProgramPath() const { return programPath; }
@@ -46,13 +49,19 @@ public:
     // another program); else why not: the missing encoder or format, and how to get it.
     Result<void> MissingFor(const EncoderNeeds& needs) const;
 
+    // The file that keeps answers between runs.
+    static QString CacheFilePath();
+
 signals:
     void Ready();
 
 private:
     void OnListed();
+    bool ReadCache();
+    void WriteCache() const;
 
     QString programPath;
+    QString cacheKey; // what the kept answer must match; "" when the files cannot be read
     std::unique_ptr<QProcess> encodersRun;
     std::unique_ptr<QProcess> muxersRun;
     int pending = 0;
