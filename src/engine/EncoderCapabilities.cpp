@@ -2,6 +2,7 @@
 #include "engine/EncoderCapabilities.h"
 
 #include "engine/CommandTemplate.h"
+#include "media/ChildProcess.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -167,6 +169,8 @@ void EncoderCapabilities::Query(const QString& path) {
         run = std::make_unique<QProcess>();
         run->setStandardInputFile(QProcess::nullDevice());
         run->setStandardErrorFile(QProcess::nullDevice());
+        // Like every child: the program's blocked signals and ignored SIGPIPE are not its own.
+        run->setChildProcessModifier([parent = ::getpid()] { ChildProcess::SetUp(parent); });
         connect(run.get(), &QProcess::finished, this, &EncoderCapabilities::OnListed);
         connect(run.get(), &QProcess::errorOccurred, this, [this, raw = run.get()] {
             if (raw->state() == QProcess::NotRunning)
