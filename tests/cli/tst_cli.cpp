@@ -303,7 +303,8 @@ void TestCli::encoderProblemsAreNamed() {
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("PATH", path);
-    env.insert("HOME", outDir->path());
+    QTemporaryDir home; // its cache and log, apart from the output folder
+    env.insert("HOME", home.path());
 
     if (!fakeEncoder.isEmpty()) {
         const CliTest::Run list =
