@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CliProgressPrinter.h"
+#include "cli/FileList.h"
 #include "cli/InterruptWatcher.h"
+#include "cli/JsonEvents.h"
 #include "cli/StandardOutput.h"
 #include "engine/ConversionEngine.h"
 #include "engine/EncoderCapabilities.h"
@@ -134,6 +136,63 @@ std::optional<double> ParseSeconds(const QString& text) {
     return value;
 }
 
+// The files of one output type and profile: one batch.
+struct BatchGroup {
+    OutputType type;
+    int selection;
+    QList<FileEntry> files;
+    JobList jobs;
+};
+
+// Runs one batch to its end in the event loop and returns how it went. human: where the
+// progress lines go (nothing with quiet); json: where the JSON events go, or nothing.
+BatchResult RunBatch(JobList& jobs, const BatchSettings& settings, InterruptWatcher& interrupt,
+                     StandardOutput& human, StandardOutput* json, const QString& outputDir,
+                     bool quiet, int firstJob) {
+    MediaExporter exporter;
+    const QString extension = OutputExtension(settings.outputType);
+    CliProgressPrinter printer(jobs, human, extension, settings.simultaneousJobs > 1);
+    std::optional<JsonEvents> events;
+    if (json != nullptr)
+        events.emplace(jobs, *json, outputDir, extension, firstJob);
+    ConversionEngine engine;
+    engine.SetExporter(&exporter);
+    QObject::connect(&engine, &ConversionEngine::JobChanged, &engine, [&](int row) {
+        if (!quiet)
+            printer.JobChanged(row, engine.Progress());
+        if (events)
+            events->JobChanged(row);
+    });
+    QObject::connect(&engine, &ConversionEngine::JobEnded, &engine, [&](int row, JobStatus status) {
+        if (!quiet)
+            printer.JobEnded(row, status);
+        if (events)
+            events->JobEnded(row);
+    });
+    QObject::connect(&interrupt, &InterruptWatcher::InterruptRequested, &engine,
+                     &ConversionEngine::CancelActiveJob);
+    QObject::connect(&interrupt, &InterruptWatcher::SuspendRequested, &engine,
+                     [&engine] { engine.SetPaused(true); });
+    QObject::connect(&interrupt, &InterruptWatcher::ResumeRequested, &engine,
+                     [&engine] { engine.SetPaused(false); });
+    QObject::connect(&interrupt, &InterruptWatcher::StopAfterCurrentRequested, &engine, [&] {
+        if (engine.IsConverting() && !engine.StopsAfterCurrentJobs() && !quiet)
+            human.Line(QStringLiteral("Stopping after the running jobs"));
+        engine.StopAfterCurrentJobs();
+    });
+    BatchResult result = engine.StartBatch(jobs, settings);
+    if (result.status == BatchResult::Status::Started) {
+        QEventLoop loop;
+        QObject::connect(&engine, &ConversionEngine::BatchFinished, &loop,
+                         [&](const BatchResult& finished) {
+                             result = finished;
+                             loop.quit();
+                         });
+        loop.exec();
+    }
+    return result;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -212,8 +271,31 @@ int main(int argc, char* argv[]) {
                        "waits for ever. Default %1.")
             .arg(BatchSettings().stallTimeoutSeconds),
         QStringLiteral("SEC"), QString::number(BatchSettings().stallTimeoutSeconds));
+    const QCommandLineOption filesFromOption(
+        QStringLiteral("files-from"),
+        QStringLiteral("Also converts the files listed in FILE (- for standard input), one a "
+                       "line; a line may add settings after TABs: begin=SEC, end=SEC, type=T, "
+                       "profile=N."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption nullOption(
+        {QStringLiteral("0"), QStringLiteral("null")},
+        QStringLiteral("The --files-from list is separated by NUL characters, not lines."));
+    const QCommandLineOption shardOption(
+        QStringLiteral("shard"),
+        QStringLiteral("Converts only the entries K, K+N, K+2N, ... of all the files given "
+                       "(counted from 0), so N runs with K = 0 to N-1 share one list."),
+        QStringLiteral("K/N"));
+    const QCommandLineOption jsonOption(
+        QStringLiteral("json"),
+        QStringLiteral("Prints one JSON object a line for every job event on standard output; "
+                       "the other lines go to standard error."));
+    const QCommandLineOption quietOption({QStringLiteral("q"), QStringLiteral("quiet")},
+                                         QStringLiteral("Prints errors only."));
+    const QCommandLineOption versionOption({QStringLiteral("V"), QStringLiteral("version")},
+                                           QStringLiteral("Prints the version."));
     parser.addOptions({typeOption, profileOption, outputOption, beginOption, endOption, jobsOption,
-                       overwriteOption, skipOption, stallOption, listOption});
+                       overwriteOption, skipOption, stallOption, listOption, filesFromOption,
+                       nullOption, shardOption, jsonOption, quietOption, versionOption});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Files to convert."),
                                  QStringLiteral("FILE..."));
 
@@ -226,6 +308,10 @@ int main(int argc, char* argv[]) {
     StandardOutput out(STDOUT_FILENO);
     if (parser.isSet(QStringLiteral("help"))) {
         out.Write(parser.helpText());
+        return out.Failed() ? OutputFailed(out, ExitOk) : ExitOk;
+    }
+    if (parser.isSet(versionOption)) {
+        out.Line(QStringLiteral("morvane-cli %1").arg(QStringLiteral(MORVANE_VERSION)));
         return out.Failed() ? OutputFailed(out, ExitOk) : ExitOk;
     }
     InterruptWatcher interrupt;
@@ -272,19 +358,62 @@ int main(int argc, char* argv[]) {
                                          "more."));
     if (begin && end && *end <= *begin)
         return UsageError(QStringLiteral("the end must come after the begin."));
-    const QStringList files = parser.positionalArguments();
-    if (files.isEmpty())
+    if (parser.isSet(jsonOption) && parser.isSet(quietOption))
+        return UsageError(QStringLiteral("--json and --quiet exclude each other."));
+    std::optional<Shard> shard = Shard{};
+    if (parser.isSet(shardOption) && !(shard = ParseShard(parser.value(shardOption))))
+        return UsageError(QStringLiteral("the shard must be K/N, with K from 0 to N - 1."));
+    QList<FileEntry> entries;
+    for (const QString& file : parser.positionalArguments())
+        entries.append(FileEntry{file, {}, {}, {}, {}});
+    if (parser.isSet(filesFromOption)) {
+        const Result<QByteArray> list = ReadFileList(parser.value(filesFromOption));
+        if (!list) {
+            Err() << "morvane-cli: " << list.error() << Qt::endl;
+            return ExitFailed;
+        }
+        const Result<QList<FileEntry>> listed =
+            ParseFileList(*list, parser.isSet(nullOption) ? '\0' : '\n');
+        if (!listed)
+            return UsageError(listed.error());
+        entries += *listed;
+    }
+    if (entries.isEmpty())
         return UsageError(QStringLiteral("no file to convert."));
+    QList<FileEntry> files;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (shard->Takes(i))
+            files.append(entries.at(i));
+    }
+    if (files.isEmpty())
+        return ExitOk; // a shard of a short list may have nothing to do
 
-    CProfileIniReader reader;
-    ProfileProblem problem = ProfileProblem::None;
-    const Result<ResolvedProfile> profile =
-        ResolveProfile(reader, AppPaths::ProfileDir(), type, selection, &problem);
-    if (problem == ProfileProblem::NoSuchProfile)
-        return UsageError(profile.error());
-    if (!profile) {
-        Err() << "morvane-cli: " << profile.error() << Qt::endl;
-        return ExitFailed;
+    // Every entry's type and profile (the options' where its line names none); entries of
+    // one type and profile convert in one batch, batches in the order they first appear.
+    QList<BatchGroup> groups;
+    for (const FileEntry& file : files) {
+        const auto entryType = file.type ? static_cast<OutputType>(*file.type) : type;
+        const int entrySelection = file.profile ? *file.profile - 1
+                                   : file.type  ? DefaultProfileSelection(entryType)
+                                                : selection;
+        auto group = std::find_if(groups.begin(), groups.end(), [&](const BatchGroup& g) {
+            return g.type == entryType && g.selection == entrySelection;
+        });
+        if (group == groups.end()) {
+            CProfileIniReader reader;
+            ProfileProblem problem = ProfileProblem::None;
+            const Result<ResolvedProfile> profile =
+                ResolveProfile(reader, AppPaths::ProfileDir(), entryType, entrySelection, &problem);
+            if (problem == ProfileProblem::NoSuchProfile)
+                return UsageError(profile.error());
+            if (!profile) {
+                Err() << "morvane-cli: " << profile.error() << Qt::endl;
+                return ExitFailed;
+            }
+            groups.append(BatchGroup{entryType, entrySelection, {}, {}});
+            group = groups.end() - 1;
+        }
+        group->files.append(file);
     }
     // What the encoder can make is asked in the background (two runs of ffmpeg, about a fifth
     // of a second) while the files are opened; nothing converts before the answer.
@@ -294,72 +423,72 @@ int main(int argc, char* argv[]) {
     capabilities.Query(AppPaths::FindProgram(QStringLiteral("ffmpeg")));
     const QString outputDir =
         parser.isSet(outputOption) ? parser.value(outputOption) : StoredSettings::LoadOutputDir();
+    // A folder named with -o is made when missing, as a script expects (`-o out/phone`).
+    if (parser.isSet(outputOption) && QtReachesFileName(outputDir) &&
+        !QFileInfo::exists(outputDir)) {
+        if (!QDir().mkpath(outputDir)) {
+            Err() << "morvane-cli: the output directory " << Shown(outputDir) << " cannot be made."
+                  << Qt::endl;
+            return ExitFailed;
+        }
+        Err() << "morvane-cli: made the output directory " << Shown(outputDir) << Qt::endl;
+    }
     if (const Result<void> dir = ConversionEngine::CheckOutputDir(outputDir); !dir) {
         Err() << "morvane-cli: " << dir.error().trimmed() << Qt::endl;
         return ExitFailed;
     }
 
+    const bool json = parser.isSet(jsonOption);
+    const bool quiet = parser.isSet(quietOption);
+    StandardOutput errOut(STDERR_FILENO);
+    // With --json the standard output is the scripts'; people read standard error.
+    StandardOutput& human = json ? errOut : out;
+    const QString shownOutputDir = AppPaths::WithTrailingSeparator(QDir(outputDir).absolutePath());
+
     // Every file is opened first, as the window does when a file is added.
     bool hadErrors = false;
-    JobList jobs;
-    for (const QString& file : files) {
-        // Opening a long list takes a while: Ctrl+Z pauses here, a stop ends it.
-        interrupt.Poll();
-        if (interrupt.Interrupted() || interrupt.StopAfterCurrentAsked())
-            return StoppedBeforeConverting();
-        // By string: QFileInfo would lose the bytes of a name that is not UTF-8.
-        const QString path = QDir::isAbsolutePath(file)
-                                 ? QDir::cleanPath(file)
-                                 : QDir::cleanPath(QDir::currentPath() + u'/' + file);
-        const Result<MediaInfo> info = ProbeMedia(path);
-        if (!info) {
-            Err() << "morvane-cli: cannot open " << Shown(file) << ": " << info.error() << Qt::endl;
-            hadErrors = true;
-            continue;
+    for (BatchGroup& group : groups) {
+        JobList& jobs = group.jobs;
+        for (const FileEntry& entry : group.files) {
+            const QString& file = entry.path;
+            // Opening a long list takes a while: Ctrl+Z pauses here, a stop ends it.
+            interrupt.Poll();
+            if (interrupt.Interrupted() || interrupt.StopAfterCurrentAsked())
+                return StoppedBeforeConverting();
+            // By string: QFileInfo would lose the bytes of a name that is not UTF-8.
+            const QString path = QDir::isAbsolutePath(file)
+                                     ? QDir::cleanPath(file)
+                                     : QDir::cleanPath(QDir::currentPath() + u'/' + file);
+            const Result<MediaInfo> info = ProbeMedia(path);
+            if (!info) {
+                Err() << "morvane-cli: cannot open " << Shown(file) << ": " << info.error()
+                      << Qt::endl;
+                if (json)
+                    JsonEvents::OpenFailed(out, path, info.error());
+                hadErrors = true;
+                continue;
+            }
+            Job job = Job::FromPath(path, info->duration);
+            const std::optional<double> entryEnd = entry.end ? entry.end : end;
+            job.beginTime = entry.begin.value_or(begin.value_or(0.0));
+            job.endTime = entryEnd ? std::min(*entryEnd, info->duration) : info->duration;
+            if (job.endTime <= job.beginTime) {
+                const QString why = QStringLiteral("%1 plays only %2 seconds: the range is empty.")
+                                        .arg(Shown(file))
+                                        .arg(info->duration);
+                Err() << "morvane-cli: " << why << Qt::endl;
+                if (json)
+                    JsonEvents::OpenFailed(out, path, why);
+                hadErrors = true;
+                continue;
+            }
+            jobs.Append(job);
         }
-        Job job = Job::FromPath(path, info->duration);
-        job.beginTime = begin.value_or(0.0);
-        job.endTime = end ? std::min(*end, info->duration) : info->duration;
-        if (job.endTime <= job.beginTime) {
-            Err() << "morvane-cli: " << Shown(file) << " plays only " << info->duration
-                  << " seconds: the range is empty." << Qt::endl;
-            hadErrors = true;
-            continue;
-        }
-        jobs.Append(job);
     }
-    if (jobs.Count() == 0)
-        return ExitFailed;
+    groups.removeIf([](const BatchGroup& group) { return group.jobs.Count() == 0; });
+    if (groups.isEmpty())
+        return out.Failed() ? OutputFailed(out, ExitFailed) : ExitFailed;
 
-    MediaExporter exporter;
-    CliProgressPrinter printer(jobs, out, OutputExtension(type), simultaneousJobs > 1);
-    ConversionEngine engine;
-    engine.SetExporter(&exporter);
-    QObject::connect(&engine, &ConversionEngine::JobChanged, &engine,
-                     [&](int row) { printer.JobChanged(row, engine.Progress()); });
-    QObject::connect(&engine, &ConversionEngine::JobEnded, &engine,
-                     [&](int row, JobStatus status) { printer.JobEnded(row, status); });
-    QObject::connect(&interrupt, &InterruptWatcher::InterruptRequested, &engine,
-                     &ConversionEngine::CancelActiveJob);
-    QObject::connect(&interrupt, &InterruptWatcher::SuspendRequested, &engine,
-                     [&engine] { engine.SetPaused(true); });
-    QObject::connect(&interrupt, &InterruptWatcher::ResumeRequested, &engine,
-                     [&engine] { engine.SetPaused(false); });
-    QObject::connect(&interrupt, &InterruptWatcher::StopAfterCurrentRequested, &engine, [&] {
-        if (engine.IsConverting() && !engine.StopsAfterCurrentJobs())
-            out.Line(QStringLiteral("Stopping after the running jobs"));
-        engine.StopAfterCurrentJobs();
-    });
-    BatchSettings settings;
-    settings.outputType = type;
-    settings.profileSelection = selection;
-    settings.outputDir = outputDir;
-    settings.capabilities = &capabilities;
-    settings.simultaneousJobs = simultaneousJobs;
-    settings.stallTimeoutSeconds = stallSeconds;
-    settings.existing = parser.isSet(overwriteOption) ? ExistingOutputs::Overwrite
-                        : parser.isSet(skipOption)    ? ExistingOutputs::Skip
-                                                      : ExistingOutputs::KeepBoth;
     // The computer stays awake while the batch runs; without logind it converts all the same.
     SleepInhibitor awake;
     awake.Acquire(QStringLiteral("Converting videos"));
@@ -370,30 +499,51 @@ int main(int argc, char* argv[]) {
         awake.Release();
         return StoppedBeforeConverting();
     }
-    BatchResult result = engine.StartBatch(jobs, settings);
-    if (result.status == BatchResult::Status::Started) {
-        QObject::connect(&engine, &ConversionEngine::BatchFinished, &app,
-                         [&](const BatchResult& finished) {
-                             result = finished;
-                             QCoreApplication::quit();
-                         });
-        QCoreApplication::exec();
+    BatchSettings settings;
+    settings.outputDir = outputDir;
+    settings.capabilities = &capabilities;
+    settings.simultaneousJobs = simultaneousJobs;
+    settings.stallTimeoutSeconds = stallSeconds;
+    settings.existing = parser.isSet(overwriteOption) ? ExistingOutputs::Overwrite
+                        : parser.isSet(skipOption)    ? ExistingOutputs::Skip
+                                                      : ExistingOutputs::KeepBoth;
+    BatchResult total;
+    int jobCount = 0;
+    int code = hadErrors ? ExitFailed : ExitOk;
+    bool stopped = false;
+    for (BatchGroup& group : groups) {
+        settings.outputType = group.type;
+        settings.profileSelection = group.selection;
+        const BatchResult result =
+            RunBatch(group.jobs, settings, interrupt, human, json ? &out : nullptr, shownOutputDir,
+                     quiet, jobCount + 1);
+        if (result.status == BatchResult::Status::Refused) {
+            Err() << "morvane-cli: " << result.message.trimmed() << Qt::endl;
+            code = ExitFailed;
+            continue;
+        }
+        jobCount += group.jobs.Count();
+        total.finishedJobs += result.finishedJobs;
+        total.failedJobs += result.failedJobs;
+        total.skippedJobs += result.skippedJobs;
+        total.canceledJobs += result.canceledJobs;
+        if (result.status == BatchResult::Status::Canceled ||
+            result.status == BatchResult::Status::Stopped || interrupt.Interrupted()) {
+            stopped = true;
+            break;
+        }
     }
     awake.Release();
-    if (result.status == BatchResult::Status::Refused) {
-        Err() << "morvane-cli: " << result.message.trimmed() << Qt::endl;
-        return ExitFailed;
-    }
-    out.Line(QStringLiteral("Converting Finished"));
-    int code = hadErrors ? ExitFailed : ExitOk;
-    if (result.status == BatchResult::Status::Canceled ||
-        result.status == BatchResult::Status::Stopped || interrupt.Interrupted()) {
+    if (!quiet)
+        human.Line(QStringLiteral("Converting Finished"));
+    if (stopped) {
         code = ExitStopped;
-    } else if (result.failedJobs > 0) {
-        Err() << "morvane-cli: " << result.failedJobs << " of " << jobs.Count()
-              << " jobs failed; see " << QDir::toNativeSeparators(AppPaths::WritableDir())
-              << "log.txt" << Qt::endl;
+    } else if (total.failedJobs > 0) {
+        Err() << "morvane-cli: " << total.failedJobs << " of " << jobCount << " jobs failed; see "
+              << QDir::toNativeSeparators(AppPaths::WritableDir()) << "log.txt" << Qt::endl;
         code = ExitFailed;
     }
+    if (json)
+        JsonEvents::BatchEnded(out, total, jobCount, out.Failed() ? ExitOutputFailed : code);
     return out.Failed() ? OutputFailed(out, code) : code;
 }

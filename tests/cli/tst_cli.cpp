@@ -6,6 +6,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -32,6 +36,7 @@ private slots:
     void defaultOutputDirectory_data();
     void defaultOutputDirectory();
     void missingOutputDirectory();
+    void fileListsShardsAndJson();
     void fullDiskIsAFailure();
     void encoderProblemsAreNamed_data();
     void encoderProblemsAreNamed();
@@ -83,6 +88,7 @@ void TestCli::usageErrors_data() {
     QTest::newRow("too many jobs") << QStringList{"-j", "9", "x.avi"} << "from 1 to 8";
     QTest::newRow("jobs not a number") << QStringList{"--jobs", "two", "x.avi"} << "or auto";
     QTest::newRow("missing option value") << QStringList{"x.avi", "-o"} << "Missing value";
+    QTest::newRow("shard past its count") << QStringList{"--shard", "3/3", "x.avi"} << "K/N";
 }
 
 void TestCli::usageErrors() {
@@ -243,12 +249,78 @@ void TestCli::defaultOutputDirectory() {
     QCOMPARE(QDir(expected).entryList(QDir::Files), QStringList{"clip.3gp"});
 }
 
+// A folder named with -o is made, parents and all, as a script expects; it says so.
 void TestCli::missingOutputDirectory() {
-    const QString missing = QDir(Out()).filePath("not here");
-    const CliTest::Run run = CliTest::RunCli({"-o", missing, soundClip});
-    QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.err.contains("does not exist"), qPrintable(run.err));
-    QVERIFY(!QFileInfo::exists(missing));
+    const QString missing = QDir(Out()).filePath("not here/phone");
+    const CliTest::Run run = CliTest::RunCli({"-t", "1", "-o", missing, soundClip});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
+    QVERIFY2(run.err.contains("made the output directory"), qPrintable(run.err));
+    QVERIFY(QFileInfo::exists(QDir(missing).filePath("clip.3gp")));
+}
+
+// A list with settings and NUL separators, split over three runs by --shard into one folder:
+// every entry is converted (or refused) by exactly one run, with its own range and type, and
+// --json says so line by line, a failed job with its reason.
+void TestCli::fileListsShardsAndJson() {
+    QTemporaryDir lists;
+    const QString junk = QDir(lists.path()).filePath("notes.avi");
+    QFile junkFile(junk);
+    QVERIFY(junkFile.open(QIODevice::WriteOnly) && junkFile.write("just words\n") > 0);
+    junkFile.close();
+    QFile list(QDir(lists.path()).filePath("list"));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write(QFile::encodeName(videoClip) + "\tbegin=0.5\tend=1.5" + '\0');
+    list.write(QFile::encodeName(soundClip) + "\ttype=2" + '\0');
+    list.write(QFile::encodeName(junk) + '\0');
+    list.close();
+
+    QMap<QString, QJsonObject> ended; // by source, over every run
+    for (int k = 0; k < 3; ++k) {
+        const CliTest::Run run =
+            CliTest::RunCli({"--files-from", list.fileName(), "-0", "--shard",
+                             QString("%1/3").arg(k), "--json", "-t", "1", "-o", Out()});
+        QVERIFY2(!run.out.contains("Converting Finished"), qPrintable(run.out)); // on stderr
+        for (const QString& line : run.out.split('\n', Qt::SkipEmptyParts)) {
+            const QJsonObject event = QJsonDocument::fromJson(line.toUtf8()).object();
+            QVERIFY2(!event.isEmpty(), qPrintable(line));
+            const QString kind = event.value("event").toString();
+            if (kind == "finished" || kind == "unreadable" || kind == "failed") {
+                QVERIFY2(!ended.contains(event.value("source").toString()), qPrintable(line));
+                ended.insert(event.value("source").toString(), event);
+            }
+        }
+    }
+    QCOMPARE(ended.size(), 3);
+    const QJsonObject video = ended.value(videoClip);
+    QCOMPARE(video.value("event").toString(), QString("finished"));
+    QCOMPARE(video.value("begin").toDouble(), 0.5);
+    QCOMPARE(video.value("end").toDouble(), 1.5);
+    const QString videoOut = video.value("output").toString();
+    QVERIFY(videoOut.endsWith("clip.3gp"));
+    QCOMPARE(qint64(video.value("size").toDouble()), QFileInfo(videoOut).size());
+    const double length =
+        CliTest::Probe(videoOut).value("format").toObject().value("duration").toString().toDouble();
+    QVERIFY2(qAbs(length - 1.0) < 0.2, qPrintable(QString::number(length)));
+    QVERIFY(ended.value(soundClip).value("output").toString().endsWith("clip.3g2"));
+    QCOMPARE(ended.value(junk).value("event").toString(), QString("unreadable"));
+
+    // A job that fails (a file size limit stands in for a full disk) names its reason.
+    const QString prlimit = QStandardPaths::findExecutable("prlimit");
+    if (prlimit.isEmpty())
+        QSKIP("prlimit is not installed");
+    const CliTest::Run failed =
+        CliTest::RunProgram(prlimit, {"--fsize=20000", CliTest::CliPath(), "--json", "-t", "1",
+                                      "-o", QDir(Out()).filePath("full"), videoClip});
+    QCOMPARE(failed.exitCode, 1);
+    const QStringList lines = failed.out.split('\n', Qt::SkipEmptyParts);
+    QVERIFY(lines.size() >= 3);
+    const QJsonObject job = QJsonDocument::fromJson(lines.at(lines.size() - 2).toUtf8()).object();
+    QCOMPARE(job.value("event").toString(), QString("failed"));
+    QVERIFY(!job.value("reason").toString().isEmpty());
+    QVERIFY(!job.contains("output"));
+    const QJsonObject batch = QJsonDocument::fromJson(lines.last().toUtf8()).object();
+    QCOMPARE(batch.value("failed").toInt(), 1);
+    QCOMPARE(batch.value("exit_code").toInt(), 1);
 }
 
 // A disk that fills up mid-file (a file size limit stands in for it) gives a failed job and
