@@ -15,8 +15,11 @@
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // morvane-cli's options, messages and exit codes, its Stop, and the files it leaves.
 class TestCli : public QObject {
@@ -54,14 +57,14 @@ private:
     }
 
     QTemporaryDir fixtureDir;
-    MediaFixtures* fixtures = nullptr;
+    std::optional<MediaFixtures> fixtures;
     QString videoClip;
     QString soundClip;
     std::unique_ptr<QTemporaryDir> outDir;
 };
 
 void TestCli::initTestCase() {
-    fixtures = new MediaFixtures(fixtureDir.path());
+    fixtures.emplace(fixtureDir.path());
     videoClip = fixtures->Make("avi");
     soundClip = fixtures->Make("wav");
     QVERIFY2(!videoClip.isEmpty() && !soundClip.isEmpty(), qPrintable(fixtures->LastError()));
@@ -200,6 +203,19 @@ void TestCli::oddFileNamesConvert() {
 // output's name, and is shown with a replacement character.
 void TestCli::nameThatIsNotUtf8Converts() {
     QTemporaryDir sources;
+    // QTemporaryDir removes by QString names, which lose these bytes: the files go by their
+    // bytes first, whatever the outcome.
+    struct RemoveByBytes {
+        QStringList folders;
+        ~RemoveByBytes() {
+            for (const QString& folder : folders) {
+                std::error_code ignored;
+                for (const auto& entry :
+                     std::filesystem::directory_iterator(folder.toStdString(), ignored))
+                    std::filesystem::remove_all(entry.path(), ignored);
+            }
+        }
+    } removeByBytes{{sources.path(), Out()}};
     const std::filesystem::path name = std::string("caf\xe9 clip.avi");
     std::filesystem::copy_file(videoClip.toStdString(),
                                std::filesystem::path(sources.path().toStdString()) / name);
@@ -392,8 +408,8 @@ void TestCli::encoderProblemsAreNamed() {
 
 void TestCli::stopLeavesNoPartialFile_data() {
     QTest::addColumn<int>("type");
-    QTest::addColumn<QString>("stopAt");      // the progress text after which Ctrl+C comes
-    QTest::addColumn<QString>("partialFile"); // what the stopped pass is writing
+    QTest::addColumn<QString>("stopAt");      // the progress text after which the signal comes
+    QTest::addColumn<QString>("partialFile"); // what the held pass is writing
     QTest::addColumn<int>("signal");
     QTest::newRow("first pass") << 0 << "00:00:0"
                                 << "clip.3gp" << SIGINT;
@@ -418,58 +434,134 @@ void TestCli::stopLeavesNoPartialFile_data() {
 using ProcessStates::ProcessesNaming;
 using ProcessStates::StateOf;
 
-// A copy of the program with profiles whose passes run at playing speed, so that Ctrl+C
-// surely comes while the pass runs.
+namespace {
+
+// A named pipe that the held pass reads its source from: the pass cannot end before the test
+// has written all of the source and closed the pipe, however slow the machine is.
+class SourceFeed {
+public:
+    SourceFeed(const QString& path, QByteArray source)
+        : path(QFile::encodeName(path)), source(std::move(source)) {
+        made = ::mkfifo(this->path.constData(), 0600) == 0;
+    }
+    ~SourceFeed() { Close(); }
+    bool IsMade() const { return made; }
+    // Opens the writing end once the encoder has opened the reading end.
+    bool Open() {
+        if (fd < 0)
+            fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        return fd >= 0;
+    }
+    // Writes what the pipe takes of the source up to `end`; true once all of it is written.
+    bool WriteUpTo(qsizetype end) {
+        // An encoder gone early makes a failure here, not a SIGPIPE that ends the test.
+        sigset_t pipeSignal;
+        sigemptyset(&pipeSignal);
+        sigaddset(&pipeSignal, SIGPIPE);
+        sigset_t mask;
+        ::pthread_sigmask(SIG_BLOCK, &pipeSignal, &mask);
+        while (fd >= 0 && written < end) {
+            const ssize_t n = ::write(fd, source.constData() + written, end - written);
+            if (n <= 0)
+                break;
+            written += n;
+        }
+        const timespec now{};
+        while (::sigtimedwait(&pipeSignal, nullptr, &now) == SIGPIPE) {
+        }
+        ::pthread_sigmask(SIG_SETMASK, &mask, nullptr);
+        return written >= end;
+    }
+    bool WriteAll() { return WriteUpTo(source.size()); }
+    // All but the end: the encoder has most of the source and waits for the rest.
+    bool WriteMost() { return WriteUpTo(source.size() * 9 / 10); }
+    void Close() {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+
+private:
+    QByteArray path;
+    QByteArray source;
+    bool made = false;
+    int fd = -1;
+    qsizetype written = 0;
+};
+
+} // namespace
+
+// A copy of the program with profiles whose stopped pass reads its source from a pipe the test
+// holds: each state the signal needs (the pass writing its file, a progress line printed) is
+// waited for, and the pass cannot end on its own meanwhile.
 void TestCli::stopLeavesNoPartialFile() {
     QFETCH(int, type);
     QFETCH(QString, stopAt);
     QFETCH(QString, partialFile);
+    QFETCH(int, signal);
+    // Noise makes the encoder's file grow at once, so that its size shows in the progress.
+    const QString noisyClip = fixtures->MakeWith(
+        "noise.avi",
+        {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=2,noise=alls=100:allf=t+u",
+         "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=2", "-c:v", "mpeg4",
+         "-q:v", "2", "-c:a", "libmp3lame", "-f", "avi"});
+    QVERIFY2(!noisyClip.isEmpty(), qPrintable(fixtures->LastError()));
+    QFile noisy(noisyClip);
+    QVERIFY(noisy.open(QIODevice::ReadOnly));
     QTemporaryDir program;
+    SourceFeed feed(QDir(program.path()).filePath("feed"), noisy.readAll());
+    QVERIFY(feed.IsMade());
     QVERIFY(QDir(program.path()).mkpath("app"));
     QVERIFY(QFile::copy(CliTest::CliPath(), CliTest::CliPath(program.path())));
-    const QString encode = "ffmpeg -hide_banner -y %1 -ss $START -i \"$INPUT_FILE\" -t $LENGTH "
-                           "-s 176x144 -r 15 -c:v mpeg4 -c:a %2 -ar 8000 -ac 1 -f 3gp "
-                           "\"$OUTPUT_DIR$OUTPUT_FILE%3\"\n";
+    // The source file is a second input: with two inputs the encoder reads each in a thread of
+    // its own, so it goes on printing progress and hearing "q" while the pipe is empty.
+    const QString held =
+        "ffmpeg -hide_banner -y -f avi -i \"" + program.path() +
+        "/feed\" -i \"$INPUT_FILE\" -map 0 -t $LENGTH -s 176x144 -r 15 "
+        "-c:v mpeg4 -q:v 2 -c:a %1 -ar 8000 -ac 1 -f %2 \"$OUTPUT_DIR$OUTPUT_FILE%3\"\n";
     QFile amr(QDir(program.path()).filePath("app/3GP_AMR_Profile.ini"));
     QVERIFY(amr.open(QIODevice::WriteOnly));
     amr.write(("[Info]\nDefaultProfile=1\n[Slow]\nTitle=Slow\nCommand=" +
-               encode.arg("-re", "libopencore_amrnb", ".3gp"))
+               held.arg("libopencore_amrnb", "3gp", ".3gp"))
                   .toUtf8());
     amr.close();
     QFile aac(QDir(program.path()).filePath("app/3GP2_AAC_Profile.ini"));
     QVERIFY(aac.open(QIODevice::WriteOnly));
-    aac.write(("[Info]\nDefaultProfile=1\n[Slow]\nTitle=Slow\nEncode=" +
-               encode.arg("", "aac", "_temp.3gp") +
-               "Rewrap=ffmpeg -y -re -i \"$OUTPUT_DIR$OUTPUT_FILE_temp.3gp\" -c copy -f 3g2 "
-               "\"$OUTPUT_DIR$OUTPUT_FILE_temp_2.3g2\"\nNote=-\n"
-               "Finish=ffmpeg -y -i \"$OUTPUT_DIR$OUTPUT_FILE_temp_2.3g2\" -c copy -f 3g2 "
+    aac.write(("[Info]\nDefaultProfile=1\n[Slow]\nTitle=Slow\nEncode=ffmpeg -y -i \"$INPUT_FILE\" "
+               "-t $LENGTH -s 176x144 -c:v mpeg4 -c:a aac -ar 8000 -ac 1 -f 3gp "
+               "\"$OUTPUT_DIR$OUTPUT_FILE_temp.3gp\"\nRewrap=" +
+               held.arg("aac", "3g2", "_temp_2.3g2") +
+               "Note=-\nFinish=ffmpeg -y -i \"$OUTPUT_DIR$OUTPUT_FILE_temp_2.3g2\" -c copy -f 3g2 "
                "\"$OUTPUT_DIR$OUTPUT_FILE.3g2\"\n")
                   .toUtf8());
     aac.close();
 
-    QFETCH(int, signal);
     QProcess cli;
-    QStringList files{videoClip};
+    QStringList args{"-t", QString::number(type), "-o", Out(), videoClip};
     if (signal == SIGUSR1)
-        files.append(soundClip);
-    cli.start(CliTest::CliPath(program.path()),
-              QStringList{"-t", QString::number(type), "-o", Out()} + files);
+        args << "-j"
+             << "1" << soundClip; // one job at a time: the second waits
+    cli.start(CliTest::CliPath(program.path()), args);
     QVERIFY(cli.waitForStarted());
     QByteArray out;
-    while (!out.contains(stopAt.toUtf8()) && cli.waitForReadyRead(20000))
+    const auto printed = [&cli, &out](const QString& text) {
         out += cli.readAllStandardOutput();
-    QVERIFY2(out.contains(stopAt.toUtf8()), out.constData());
-    // Ctrl+C once the pass has begun its file, in the batch's work folder: nothing half
-    // written ever has the final name.
+        return out.contains(text.toUtf8());
+    };
+    // Generous deadlines: a sanitized build on a busy machine is many times slower.
+    constexpr int Deadline = 120000;
+    QTRY_VERIFY_WITH_TIMEOUT(feed.Open(), Deadline);
+    QTRY_VERIFY_WITH_TIMEOUT(feed.WriteMost(), Deadline);
+    QTRY_VERIFY2_WITH_TIMEOUT(printed(stopAt), out.constData(), Deadline);
+    // The signal comes once the pass has begun its file, in the batch's work folder: nothing
+    // half written ever has the final name.
     const auto partial = [this, &partialFile] {
         const QStringList work =
             QDir(Out()).entryList({".morvane-work-*"}, QDir::Dirs | QDir::Hidden);
         return work.isEmpty() ? QString()
                               : QDir(Out()).filePath(work.first() + "/0/" + partialFile);
     };
-    for (int i = 0; i < 200 && !QFile::exists(partial()); ++i)
-        QTest::qSleep(10);
-    QVERIFY(QFile::exists(partial()));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(partial()), Deadline);
     QVERIFY(!QFile::exists(QDir(Out()).filePath(partialFile)));
     const auto cliPid = static_cast<pid_t>(cli.processId());
     if (signal == SIGTSTP) {
@@ -477,16 +569,14 @@ void TestCli::stopLeavesNoPartialFile() {
         encoders.removeAll(int(cliPid)); // its arguments name the folder too
         QCOMPARE(encoders.size(), 1);
         ::kill(cliPid, SIGTSTP);
-        for (int i = 0; i < 200 && (StateOf(cliPid) != 'T' || StateOf(encoders[0]) != 'T'); ++i)
-            QTest::qSleep(10);
-        QCOMPARE(StateOf(encoders[0]), 'T');
-        QCOMPARE(StateOf(cliPid), 'T');
+        QTRY_COMPARE_WITH_TIMEOUT(StateOf(encoders[0]), 'T', Deadline);
+        QTRY_COMPARE_WITH_TIMEOUT(StateOf(cliPid), 'T', Deadline);
         ::kill(cliPid, SIGCONT);
-        for (int i = 0; i < 200 && StateOf(encoders[0]) == 'T'; ++i)
-            QTest::qSleep(10);
-        QVERIFY(StateOf(encoders[0]) != 'T');
+        QTRY_VERIFY_WITH_TIMEOUT(StateOf(encoders[0]) != 'T', Deadline);
         // Resumed, the job goes on to its end.
-        QVERIFY(cli.waitForFinished(20000));
+        QTRY_VERIFY_WITH_TIMEOUT(feed.WriteAll(), Deadline);
+        feed.Close();
+        QVERIFY(cli.waitForFinished(Deadline));
         out += cli.readAllStandardOutput();
         QCOMPARE(cli.exitCode(), 0);
         QVERIFY2(out.contains("clip.avi: Finished\n"), out.constData());
@@ -494,11 +584,17 @@ void TestCli::stopLeavesNoPartialFile() {
         return;
     }
     if (signal == SIGCONT) {
+        QList<int> encoders = ProcessesNaming(Out());
+        encoders.removeAll(int(cliPid));
+        QCOMPARE(encoders.size(), 1);
         for (int i = 0; i < 20; ++i) {
             ::kill(cliPid, SIGTSTP);
             ::kill(cliPid, SIGCONT);
         }
-        QVERIFY2(cli.waitForFinished(20000), "the batch was left stopped");
+        // The batch goes on: it converts the rest of its source once that comes.
+        QTRY_VERIFY_WITH_TIMEOUT(feed.WriteAll(), Deadline);
+        feed.Close();
+        QVERIFY2(cli.waitForFinished(Deadline), "the batch was left stopped");
         out += cli.readAllStandardOutput();
         QCOMPARE(cli.exitCode(), 0);
         QVERIFY2(out.contains("clip.avi: Finished\n"), out.constData());
@@ -507,20 +603,24 @@ void TestCli::stopLeavesNoPartialFile() {
     }
     if (signal == SIGUSR1) {
         ::kill(cliPid, SIGUSR1);
-        QVERIFY(cli.waitForFinished(20000));
+        QTRY_VERIFY2_WITH_TIMEOUT(printed("Stopping after the running jobs\n"), out.constData(),
+                                  Deadline);
+        QTRY_VERIFY_WITH_TIMEOUT(feed.WriteAll(), Deadline);
+        feed.Close();
+        QVERIFY(cli.waitForFinished(Deadline));
         out += cli.readAllStandardOutput();
         QCOMPARE(cli.exitCode(), 130);
         QVERIFY2(out.contains("clip.avi: Finished\n"), out.constData());
         QCOMPARE(OutFiles(), QStringList{"clip.3gp"});
         return;
     }
+    // The pass is held until the program has stopped: it ends by the program's hand alone.
     ::kill(cliPid, signal);
-    QVERIFY(cli.waitForFinished(20000));
+    QVERIFY(cli.waitForFinished(Deadline));
+    feed.Close();
     out += cli.readAllStandardOutput();
     // No encoder outlives the program, however it ends.
-    for (int i = 0; i < 200 && !ProcessesNaming(Out()).isEmpty(); ++i)
-        QTest::qSleep(10);
-    QCOMPARE(ProcessesNaming(Out()), QList<int>());
+    QTRY_COMPARE_WITH_TIMEOUT(ProcessesNaming(Out()), QList<int>(), Deadline);
     if (signal == SIGKILL) {
         // Only the hidden work folder can be left; the next run in that folder removes it.
         QCOMPARE(OutFiles().size(), 1);

@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <optional>
 
 // Converts real media with the real encoder through morvane-cli and checks the results with
 // ffprobe. One output type per run (MORVANE_E2E_TYPE), so that the types run in parallel.
@@ -40,7 +41,7 @@ private:
     OutputType type = OutputType::Amr3gp;
     QString prefix; // makes this run's file names unique beside the other types' runs
     QTemporaryDir fixtureDir;
-    MediaFixtures* fixtures = nullptr;
+    std::optional<MediaFixtures> fixtures;
     QTemporaryDir outDir;
 };
 
@@ -49,7 +50,7 @@ void TestCliEndToEnd::initTestCase() {
     QVERIFY(IsValidOutputType(value));
     type = static_cast<OutputType>(value);
     prefix = QStringLiteral("e2e_t%1_").arg(value);
-    fixtures = new MediaFixtures(fixtureDir.path());
+    fixtures.emplace(fixtureDir.path());
     QVERIFY(outDir.isValid());
 }
 
