@@ -306,7 +306,7 @@ int main(int argc, char* argv[]) {
     if (!parser.parse(arguments))
         return UsageError(parser.errorText());
     StandardOutput out(STDOUT_FILENO);
-    if (parser.isSet(QStringLiteral("help"))) {
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
         out.Write(parser.helpText());
         return out.Failed() ? OutputFailed(out, ExitOk) : ExitOk;
     }

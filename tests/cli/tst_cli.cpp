@@ -110,6 +110,11 @@ void TestCli::helpAndProfileList() {
          {"--type", "--profile", "--output-dir", "--begin", "--end", "--jobs", "--list-profiles",
           "--help", "FILE...", "SIGUSR1", "GNU General Public License"})
         QVERIFY2(help.out.contains(option), option);
+    // What the help advertises works, as every program's does.
+    for (const char* option : {"--help-all", "--version"}) {
+        const CliTest::Run run = CliTest::RunCli({option});
+        QVERIFY2(run.exitCode == 0 && !run.out.isEmpty(), option);
+    }
 
     const CliTest::Run list = CliTest::RunCli({"--list-profiles"});
     QCOMPARE(list.exitCode, 0);
