@@ -5,6 +5,7 @@
 #include "app/CMorvaneDlg.h"
 #include "app/SkinEngine.h"
 #include "media/AppPaths.h"
+#include "media/FileNames.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -49,9 +50,17 @@ QStringList CMorvaneApp::CommandLineFiles(const QStringList& arguments, const QS
     return files;
 }
 
+QStringList CMorvaneApp::ArgumentsOf(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(DecodeFileName(argv[i]));
+    return arguments;
+}
+
 bool CMorvaneApp::InitInstance() {
     // Before anything else: the names are relative to the folder the program started from.
-    const QStringList files = CommandLineFiles(QCoreApplication::arguments(), QDir::currentPath());
+    const QStringList files = CommandLineFiles(
+        arguments.isEmpty() ? QCoreApplication::arguments() : arguments, QDir::currentPath());
     StartUp(QCoreApplication::applicationDirPath());
     CFrameDlg frame;
     // Files named on the command line (a desktop's "open with") are added once the window shows.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The application object: start-up and exit around the one modal frame window.
 class CMorvaneApp {
@@ -10,6 +11,8 @@ public:
     // when the window has closed.
     bool InitInstance();
     int ExitInstance();
+    // The command line, the program's name first (Qt's own options taken out).
+    void SetArguments(const QStringList& commandLine) { arguments = commandLine; }
 
     // The start-up before the window opens: the program folder (the skin and the profiles are
     // found there; the current folder is left as it is), the program's font and the skin.
@@ -18,4 +21,10 @@ public:
     // names are taken from startDir. --help and --version print to the console and end the
     // program, as does an option it does not know.
     static QStringList CommandLineFiles(const QStringList& arguments, const QString& startDir);
+    // main()'s arguments as their bytes: a file name that is not UTF-8 (or starts with U+FEFF)
+    // must still be found, and Qt's own list would change it.
+    static QStringList ArgumentsOf(int argc, char* argv[]);
+
+private:
+    QStringList arguments;
 };
