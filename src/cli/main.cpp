@@ -508,6 +508,7 @@ int main(int argc, char* argv[]) {
                         : parser.isSet(skipOption)    ? ExistingOutputs::Skip
                                                       : ExistingOutputs::KeepBoth;
     BatchResult total;
+    bool ran = false; // a batch was not refused
     int jobCount = 0;
     int code = hadErrors ? ExitFailed : ExitOk;
     bool stopped = false;
@@ -522,6 +523,7 @@ int main(int argc, char* argv[]) {
             code = ExitFailed;
             continue;
         }
+        ran = true;
         jobCount += group.jobs.Count();
         total.finishedJobs += result.finishedJobs;
         total.failedJobs += result.failedJobs;
@@ -534,7 +536,7 @@ int main(int argc, char* argv[]) {
         }
     }
     awake.Release();
-    if (!quiet)
+    if (ran && !quiet)
         human.Line(QStringLiteral("Converting Finished"));
     if (stopped) {
         code = ExitStopped;
