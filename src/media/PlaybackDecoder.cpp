@@ -30,7 +30,7 @@ PlaybackDecoder::~PlaybackDecoder() {
         QMutexLocker lock(&mutex);
         quit = true;
         ++generation;
-        wake.wakeAll();
+        wake.notify_all();
     }
     worker->wait();
     delete worker;
@@ -104,7 +104,7 @@ bool PlaybackDecoder::Play(double start, double length) {
     queueRate = audioRate;
     videoDecoding = decoder->HasVideo();
     audioDecoding = decoder->HasAudio();
-    wake.wakeAll();
+    wake.notify_all();
     return true;
 }
 
@@ -122,7 +122,7 @@ void PlaybackDecoder::Stop() {
     rangeDone = false;
     videoDecoding = audioDecoding = false;
     DropQueued();
-    wake.wakeAll();
+    wake.notify_all();
 }
 
 void PlaybackDecoder::DropQueued() {
@@ -141,7 +141,7 @@ bool PlaybackDecoder::TakeVideoFrame(VideoFrame* frame) {
     videoQueue.pop_front();
     dataAnnounced = false;
     videoBytes = videoQueue.empty() ? 0 : videoBytes - frame->image.sizeInBytes();
-    wake.wakeAll();
+    wake.notify_all();
     return true;
 }
 
@@ -153,7 +153,7 @@ bool PlaybackDecoder::TakeAudio(AudioChunk* chunk) {
     audioQueue.pop_front();
     dataAnnounced = false;
     audioQueued = audioQueue.empty() ? 0.0 : audioQueued - double(chunk->frames) / queueRate;
-    wake.wakeAll();
+    wake.notify_all();
     return true;
 }
 
@@ -186,7 +186,7 @@ void PlaybackDecoder::Run() {
     QMutexLocker lock(&mutex);
     while (!quit) {
         if (!rangePending) {
-            wake.wait(&mutex);
+            wake.wait(mutex);
             continue;
         }
         Range range = std::move(nextRange);
@@ -210,7 +210,7 @@ void PlaybackDecoder::DecodeRange(const Range& range) {
         QMutexLocker lock(&mutex);
         if (run == generation)
             (video ? videoDecoding : audioDecoding) = false;
-        wake.wakeAll();
+        wake.notify_all();
     };
     const auto pushPicture = [&](const AVFrame* frame, double pts, double duration) {
         return PushVideo(run, VideoFrame{source.ScaleVideo(frame, CurrentBox()), pts, duration});
@@ -296,7 +296,7 @@ bool PlaybackDecoder::WaitForRoom(quint64 run, bool video) {
                                       (otherStarving && audioQueued < MaxStarvedAudioSeconds);
         if (room)
             return true;
-        wake.wait(&mutex);
+        wake.wait(mutex);
     }
     return false;
 }

@@ -7,11 +7,12 @@
 #include <QObject>
 #include <QSize>
 #include <QString>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <memory>
+#include <mutex>
 
 class MediaDecoder;
 class QThread;
@@ -145,8 +146,10 @@ private:
     double rangeEnd = 0.0;
 
     // Shared with the worker, under mutex.
-    mutable QMutex mutex;
-    QWaitCondition wake; // a new range, room in a queue, or the end
+    // Standard primitives: a thread checker sees the wait give up the lock (Qt's wait condition
+    // does it inside the uninstrumented library and looked like a lock held twice).
+    mutable std::mutex mutex;
+    std::condition_variable_any wake; // a new range, room in a queue, or the end
     bool quit = false;
     bool rangePending = false;
     Range nextRange;
