@@ -89,7 +89,7 @@ StillWorker::~StillWorker() {
         QMutexLocker lock(&mutex);
         quit = true;
         ++latest;
-        wake.wakeAll();
+        wake.notify_all();
     }
     worker->wait();
     delete worker;
@@ -100,7 +100,7 @@ void StillWorker::Request(const QString& path, double time, QSize box) {
     nextJob = Job{++latest, path, time, box};
     jobPending = true;
     busy = true;
-    wake.wakeAll();
+    wake.notify_all();
 }
 
 void StillWorker::Cancel() {
@@ -120,7 +120,7 @@ void StillWorker::Run() {
     QMutexLocker lock(&mutex);
     while (!quit) {
         if (!jobPending) {
-            wake.wait(&mutex);
+            wake.wait(mutex);
             continue;
         }
         const Job job = std::move(nextJob);

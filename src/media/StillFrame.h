@@ -10,11 +10,12 @@
 #include <QObject>
 #include <QSize>
 #include <QString>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class MediaDecoder;
 class QThread;
@@ -79,8 +80,9 @@ private:
     Result<StillFrame> Grab(const Job& job);
 
     bool busy = false;
-    mutable QMutex mutex;
-    QWaitCondition wake;
+    // Standard primitives, which a thread checker can follow through the wait.
+    mutable std::mutex mutex;
+    std::condition_variable_any wake;
     bool quit = false;
     bool jobPending = false;
     Job nextJob;
