@@ -13,6 +13,7 @@ cd "$(dirname "$0")"
 PACKAGES=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-multimedia-dev libqt6svg6-dev
+    qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
     ffmpeg libavcodec-extra
     xvfb openbox

@@ -35,7 +35,7 @@ constexpr qint64 BatchTimeLeftAfterMs = 3000;
 } // namespace
 
 QString ConversionEngine::NoOutputDirMessage() {
-    return QStringLiteral("  Please set the output directory firstly   ");
+    return tr("  Please set the output directory firstly   ");
 }
 
 int ConversionEngine::AutoSimultaneousJobs() {
@@ -69,19 +69,19 @@ Result<void> ConversionEngine::CheckOutputDir(const QString& outputDir) {
     const QString shown = QDir::toNativeSeparators(DisplayFileName(outputDir));
     // The encoder is handed its output path as text, which cannot carry such bytes.
     if (!QtReachesFileName(outputDir))
-        return Failure(QStringLiteral("The output directory %1 has a name that is not valid "
-                                      "UTF-8, which the encoder cannot write to. Rename it or "
-                                      "choose another.")
+        return Failure(tr("The output directory %1 has a name that is not valid "
+                          "UTF-8, which the encoder cannot write to. Rename it or "
+                          "choose another.")
                            .arg(shown));
     const QFileInfo info(outputDir);
     if (!info.exists())
-        return Failure(QStringLiteral("The output directory %1 does not exist.").arg(shown));
+        return Failure(tr("The output directory %1 does not exist.").arg(shown));
     if (!info.isDir())
-        return Failure(QStringLiteral("The output directory %1 is not a directory.").arg(shown));
+        return Failure(tr("The output directory %1 is not a directory.").arg(shown));
     // Permission bits do not tell (an administrator, a read-only medium): try it.
     QTemporaryFile probe(QDir(outputDir).filePath(QStringLiteral(".morvane-XXXXXX")));
     if (!probe.open())
-        return Failure(QStringLiteral("The output directory %1 cannot be written to.").arg(shown));
+        return Failure(tr("The output directory %1 cannot be written to.").arg(shown));
     return {};
 }
 
@@ -90,11 +90,11 @@ Result<void> ConversionEngine::CheckEncoder(const QStringList& passTemplates,
     const EncoderNeeds needs = NeedsOfTemplates(passTemplates);
     if (AppPaths::FindProgram(needs.program).isEmpty()) {
         if (needs.program == u"ffmpeg")
-            return Failure(QStringLiteral("The encoder program \"ffmpeg\" cannot be found. "
-                                          "Install it (on Debian: sudo apt install ffmpeg "
-                                          "libavcodec-extra)."));
-        return Failure(QStringLiteral("The encoder program \"%1\" that the profile names cannot "
-                                      "be found. Install it, or correct the profile file.")
+            return Failure(tr("The encoder program \"ffmpeg\" cannot be found. "
+                              "Install it (on Debian: sudo apt install ffmpeg "
+                              "libavcodec-extra)."));
+        return Failure(tr("The encoder program \"%1\" that the profile names cannot "
+                          "be found. Install it, or correct the profile file.")
                            .arg(needs.program));
     }
     if (capabilities != nullptr)

@@ -205,7 +205,7 @@ void ConversionJob::OnPassEnded() {
         return;
     }
     if (!HasContent(PassOutputPath(pass))) {
-        FailJob(command, QStringLiteral("The encoder wrote no output file."));
+        FailJob(command, tr("The encoder wrote no output file."));
         return;
     }
     if (pass > 1)
@@ -239,13 +239,11 @@ void ConversionJob::Suspend(bool suspend) {
 QString ConversionJob::StallReason(int seconds) {
     if (seconds % 60 == 0) {
         const int minutes = seconds / 60;
-        return minutes == 1
-                   ? QStringLiteral("The encoder made no progress for 1 minute.")
-                   : QStringLiteral("The encoder made no progress for %1 minutes.").arg(minutes);
+        return minutes == 1 ? tr("The encoder made no progress for 1 minute.")
+                            : tr("The encoder made no progress for %1 minutes.").arg(minutes);
     }
-    return seconds == 1
-               ? QStringLiteral("The encoder made no progress for 1 second.")
-               : QStringLiteral("The encoder made no progress for %1 seconds.").arg(seconds);
+    return seconds == 1 ? tr("The encoder made no progress for 1 second.")
+                        : tr("The encoder made no progress for %1 seconds.").arg(seconds);
 }
 
 // The stall watchdog: a pass whose encoder neither writes output nor grows its file for the
@@ -319,7 +317,7 @@ void ConversionJob::FinishOutput() {
     }
     const Result<PhoneCheck> phone = CheckPhoneFile(finished, targetLevel);
     if (!phone) {
-        FailJob(command, QStringLiteral("The output file cannot be read: %1").arg(phone.error()));
+        FailJob(command, tr("The output file cannot be read: %1").arg(phone.error()));
         return;
     }
     if (!phone->fits) {
@@ -327,10 +325,11 @@ void ConversionJob::FinishOutput() {
             EncodeAgainAtLowerRate(phone->problem, phone->overshoot);
             return;
         }
-        FailJob(command, rateFactor < 1.0
-                             ? phone->problem + QStringLiteral(" A second encode at a lower "
-                                                               "rate did not fit either.")
-                             : phone->problem);
+        FailJob(
+            command,
+            rateFactor < 1.0
+                ? tr("%1 A second encode at a lower rate did not fit either.").arg(phone->problem)
+                : phone->problem);
         return;
     }
     if (const Result<void> placed = PlaceOutput(finished); !placed) {
@@ -377,7 +376,7 @@ void ConversionJob::FailJob(const CommandLine& failed, const QString& failure) {
     // again: the work folder went with it).
     const QString reason = QFileInfo(plan.outputDir).isDir()
                                ? failure
-                               : QStringLiteral("The output folder %1 no longer exists.")
+                               : tr("The output folder %1 no longer exists.")
                                      .arg(QDir::toNativeSeparators(plan.outputDir));
     QString entry =
         QStringLiteral("FAILED:  source          =   %1.\n"

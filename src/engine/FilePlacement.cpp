@@ -4,6 +4,7 @@
 #include "engine/NumberedName.h"
 #include "media/FileNames.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 #include <cerrno>
@@ -65,11 +66,14 @@ Result<QString> PlaceFile(const QByteArray& from, const QString& toDir, const QS
             return candidate;
         const int error = errno;
         if (error == ENAMETOOLONG)
-            return Failure(QStringLiteral("The name %1 is too long for the file system of the "
-                                          "output folder.")
-                               .arg(QDir::toNativeSeparators(target)));
+            return Failure(
+                QCoreApplication::translate("FilePlacement",
+                                            "The name %1 is too long for the file system of the "
+                                            "output folder.")
+                    .arg(QDir::toNativeSeparators(target)));
         if (error != EEXIST || tries >= MaxTries)
-            return Failure(QStringLiteral("The output file cannot be moved to %1: %2")
+            return Failure(QCoreApplication::translate("FilePlacement",
+                                                       "The output file cannot be moved to %1: %2")
                                .arg(QDir::toNativeSeparators(target),
                                     QString::fromLocal8Bit(std::strerror(error))));
         candidate = NextFreeName(candidate, [](const QString&) { return false; });

@@ -311,7 +311,9 @@ Result<void> WorkFolder::Create(const QString& outputDir) {
     RemoveAbandoned(outputDir);
     const QString shownDir = QDir::toNativeSeparators(outputDir);
     const auto cannot = [&shownDir](const QString& why) {
-        return Failure(QStringLiteral("A work folder cannot be made in %1: %2").arg(shownDir, why));
+        return Failure(
+            QCoreApplication::translate("WorkFolder", "A work folder cannot be made in %1: %2")
+                .arg(shownDir, why));
     };
     const QByteArray dir = QFile::encodeName(AppPaths::WithTrailingSeparator(outputDir));
     // A few tries: another run may take the same name between the two steps.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "profiles/Profile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 #include <limits>
@@ -53,16 +54,19 @@ Result<ResolvedProfile> ResolveProfile(CProfileIniReader& reader, const QString&
     const int count = reader.GetSectionNames(names);
     if (count == 0)
         return fail(ProfileProblem::NoProfiles,
-                    QStringLiteral("The profile file %1 is missing or holds no profiles.")
+                    QCoreApplication::translate(
+                        "Profile", "The profile file %1 is missing or holds no profiles.")
                         .arg(QDir::toNativeSeparators(reader.File())));
     if (listSelection < 0)
         return fail(ProfileProblem::NoProfileSelected,
-                    QStringLiteral("No profile is selected. Please select a profile."));
+                    QCoreApplication::translate(
+                        "Profile", "No profile is selected. Please select a profile."));
     const int position = listSelection + 1;
     if (position >= count)
-        return fail(
-            ProfileProblem::NoSuchProfile,
-            QStringLiteral("The profile file %1 has no profile %2.").arg(fileName).arg(position));
+        return fail(ProfileProblem::NoSuchProfile,
+                    QCoreApplication::translate("Profile", "The profile file %1 has no profile %2.")
+                        .arg(fileName)
+                        .arg(position));
 
     ResolvedProfile result;
     Profile& profile = result.profile;
@@ -76,7 +80,8 @@ Result<ResolvedProfile> ResolveProfile(CProfileIniReader& reader, const QString&
         const int needed = PassCount(type) == 1 ? 2 : 5;
         return fail(
             ProfileProblem::Malformed,
-            QStringLiteral("The profile \"%1\" in %2 is malformed: it needs at least %3 lines "
+            QCoreApplication::translate(
+                "Profile", "The profile \"%1\" in %2 is malformed: it needs at least %3 lines "
                            "(a title and the command lines), and none of them blank; it has %4.")
                 .arg(profile.title.isEmpty() ? profile.sectionName : profile.title, fileName)
                 .arg(needed)
