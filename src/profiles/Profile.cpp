@@ -2,6 +2,7 @@
 #include "profiles/Profile.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <limits>
 
@@ -36,7 +37,23 @@ QStringList PassTemplates(const Profile& profile, OutputType type) {
     return templates;
 }
 
+QString ProfileFilePath(const QStringList& profileDirs, OutputType type) {
+    const QString fileName = ProfileFileName(type);
+    for (const QString& dir : profileDirs) {
+        const QString path = QDir(dir).filePath(fileName);
+        if (QFileInfo::exists(path))
+            return path;
+    }
+    return profileDirs.isEmpty() ? fileName : QDir(profileDirs.last()).filePath(fileName);
+}
+
 Result<ResolvedProfile> ResolveProfile(CProfileIniReader& reader, const QString& profileDir,
+                                       OutputType type, int listSelection,
+                                       ProfileProblem* problem) {
+    return ResolveProfile(reader, QStringList{profileDir}, type, listSelection, problem);
+}
+
+Result<ResolvedProfile> ResolveProfile(CProfileIniReader& reader, const QStringList& profileDirs,
                                        OutputType type, int listSelection,
                                        ProfileProblem* problem) {
     const auto fail = [problem](ProfileProblem kind, const QString& message) {
@@ -47,7 +64,7 @@ Result<ResolvedProfile> ResolveProfile(CProfileIniReader& reader, const QString&
     if (problem != nullptr)
         *problem = ProfileProblem::None;
     const QString fileName = ProfileFileName(type);
-    reader.SetFile(QDir(profileDir).filePath(fileName));
+    reader.SetFile(ProfileFilePath(profileDirs, type));
 
     QStringList names;
     const int count = reader.GetSectionNames(names);
@@ -86,9 +103,13 @@ Result<ResolvedProfile> ResolveProfile(CProfileIniReader& reader, const QString&
 }
 
 ProfileList ReadProfileList(const QString& profileDir, OutputType type) {
+    return ReadProfileList(QStringList{profileDir}, type);
+}
+
+ProfileList ReadProfileList(const QStringList& profileDirs, OutputType type) {
     ProfileList list;
     CProfileIniReader reader;
-    reader.SetFile(QDir(profileDir).filePath(ProfileFileName(type)));
+    reader.SetFile(ProfileFilePath(profileDirs, type));
     const QString info = QStringLiteral("Info");
     list.hasFile = reader.HasKeys(info);
     if (!list.hasFile)
