@@ -63,15 +63,16 @@ Result<ResolvedProfile> ResolveProfile(CProfileIniReader& reader, const QStringL
     };
     if (problem != nullptr)
         *problem = ProfileProblem::None;
-    const QString fileName = ProfileFileName(type);
     reader.SetFile(ProfileFilePath(profileDirs, type));
+    // Named whole: it may be the user's own copy or the shipped file.
+    const QString fileName = QDir::toNativeSeparators(reader.File());
 
     QStringList names;
     const int count = reader.GetSectionNames(names);
     if (count == 0)
-        return fail(ProfileProblem::NoProfiles,
-                    QStringLiteral("The profile file %1 is missing or holds no profiles.")
-                        .arg(QDir::toNativeSeparators(reader.File())));
+        return fail(
+            ProfileProblem::NoProfiles,
+            QStringLiteral("The profile file %1 is missing or holds no profiles.").arg(fileName));
     if (listSelection < 0)
         return fail(ProfileProblem::NoProfileSelected,
                     QStringLiteral("No profile is selected. Please select a profile."));

@@ -400,6 +400,13 @@ void TestCli::userProfilesReplaceShipped() {
     QVERIFY2(list.out.contains("\n   1. Small: H.263 128x96"), qPrintable(list.out)); // 3GP + AMR
     QVERIFY2(list.out.contains("\n2: Cell Phone 3GP2 files (3GP2 + AAC)\n   1. Compatible"),
              qPrintable(list.out));
+    // A profile that the file in use lacks is reported with that file's whole path.
+    const CliTest::Run missing = CliTest::RunCli({"-t", "1", "-p", "9", "x.avi"}, env);
+    QCOMPARE(missing.exitCode, 2);
+    const QString used = userFile ? QDir(config.path()).filePath("Morvane/Morvane/profiles")
+                                  : QDir(TestPaths::ProgramDir()).filePath("app");
+    QVERIFY2(missing.err.contains(used + "/3GP_AAC_Profile.ini has no profile 9"),
+             qPrintable(missing.err));
 }
 
 // With nowhere to write log.txt (a home that is no folder), a failed job's entry, the
