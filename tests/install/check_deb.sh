@@ -182,20 +182,27 @@ for type in 0 1 2; do
 done
 
 step "log.txt goes to the user's data folder"
+# A profile of the user's own whose encoder fails: its job is logged with the encoder's words.
+broken=/tmp/broken-config/Morvane/Morvane/profiles
+in_root mkdir -p "$broken"
+printf '%s\n' '[Info]' 'DefaultProfile=1' '[Broken]' 'Title=Broken' \
+    'Command=sh -c "echo no sound today >&2; exit 1" $INPUT_FILE' \
+    >"$root$broken/3GP_AAC_Profile.ini"
+in_root chmod -R a+rX /tmp/broken-config
 as_user mkdir /home/tester/out2
 status=0
-as_user_path /nonexistent /usr/bin/morvane-cli -o /home/tester/out2 "/home/tester/test clip.avi" ||
-    status=$?
-[ "$status" -eq 1 ] || fail "without ffmpeg morvane-cli ended with $status, expected 1"
+as_user env XDG_CONFIG_HOME=/tmp/broken-config morvane-cli -t 1 -o /home/tester/out2 \
+    "/home/tester/test clip.avi" || status=$?
+[ "$status" -eq 1 ] || fail "with a failing encoder morvane-cli ended with $status, expected 1"
 log=/home/tester/.local/share/Morvane/Morvane/log.txt
-grep -q "CreateProcess" "$root$log" || fail "no CreateProcess entry in $log"
+grep -q "no sound today" "$root$log" || fail "the failed job is not in $log"
 # Root's entries go to root's own data folder, not beside the program.
-in_root env HOME=/root PATH=/nonexistent /usr/bin/morvane-cli -o /tmp \
+in_root env HOME=/root XDG_CONFIG_HOME=/tmp/broken-config morvane-cli -t 1 -o /tmp \
     "/home/tester/test clip.avi" || true
-grep -q "CreateProcess" "$root/root/.local/share/Morvane/Morvane/log.txt" ||
-    fail "root's failed start is not in /root/.local/share/Morvane/Morvane/log.txt"
+grep -q "no sound today" "$root/root/.local/share/Morvane/Morvane/log.txt" ||
+    fail "root's failed job is not in /root/.local/share/Morvane/Morvane/log.txt"
 [ -z "$(find "$root/usr" -name log.txt)" ] || fail "log.txt was written under /usr"
-echo "$log and root's log.txt hold the failed starts; nothing was written under /usr"
+echo "$log and root's log.txt hold the failed jobs; nothing was written under /usr"
 
 step "A user's own profile wins and stays when the package is installed again"
 profiles=/home/tester/.config/Morvane/Morvane/profiles
