@@ -46,7 +46,7 @@ void CMorvaneApp::StartUp(const QString& programDir) {
     SkinEngine& skin = SkinEngine::Instance();
     skin.Call(SkinEngine::Reset, 0);
     skin.Call(SkinEngine::Enable, 1);
-    skin.Call(SkinEngine::LoadSkinFile, AppPaths::ProgramDir() + QStringLiteral("Derov.skf"));
+    skin.Call(SkinEngine::LoadSkinFile, AppPaths::DataDir() + QStringLiteral("Derov.skf"));
     skin.Call(SkinEngine::ApplySkin);
 }
 

@@ -503,7 +503,7 @@ void CMorvaneDlg::paintEvent(QPaintEvent* /*event*/) {
 void CMorvaneDlg::FillProfiles(int type) {
     if (!IsValidOutputType(type))
         return;
-    const ProfileList list = ReadProfileList(AppPaths::ProfileDir(), static_cast<OutputType>(type));
+    const ProfileList list = ReadProfileList(AppPaths::ProfileDirs(), static_cast<OutputType>(type));
     if (!list.hasFile)
         return; // a missing file leaves the previous type's description and profiles
     description->setText(list.description);
@@ -518,7 +518,7 @@ void CMorvaneDlg::MarkUnavailableProfiles() {
     CProfileIniReader reader;
     for (int row = 0; row < profiles->count(); ++row) {
         const Result<ResolvedProfile> profile =
-            ResolveProfile(reader, AppPaths::ProfileDir(), type, row);
+            ResolveProfile(reader, AppPaths::ProfileDirs(), type, row);
         const QString missing =
             profile ? capabilities.MissingFor(NeedsOfTemplates(profile->passTemplates)).error()
                     : QString();
@@ -564,12 +564,12 @@ void CMorvaneDlg::SaveFileNumber() {
 }
 
 void CMorvaneDlg::OpenHtmlHelp() {
-    prompts->OpenDocument(this, AppPaths::ProgramDir() + QStringLiteral("help/help.html"));
+    prompts->OpenDocument(this, AppPaths::DataDir() + QStringLiteral("help/help.html"));
 }
 
 void CMorvaneDlg::OpenCompiledHelp() {
     // There is no compiled help on this platform unless one is installed beside the program.
-    const QString compiled = AppPaths::ProgramDir() + QStringLiteral("//Help.chm");
+    const QString compiled = AppPaths::DataDir() + QStringLiteral("//Help.chm");
     if (QFileInfo::exists(compiled))
         prompts->OpenDocument(this, compiled);
     else

@@ -198,7 +198,7 @@ void CMorvaneDlg::ShowBatchEnd() {
     if (!window()->isActiveWindow())
         prompts->Notify(QStringLiteral("Morvane: converting ended"), BatchEndSummary(counts));
     const QString folder = outputDir;
-    prompts->BatchEndBox(this, BatchEndText(counts, ErrorLog::LogFilePath()), caption,
+    prompts->BatchEndBox(this, BatchEndText(counts, ErrorLog::LogPlace()), caption,
                          counts.failed > 0 ? UserPrompts::Icon::Warning
                                            : UserPrompts::Icon::Information,
                          [this, folder] { prompts->OpenDocument(this, folder); });

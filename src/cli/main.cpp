@@ -87,7 +87,7 @@ void QueryCapabilities(EncoderCapabilities& capabilities, InterruptWatcher& inte
 void ListProfiles(StandardOutput& out, const EncoderCapabilities& capabilities) {
     for (int t = 0; t < OutputTypeCount; ++t) {
         const auto type = static_cast<OutputType>(t);
-        const ProfileList list = ReadProfileList(AppPaths::ProfileDir(), type);
+        const ProfileList list = ReadProfileList(AppPaths::ProfileDirs(), type);
         out.Line(QStringLiteral("%1: %2").arg(t).arg(OutputTypeTitle(type)));
         if (!list.hasFile) {
             out.Line(QStringLiteral("   (no profile file)"));
@@ -100,7 +100,7 @@ void ListProfiles(StandardOutput& out, const EncoderCapabilities& capabilities) 
                          .arg(list.titles.at(row)));
             CProfileIniReader reader;
             const Result<ResolvedProfile> profile =
-                ResolveProfile(reader, AppPaths::ProfileDir(), type, row);
+                ResolveProfile(reader, AppPaths::ProfileDirs(), type, row);
             const QString missing =
                 profile ? capabilities.MissingFor(NeedsOfTemplates(profile->passTemplates)).error()
                         : profile.error();
@@ -125,7 +125,7 @@ int OutputFailed(const StandardOutput& out, int code) {
 
 // The profile a type uses when none is named: the file's DefaultProfile, else the first.
 int DefaultProfileSelection(OutputType type) {
-    return std::max(ReadProfileList(AppPaths::ProfileDir(), type).defaultRow, 0);
+    return std::max(ReadProfileList(AppPaths::ProfileDirs(), type).defaultRow, 0);
 }
 
 std::optional<double> ParseSeconds(const QString& text) {
@@ -402,8 +402,8 @@ int main(int argc, char* argv[]) {
         if (group == groups.end()) {
             CProfileIniReader reader;
             ProfileProblem problem = ProfileProblem::None;
-            const Result<ResolvedProfile> profile =
-                ResolveProfile(reader, AppPaths::ProfileDir(), entryType, entrySelection, &problem);
+            const Result<ResolvedProfile> profile = ResolveProfile(
+                reader, AppPaths::ProfileDirs(), entryType, entrySelection, &problem);
             if (problem == ProfileProblem::NoSuchProfile)
                 return UsageError(profile.error());
             if (!profile) {
@@ -542,7 +542,7 @@ int main(int argc, char* argv[]) {
         code = ExitStopped;
     } else if (total.failedJobs > 0) {
         Err() << "morvane-cli: " << total.failedJobs << " of " << jobCount << " jobs failed; see "
-              << QDir::toNativeSeparators(AppPaths::WritableDir()) << "log.txt" << Qt::endl;
+              << ErrorLog::LogPlace() << Qt::endl;
         code = ExitFailed;
     }
     if (json)

@@ -107,7 +107,7 @@ Result<void> ConversionEngine::CheckSettings(const BatchSettings& batchSettings)
         return dir;
     CProfileIniReader reader;
     const Result<ResolvedProfile> profile = ResolveProfile(
-        reader, AppPaths::ProfileDir(), batchSettings.outputType, batchSettings.profileSelection);
+        reader, AppPaths::ProfileDirs(), batchSettings.outputType, batchSettings.profileSelection);
     if (!profile)
         return Failure(profile.error());
     return CheckEncoder(profile->passTemplates, batchSettings.capabilities);

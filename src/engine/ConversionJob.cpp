@@ -126,7 +126,7 @@ void ConversionJob::Convert() {
     // The profile is read again for every job, as the file may be edited by hand.
     CProfileIniReader reader;
     const Result<ResolvedProfile> profile =
-        ResolveProfile(reader, AppPaths::ProfileDir(), plan.outputType, plan.profileSelection);
+        ResolveProfile(reader, AppPaths::ProfileDirs(), plan.outputType, plan.profileSelection);
     if (!profile) {
         FailJob({}, profile.error());
         return;

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #include <limits>
 
@@ -37,7 +38,23 @@ QStringList PassTemplates(const Profile& profile, OutputType type) {
     return templates;
 }
 
+QString ProfileFilePath(const QStringList& profileDirs, OutputType type) {
+    const QString fileName = ProfileFileName(type);
+    for (const QString& dir : profileDirs) {
+        const QString path = QDir(dir).filePath(fileName);
+        if (QFileInfo::exists(path))
+            return path;
+    }
+    return profileDirs.isEmpty() ? fileName : QDir(profileDirs.last()).filePath(fileName);
+}
+
 Result<ResolvedProfile> ResolveProfile(CProfileIniReader& reader, const QString& profileDir,
+                                       OutputType type, int listSelection,
+                                       ProfileProblem* problem) {
+    return ResolveProfile(reader, QStringList{profileDir}, type, listSelection, problem);
+}
+
+Result<ResolvedProfile> ResolveProfile(CProfileIniReader& reader, const QStringList& profileDirs,
                                        OutputType type, int listSelection,
                                        ProfileProblem* problem) {
     const auto fail = [problem](ProfileProblem kind, const QString& message) {
@@ -47,8 +64,9 @@ Result<ResolvedProfile> ResolveProfile(CProfileIniReader& reader, const QString&
     };
     if (problem != nullptr)
         *problem = ProfileProblem::None;
-    const QString fileName = ProfileFileName(type);
-    reader.SetFile(QDir(profileDir).filePath(fileName));
+    reader.SetFile(ProfileFilePath(profileDirs, type));
+    // Named whole: it may be the user's own copy or the shipped file.
+    const QString fileName = QDir::toNativeSeparators(reader.File());
 
     QStringList names;
     const int count = reader.GetSectionNames(names);
@@ -56,7 +74,7 @@ Result<ResolvedProfile> ResolveProfile(CProfileIniReader& reader, const QString&
         return fail(ProfileProblem::NoProfiles,
                     QCoreApplication::translate(
                         "Profile", "The profile file %1 is missing or holds no profiles.")
-                        .arg(QDir::toNativeSeparators(reader.File())));
+                        .arg(fileName));
     if (listSelection < 0)
         return fail(ProfileProblem::NoProfileSelected,
                     QCoreApplication::translate(
@@ -91,9 +109,13 @@ Result<ResolvedProfile> ResolveProfile(CProfileIniReader& reader, const QString&
 }
 
 ProfileList ReadProfileList(const QString& profileDir, OutputType type) {
+    return ReadProfileList(QStringList{profileDir}, type);
+}
+
+ProfileList ReadProfileList(const QStringList& profileDirs, OutputType type) {
     ProfileList list;
     CProfileIniReader reader;
-    reader.SetFile(QDir(profileDir).filePath(ProfileFileName(type)));
+    reader.SetFile(ProfileFilePath(profileDirs, type));
     const QString info = QStringLiteral("Info");
     list.hasFile = reader.HasKeys(info);
     if (!list.hasFile)

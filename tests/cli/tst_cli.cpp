@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -41,6 +42,9 @@ private slots:
     void missingOutputDirectory();
     void fileListsShardsAndJson();
     void fullDiskIsAFailure();
+    void userProfilesReplaceShipped_data();
+    void userProfilesReplaceShipped();
+    void unwritableLogGoesToStandardError();
     void encoderProblemsAreNamed_data();
     void encoderProblemsAreNamed();
     void stopLeavesNoPartialFile_data();
@@ -62,6 +66,21 @@ private:
     QString soundClip;
     std::unique_ptr<QTemporaryDir> outDir;
 };
+
+namespace {
+
+// Puts a profile file of the user's own for 3GP + AAC into configHome, as a user who copied and
+// edited the shipped one would.
+bool WriteUserAacProfile(const QString& configHome, const QString& title, const QString& command) {
+    const QDir profiles(QDir(configHome).filePath("Morvane/Morvane/profiles"));
+    QFile file(profiles.filePath("3GP_AAC_Profile.ini"));
+    return profiles.mkpath(".") && file.open(QIODevice::WriteOnly) &&
+           file.write(("[Info]\nDescription=Mine\nDefaultProfile=1\n[Own]\nTitle=" + title +
+                       "\nCommand=" + command + "\n")
+                          .toUtf8()) > 0;
+}
+
+} // namespace
 
 void TestCli::initTestCase() {
     fixtures.emplace(fixtureDir.path());
@@ -356,6 +375,65 @@ void TestCli::fullDiskIsAFailure() {
     QVERIFY2(run.out.contains("clip.avi: Failed\n"), qPrintable(run.out));
     QVERIFY2(run.err.contains("1 of 1 jobs failed"), qPrintable(run.err));
     QCOMPARE(OutFiles(), QStringList());
+}
+
+void TestCli::userProfilesReplaceShipped_data() {
+    QTest::addColumn<bool>("userFile");
+    QTest::newRow("shipped only") << false;
+    QTest::newRow("user's own file") << true;
+}
+
+// A profile file in the user's config folder wins over the shipped one of the same name; the
+// other types keep the shipped files.
+void TestCli::userProfilesReplaceShipped() {
+    QFETCH(bool, userFile);
+    QTemporaryDir config;
+    if (userFile)
+        QVERIFY(WriteUserAacProfile(config.path(), "My phone", "ffmpeg -i $INPUT_FILE x.3gp"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", config.path());
+    const CliTest::Run list = CliTest::RunCli({"--list-profiles"}, env);
+    QCOMPARE(list.exitCode, 0);
+    const QString aac =
+        list.out.section("1: Cell Phone 3GP  files (3GP + AAC)\n", 1).section("\n2: ", 0, 0);
+    QCOMPARE(aac == " * 1. My phone", userFile);
+    QVERIFY2(list.out.contains("\n   1. Small: H.263 128x96"), qPrintable(list.out)); // 3GP + AMR
+    QVERIFY2(list.out.contains("\n2: Cell Phone 3GP2 files (3GP2 + AAC)\n   1. Compatible"),
+             qPrintable(list.out));
+    // A profile that the file in use lacks is reported with that file's whole path.
+    const CliTest::Run missing = CliTest::RunCli({"-t", "1", "-p", "9", "x.avi"}, env);
+    QCOMPARE(missing.exitCode, 2);
+    const QString used = userFile ? QDir(config.path()).filePath("Morvane/Morvane/profiles")
+                                  : QDir(TestPaths::ProgramDir()).filePath("app");
+    QVERIFY2(missing.err.contains(used + "/3GP_AAC_Profile.ini has no profile 9"),
+             qPrintable(missing.err));
+}
+
+// With nowhere to write log.txt (a home that is no folder), a failed job's entry, the
+// encoder's last lines included, goes to standard error with its time, and the message at the
+// end sends the user there.
+void TestCli::unwritableLogGoesToStandardError() {
+    QTemporaryDir config;
+    QVERIFY(
+        WriteUserAacProfile(config.path(), "Broken",
+                            "sh -c \"echo encoder says: no sound today >&2; exit 1\" $INPUT_FILE"));
+    const QString home = QDir(config.path()).filePath("home");
+    QFile homeFile(home);
+    QVERIFY(homeFile.open(QIODevice::WriteOnly));
+    homeFile.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home);
+    env.remove("XDG_DATA_HOME");
+    env.remove("XDG_CACHE_HOME");
+    env.insert("XDG_CONFIG_HOME", config.path());
+    const CliTest::Run run = CliTest::RunCli({"-t", "1", "-o", Out(), soundClip}, env);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains("log.txt could not be written"), qPrintable(run.err));
+    static const QRegularExpression entry(QStringLiteral(
+        "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d FAILED:  source"));
+    QVERIFY2(run.err.contains(entry), qPrintable(run.err));
+    QVERIFY2(run.err.contains("encoder says: no sound today"), qPrintable(run.err));
+    QVERIFY2(run.err.contains("1 of 1 jobs failed; see standard error ("), qPrintable(run.err));
 }
 
 void TestCli::encoderProblemsAreNamed_data() {

@@ -135,6 +135,7 @@ void TestConversionEngine::init() {
     QVERIFY(QDir(dir->path()).mkpath("out"));
     QVERIFY(QDir(dir->path()).mkpath("src"));
     AppPaths::SetProgramDir(dir->path());
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir->path())); // log.txt starts empty
     host = RecordingHost();
     stallSeconds = BatchSettings().stallTimeoutSeconds;
 }
