@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/ErrorLog.h"
 
+#include "engine/SessionLog.h"
 #include "media/AppPaths.h"
 
 #include <QFile>
@@ -22,6 +23,7 @@ QString FormatApiError(const QString& api, int code, const QString& message) {
 } // namespace ErrorLog
 
 void AppendToLog(const QString& text) {
+    SessionLog::Instance().Add(text); // for "Show log", also when the file cannot be written
     QFile file(ErrorLog::LogFilePath());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
         return;

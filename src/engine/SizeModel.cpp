@@ -111,7 +111,7 @@ Result<double> FitVideoRate(qint64 targetBytes, double seconds, const ProfileRat
     const double length = std::max(seconds, 0.001);
     const double budgetBits = double(targetBytes - ContainerOverheadBytes(length)) * 8.0 * FitAim;
     const double audioBits = rates.audioBitsPerSecond * length;
-    if (audioBits >= budgetBits) {
+    if (audioBits > 0.0 && audioBits >= budgetBits) {
         return Failure(
             QStringLiteral("%1 of sound at %2 alone needs about %3: it cannot fit "
                            "into %4.")
@@ -121,7 +121,7 @@ Result<double> FitVideoRate(qint64 targetBytes, double seconds, const ProfileRat
     }
     if (!hasVideo)
         return 0.0;
-    const double video = (budgetBits - audioBits) / length;
+    const double video = std::max(budgetBits - audioBits, 0.0) / length;
     if (video < LowestFitVideoRate) {
         return Failure(QStringLiteral("Fitting %1 into %2 leaves %3 for the picture, below the "
                                       "%4 that still shows one: shorten the range or choose a "
