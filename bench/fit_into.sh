@@ -97,9 +97,11 @@ for i in "${!paths[@]}"; do
         target=$(bytes_of "$size")
         rm -rf "$work/out"/*
         total=$((total + 1))
-        if ! "$cli" -q -t "$type" -p "$profile" -o "$work/out" --fit "$size" "$src" \
+        if ! "$cli" -t "$type" -p "$profile" -o "$work/out" --fit "$size" "$src" \
             >"$work/cli.log" 2>&1; then
-            reason=$(grep -v '^morvane-cli:' "$work/cli.log" | tail -1 | sed 's/^\[[^]]*\] [^:]*: //')
+            # The job's last line is its reason: "[1/1] clip.avi: 60 s of sound ...".
+            reason=$({ grep -v '^morvane-cli:\|^Converting Finished' "$work/cli.log" || true; } |
+                tail -1 | sed 's/^\[[^]]*\] [^:]*: //')
             printf '%-18s %5.1f %7s %9s %7s %5s %6s %6s %s\n' "$name" "$seconds" "$size" - - - - - \
                 "failed: $reason"
             continue
@@ -120,7 +122,7 @@ for i in "${!paths[@]}"; do
         note=""
         reachable=$(awk -v s="$seconds" -v c="$cap" -v a="$audio_bits" \
             'BEGIN { printf "%d", (c + a) * s / 8 + 1500 + 480 * s }')
-        if [ "$reachable" -lt "$target" ]; then note="level: at most $((reachable / 1000)) KB"; fi
+        if [ "$reachable" -lt "$target" ]; then note="level cap: about $((reachable / 1000)) KB"; fi
         if [ "$made" -gt "$target" ]; then note="OVER $note"; over=$((over + 1)); fi
         if [ "$errors" -gt 0 ]; then note="$note decode errors: $errors"; fi
         if awk -v s="$share" 'BEGIN { exit !(s >= 90 && s <= 100) }'; then within=$((within + 1)); fi

@@ -404,10 +404,10 @@ bool ConversionJob::RetryOverSize(qint64 size) {
 }
 
 // What a file made at the profile's own rates weighs tells the size model how the profile
-// really does (a fitted file says nothing about that).
+// really does (a fitted file, or one of sound only, says nothing about that).
 void ConversionJob::RecordSize(qint64 size) {
     const double seconds = RangeSeconds();
-    if (fitBytes > 0 || rateFactor != 1.0 || seconds < 1.0)
+    if (fitBytes > 0 || rateFactor != 1.0 || seconds < 1.0 || !source.hasVideo)
         return;
     SizeModel::Load().Record(profileKey, RawEstimateBytes(seconds, RatesOfTemplates(templates)),
                              size);
