@@ -347,7 +347,9 @@ void ConversionJob::FinishOutput() {
         if (RetryOverSize(size))
             return;
         FailJob(command, QStringLiteral("The file came out at %1, over the %2 it must fit into, "
-                                        "also after a second encode at a lower rate.")
+                                        "also after a second encode at a lower rate: this "
+                                        "picture needs more. Shorten the range or choose a "
+                                        "larger size.")
                              .arg(FormatFileSize(size), FormatFileSize(fitBytes)));
         return;
     }
