@@ -235,6 +235,7 @@ private slots:
     void boxesDefaultToTheSafeAnswer();
     void stopAfterCurrentLeavesRetry();
     void fitIntoAndShowLogFromTheMenu();
+    void tooLittleFreeSpaceAsksFirst();
 
 private:
     QString Fixture(const QString& extension, const QString& name = "clip");
@@ -1790,6 +1791,23 @@ void TestMainPage::fitIntoAndShowLogFromTheMenu() {
     QVERIFY(log->Text().contains(reason));
     AppendToLog("WORK:    a later entry\n");
     QTRY_VERIFY(log->Text().contains("a later entry"));
+}
+
+// A batch whose files will not fit on the output folder's disk is asked about before anything
+// runs, and Cancel (the default) runs nothing.
+void TestMainPage::tooLittleFreeSpaceAsksFirst() {
+    // Rates no disk can hold (the profile never runs: the question comes first).
+    UseProfileDir(WriteFakeProfiles("-b:v 1000000000M status=0", "status=0"));
+    AddFiles({Fixture("avi")});
+    prompts.folders.append(outDir);
+    page->OnBrowse();
+    prompts.confirmAnswer = false;
+    ClickStart();
+    QCOMPARE(prompts.confirms.size(), 1);
+    QVERIFY2(prompts.confirms.first().contains(" free. Converting may stop when the disk is full."),
+             qPrintable(prompts.confirms.first()));
+    QVERIFY(!page->IsConverting());
+    QCOMPARE(page->Jobs().At(0).status, JobStatus::Waiting);
 }
 
 QTEST_MAIN(TestMainPage)
