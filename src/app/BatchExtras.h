@@ -4,7 +4,6 @@
 #include "app/LauncherProgress.h"
 #include "engine/SizeModel.h"
 
-#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 

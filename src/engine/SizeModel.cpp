@@ -18,6 +18,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace {
@@ -98,12 +99,18 @@ std::optional<qint64> ParseFileSize(const QString& text) {
 }
 
 QString FormatFileSize(qint64 bytes) {
-    const QLocale c = QLocale::c();
-    if (bytes >= 1000000)
-        return QStringLiteral("%1 MB").arg(c.toString(double(bytes) / 1e6, 'g', 3));
-    if (bytes >= 1000)
-        return QStringLiteral("%1 KB").arg(c.toString(double(bytes) / 1e3, 'g', 3));
-    return QStringLiteral("%1 bytes").arg(bytes);
+    if (bytes < 1000)
+        return QStringLiteral("%1 bytes").arg(bytes);
+    static const std::array<const char*, 4> units{"KB", "MB", "GB", "TB"};
+    double value = double(bytes) / 1e3;
+    std::size_t unit = 0;
+    // 999.6 KB would round to "1e+03 KB" in three figures: it is 1 MB.
+    while (value >= 999.5 && unit + 1 < units.size()) {
+        value /= 1e3;
+        ++unit;
+    }
+    return QStringLiteral("%1 %2").arg(QLocale::c().toString(value, 'g', 3),
+                                       QLatin1String(units[unit]));
 }
 
 Result<double> FitVideoRate(qint64 targetBytes, double seconds, const ProfileRates& rates,

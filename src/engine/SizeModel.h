@@ -28,7 +28,7 @@ qint64 ContainerOverheadBytes(double seconds);
 // A size as people write it: "300K", "300KB", "1M", "1.5MB" or plain bytes ("250000");
 // K is 1000 bytes and M a million, as file managers count. nullopt for anything else or 0.
 std::optional<qint64> ParseFileSize(const QString& text);
-// "300 KB", "1.5 MB": a size for people, in the same units.
+// "300 KB", "1.5 MB", "2.4 GB": a size for people in three figures, in the same units.
 QString FormatFileSize(qint64 bytes);
 
 // The video rate (bits per second) that makes a range of seconds fit into targetBytes with its

@@ -30,6 +30,8 @@ private slots:
     void fitRate();
     void fileSize_data();
     void fileSize();
+    void shownSize_data();
+    void shownSize();
 
 private:
     QTemporaryDir cacheHome;
@@ -141,6 +143,21 @@ void TestSizeModel::fileSize() {
     QFETCH(qint64, bytes);
     const std::optional<qint64> parsed = ParseFileSize(text);
     QCOMPARE(parsed.value_or(0), bytes);
+}
+
+void TestSizeModel::shownSize_data() {
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("bytes") << qint64(999) << "999 bytes";
+    QTest::newRow("KB") << qint64(61620) << "61.6 KB";
+    QTest::newRow("rounds up into MB") << qint64(999600) << "1 MB";
+    QTest::newRow("a batch of GB") << qint64(2480000000) << "2.48 GB";
+}
+
+void TestSizeModel::shownSize() {
+    QFETCH(qint64, bytes);
+    QFETCH(QString, shown);
+    QCOMPARE(FormatFileSize(bytes), shown);
 }
 
 QTEST_GUILESS_MAIN(TestSizeModel)
