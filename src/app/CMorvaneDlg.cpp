@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main page: its controls, their layout and dressing, the output settings and help.
 #include "app/CMorvaneDlg.h"
+#include "app/BatchExtras.h"
 #include "app/ShutdownCountdown.h"
 
 #include "app/AccessibleControls.h"
@@ -94,6 +95,7 @@ CMorvaneDlg::CMorvaneDlg(QWidget* parent)
     CreateControls();
     ConnectHandlers();
     OnInitDialog();
+    extras = new BatchExtras(this); // sizes, fit into, Show log, taskbar progress
 }
 
 CMorvaneDlg::~CMorvaneDlg() {

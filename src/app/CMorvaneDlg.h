@@ -13,6 +13,7 @@
 
 #include <memory>
 
+class BatchExtras;
 class CCellListCtrl;
 class CFadePicture;
 class CHyperlinkLabel;
@@ -89,6 +90,7 @@ public:
     bool IsConverting() const { return converting; }
     QString OutputDir() const { return outputDir; }
     ConversionEngine& Engine() { return engine; }
+    BatchExtras* Extras() const { return extras; } // sizes, fit into, Show log, taskbar progress
 
     // Handlers, connected to the controls in the constructor.
     void AddFile();
@@ -221,6 +223,7 @@ private:
     UserPrompts* prompts;
     PowerControl* power;
     std::unique_ptr<ShutdownCountdown> countdown;
+    BatchExtras* extras = nullptr; // sizes, fit into, Show log, taskbar progress (a child)
 
     // Controls.
     CHyperlinkLabel* links[4] = {};

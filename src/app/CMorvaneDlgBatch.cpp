@@ -3,6 +3,7 @@
 #include "app/CMorvaneDlg.h"
 
 #include "app/AccessibleControls.h"
+#include "app/BatchExtras.h"
 #include "app/BatchSummary.h"
 #include "app/PowerControl.h"
 #include "app/ShutdownCountdown.h"
@@ -85,6 +86,8 @@ void CMorvaneDlg::StartBatch(bool retryUnfinished) {
         ShowMessage(ready.error(), QStringLiteral("Error"), UserPrompts::Icon::Error);
         return;
     }
+    if (!extras->PrepareStart(settings, *prompts)) // the fit size; enough free space?
+        return;
     if (shutdownBox->isChecked())
         CheckPowerOffAllowed();
     // Files of the outputs' names that exist already: the user says once what becomes of them.
@@ -162,6 +165,7 @@ QMenu* CMorvaneDlg::CreateBatchMenu() {
         choices->addAction(choice);
         connect(choice, &QAction::triggered, this, [this, n] { SetSimultaneousJobs(n); });
     }
+    extras->AddMenuItems(menu); // "Fit into", "Show log"
     return menu;
 }
 

@@ -2,6 +2,7 @@
 // The main page: the job list, adding and removing files, typed times.
 #include "app/CMorvaneDlg.h"
 
+#include "app/BatchExtras.h"
 #include "app/TimeCellEditor.h"
 #include "app/UserPrompts.h"
 #include "controls/CCellListCtrl.h"
@@ -91,6 +92,8 @@ void CMorvaneDlg::OnGetCellInfo(CellInfo& cell) {
         cell.text = JobCellText(job, column, outputType->currentIndex());
         if (column == JobColumn::Source) // two files of one name from two folders differ here
             cell.toolTip = QDir::toNativeSeparators(job.sourcePath);
+        if (column == JobColumn::Output && extras != nullptr) // its name and expected size
+            cell.toolTip = extras->OutputToolTip(job, cell.text);
         return;
     }
     const ProgressCell progress = JobProgressCell(job, simultaneousJobs != 1);

@@ -8,6 +8,7 @@
 #include "engine/EncoderCapabilities.h"
 #include "engine/ErrorLog.h"
 #include "engine/JobList.h"
+#include "engine/SizeModel.h"
 #include "engine/StoredSettings.h"
 #include "media/AppPaths.h"
 #include "media/FileNames.h"
@@ -271,6 +272,12 @@ int main(int argc, char* argv[]) {
                        "waits for ever. Default %1.")
             .arg(BatchSettings().stallTimeoutSeconds),
         QStringLiteral("SEC"), QString::number(BatchSettings().stallTimeoutSeconds));
+    const QCommandLineOption fitOption(
+        QStringLiteral("fit"),
+        QStringLiteral("Makes every file fit into SIZE (300K, 1M, 1.5MB or bytes; K is 1000 "
+                       "bytes): the video rate is chosen for it, and a file that cannot fit "
+                       "fails with the reason."),
+        QStringLiteral("SIZE"));
     const QCommandLineOption filesFromOption(
         QStringLiteral("files-from"),
         QStringLiteral("Also converts the files listed in FILE (- for standard input), one a "
@@ -294,8 +301,9 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption versionOption({QStringLiteral("V"), QStringLiteral("version")},
                                            QStringLiteral("Prints the version."));
     parser.addOptions({typeOption, profileOption, outputOption, beginOption, endOption, jobsOption,
-                       overwriteOption, skipOption, stallOption, listOption, filesFromOption,
-                       nullOption, shardOption, jsonOption, quietOption, versionOption});
+                       overwriteOption, skipOption, stallOption, fitOption, listOption,
+                       filesFromOption, nullOption, shardOption, jsonOption, quietOption,
+                       versionOption});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Files to convert."),
                                  QStringLiteral("FILE..."));
 
@@ -356,6 +364,10 @@ int main(int argc, char* argv[]) {
     if (!ok || stallSeconds < 0)
         return UsageError(QStringLiteral("the stall timeout must be a number of seconds, 0 or "
                                          "more."));
+    std::optional<qint64> fitBytes = 0;
+    if (parser.isSet(fitOption) && !(fitBytes = ParseFileSize(parser.value(fitOption))))
+        return UsageError(QStringLiteral("the fit size must be a size such as 300K, 1M, 1.5MB "
+                                         "or a number of bytes."));
     if (begin && end && *end <= *begin)
         return UsageError(QStringLiteral("the end must come after the begin."));
     if (parser.isSet(jsonOption) && parser.isSet(quietOption))
@@ -504,6 +516,7 @@ int main(int argc, char* argv[]) {
     settings.capabilities = &capabilities;
     settings.simultaneousJobs = simultaneousJobs;
     settings.stallTimeoutSeconds = stallSeconds;
+    settings.fitBytes = *fitBytes;
     settings.existing = parser.isSet(overwriteOption) ? ExistingOutputs::Overwrite
                         : parser.isSet(skipOption)    ? ExistingOutputs::Skip
                                                       : ExistingOutputs::KeepBoth;

@@ -149,6 +149,7 @@ BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& bat
     plan.outputDir = AppPaths::WithTrailingSeparator(QDir(settings.outputDir).absolutePath());
     plan.existing = settings.existing;
     plan.stallTimeoutSeconds = std::max(settings.stallTimeoutSeconds, 0);
+    plan.fitBytes = std::max<qint64>(settings.fitBytes, 0);
     queue = rows;
     nextInQueue = 0;
     result = BatchResult();

@@ -32,6 +32,8 @@ struct BatchSettings {
     // Converts only the jobs that did not finish (failed, canceled or not reached) and were
     // not skipped; the others keep their status, figures and output names.
     bool retryUnfinished = false;
+    // Every file must fit into this many bytes (0: off); see BatchPlan::fitBytes.
+    qint64 fitBytes = 0;
 };
 
 // How a batch went: what StartBatch returns (Started, or why nothing runs) and, with Started,

@@ -5,6 +5,7 @@
 #include "engine/JobList.h"
 #include "media/MediaProbe.h"
 #include "profiles/OutputType.h"
+#include "profiles/Profile.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -28,6 +29,9 @@ struct BatchPlan {
     QString outputDir;         // absolute, with a trailing separator
     ExistingOutputs existing = ExistingOutputs::KeepBoth;
     int stallTimeoutSeconds = 300; // 0: the stall watchdog is off
+    // Every output must fit into this many bytes: the video rate is chosen for it and a file
+    // over it is never finished. 0: a profile's own "FitInto" key, or the profile's rates.
+    qint64 fitBytes = 0;
 };
 
 // A clock of the time something has been running, paused time left out.
@@ -93,7 +97,11 @@ private:
     void CancelJob();
     void FailJob(const CommandLine& command, const QString& reason);
     void FinishOutput();
-    void EncodeAgainAtLowerRate(const QString& problem, double overshoot);
+    void EncodeAgainAtLowerRate(const QString& problem, double factor);
+    Result<void> PlanFit(const Profile& profile);
+    bool RetryOverSize(qint64 size);
+    void RecordSize(qint64 size);
+    double RangeSeconds() const;
     Result<void> PlaceOutput(const QString& finished);
     void End(JobStatus status);
     QString FilePath(const QString& suffix) const;
@@ -116,6 +124,9 @@ private:
     int pass = 0;
     int targetLevel = 0;     // the level the profile's video is made for; 0: none named
     double rateFactor = 1.0; // below 1 on the second encode of a file that overshot its level
+    qint64 fitBytes = 0;     // the size the file must fit into; 0: none
+    double fitFactor = 1.0;  // the profile's video rates times this fit the range into fitBytes
+    QString profileKey;      // the profile's name for the size model
     bool canceled = false;
     bool ended = false;
     ActiveClock clock; // of the running step: the base of the speed and the time left

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/ErrorLog.h"
 
+#include "engine/SessionLog.h"
 #include "media/AppPaths.h"
 
 #include <QDateTime>
@@ -52,8 +53,9 @@ QString FormatApiError(const QString& api, int code, const QString& message) {
 } // namespace ErrorLog
 
 void AppendToLog(const QString& text) {
-    const QByteArray entry =
-        (ErrorLog::TimeStamp(QDateTime::currentDateTime()) + u' ' + text).toUtf8();
+    const QString stamped = ErrorLog::TimeStamp(QDateTime::currentDateTime()) + u' ' + text;
+    SessionLog::Instance().Add(stamped); // for "Show log", also when the file cannot be written
+    const QByteArray entry = stamped.toUtf8();
     QFile file(ErrorLog::LogFilePath());
     const QMutexLocker lock(&logMutex);
     if (file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text) &&

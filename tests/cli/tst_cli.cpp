@@ -111,6 +111,8 @@ void TestCli::usageErrors_data() {
     QTest::newRow("jobs not a number") << QStringList{"--jobs", "two", "x.avi"} << "or auto";
     QTest::newRow("missing option value") << QStringList{"x.avi", "-o"} << "Missing value";
     QTest::newRow("shard past its count") << QStringList{"--shard", "3/3", "x.avi"} << "K/N";
+    QTest::newRow("fit size without a number")
+        << QStringList{"--fit", "MMS", "x.avi"} << "such as 300K";
 }
 
 void TestCli::usageErrors() {
