@@ -146,6 +146,20 @@ QString Examine(int dirFd, const QByteArray& name, const WorkFolderOwner& self, 
         return QStringLiteral("it changed while it was looked at");
     const std::optional<WorkFolderOwner> owner =
         record ? WorkFolderOwner::FromRecord(*record) : std::nullopt;
+    const bool oldEnough =
+        QDateTime::currentSecsSinceEpoch() - std::max<qint64>(info.st_mtime, recordTime) >=
+        ForeignFolderAgeSeconds;
+    if (!owner && record) {
+        // Empty or cut short: the record is written without a sync (a sync costs a call's start
+        // tens of milliseconds), so its machine stopped before it reached the disk. Whoever
+        // made it, a week later that run has ended.
+        if (oldEnough) {
+            *abandoned = true;
+            return {};
+        }
+        return QStringLiteral("its owner record is incomplete (its machine stopped while the "
+                              "folder was made); it is removed when a week old");
+    }
     if (!owner) {
         // An earlier version's bare process id cannot tell this machine's processes from
         // another's: such a folder is left to the user.
@@ -162,8 +176,7 @@ QString Examine(int dirFd, const QByteArray& name, const WorkFolderOwner& self, 
     case Verdict::CannotJudge:
         break;
     }
-    const qint64 newest = std::max<qint64>(info.st_mtime, recordTime);
-    if (QDateTime::currentSecsSinceEpoch() - newest >= ForeignFolderAgeSeconds) {
+    if (oldEnough) {
         *abandoned = true;
         return {};
     }
@@ -201,8 +214,8 @@ Result<void> WriteRecord(const QByteArray& folder) {
         ::open(file.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         return Failure(QString::fromLocal8Bit(std::strerror(errno)));
-    const bool written =
-        ::write(fd, record.constData(), size_t(record.size())) == record.size() && ::fsync(fd) == 0;
+    // No sync: a record that a machine's stop cut short is judged as such (see Examine).
+    const bool written = ::write(fd, record.constData(), size_t(record.size())) == record.size();
     const int error = errno;
     ::close(fd);
     if (!written)
