@@ -111,9 +111,9 @@ void ListProfiles(StandardOutput& out, const EncoderCapabilities& capabilities) 
     }
 }
 
-// Makes a folder named on the command line when it is missing, with its parents, and says so;
-// false, said, when it cannot be made. what: "output", "work".
-bool MadeWhenMissing(const QString& dir, const char* what) {
+// Makes a folder named on the command line when it is missing, with its parents, and says so
+// (unless quiet); false, said, when it cannot be made. what: "output", "work".
+bool MadeWhenMissing(const QString& dir, const char* what, bool quiet) {
     if (!QtReachesFileName(dir) || QFileInfo::exists(dir))
         return true; // what is there is checked by its user
     if (!QDir().mkpath(dir)) {
@@ -121,7 +121,8 @@ bool MadeWhenMissing(const QString& dir, const char* what) {
               << Qt::endl;
         return false;
     }
-    Err() << "morvane-cli: made the " << what << " directory " << Shown(dir) << Qt::endl;
+    if (!quiet)
+        Err() << "morvane-cli: made the " << what << " directory " << Shown(dir) << Qt::endl;
     return true;
 }
 
@@ -500,8 +501,9 @@ int main(int argc, char* argv[]) {
     capabilities.Query(AppPaths::FindProgram(QStringLiteral("ffmpeg")));
     const QString outputDir =
         parser.isSet(outputOption) ? parser.value(outputOption) : StoredSettings::LoadOutputDir();
+    const bool quiet = parser.isSet(quietOption);
     // A folder named with -o is made when missing, as a script expects (`-o out/phone`).
-    if (parser.isSet(outputOption) && !MadeWhenMissing(outputDir, "output"))
+    if (parser.isSet(outputOption) && !MadeWhenMissing(outputDir, "output", quiet))
         return ExitFailed;
     if (const Result<void> dir = ConversionEngine::CheckOutputDir(outputDir); !dir) {
         Err() << "morvane-cli: " << dir.error().trimmed() << Qt::endl;
@@ -512,12 +514,11 @@ int main(int argc, char* argv[]) {
         // The encoder is handed its paths as text.
         if (!QtReachesFileName(workDir))
             return UsageError(QStringLiteral("the work directory's name must be valid UTF-8."));
-        if (!MadeWhenMissing(workDir, "work"))
+        if (!MadeWhenMissing(workDir, "work", quiet))
             return ExitFailed;
     }
 
     const bool json = parser.isSet(jsonOption);
-    const bool quiet = parser.isSet(quietOption);
     StandardOutput errOut(STDERR_FILENO);
     // With --json the standard output is the scripts'; people read standard error.
     StandardOutput& human = json ? errOut : out;

@@ -83,7 +83,8 @@ Result<SourceIdentity> SourceIdentity::Of(const QString& path, const QByteArray&
     identity.size = info.st_size;
     identity.modifiedNs = Nanoseconds(info.st_mtim);
     identity.settings = settings;
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    // MD5: a tenth of SHA-256's time, and nobody forges a clip to be skipped.
+    QCryptographicHash hash(QCryptographicHash::Md5);
     const qint64 head = std::min<qint64>(identity.size, EndBytes);
     const qint64 tail = std::min<qint64>(identity.size - head, EndBytes);
     if (!ReadAt(fd, 0, head, hash) || !ReadAt(fd, identity.size - tail, tail, hash))

@@ -17,7 +17,7 @@ struct SourceIdentity {
     QByteArray path; // the source's absolute path as stored (for people: it is not compared)
     qint64 size = -1;
     qint64 modifiedNs = 0;
-    QByteArray digest;   // SHA-256 of the source's first and last 64 KiB, hex
+    QByteArray digest;   // MD5 of the source's first and last 64 KiB, hex
     QByteArray settings; // output type, profile and range
 
     // The identity of the file at path, converted with settings; fails when it cannot be read.
