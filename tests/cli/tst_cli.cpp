@@ -197,12 +197,17 @@ void TestCli::oddFileNamesConvert() {
     QTemporaryDir sources;
     const QString path = QDir(sources.path()).filePath(baseName + '.' + extension);
     QVERIFY(QFile::copy(extension == "avi" ? videoClip : soundClip, path));
-    const CliTest::Run run = CliTest::RunCli({"-t", "1", "-o", Out(), path});
+    const CliTest::Run run = CliTest::RunCli({"-v", "-t", "1", "-o", Out(), path});
     QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
     const QString shown = "[1/1] " + EscapeForLog(baseName + '.' + extension) + ": ";
     for (const QString& line : run.out.split(u'\n', Qt::SkipEmptyParts))
         QVERIFY2(line.startsWith(shown) || line == "Converting Finished", qPrintable(line));
     QVERIFY(!run.out.contains(QChar(0x1b)));
+    // -v: the encoder's own lines, which name the file too, each after its job, escaped.
+    QVERIFY2(run.err.contains("[1/1] Input #0, "), qPrintable(run.err));
+    for (const QString& line : run.err.split(u'\n', Qt::SkipEmptyParts))
+        QVERIFY2(line.startsWith("[1/1] "), qPrintable(line));
+    QVERIFY(!run.err.contains(QChar(0x1b)));
     QCOMPARE(OutFiles(), QStringList{baseName + ".3gp"});
     const QString output = QDir(Out()).filePath(baseName + ".3gp");
     QCOMPARE(CliTest::CodecOf(CliTest::Probe(output), "audio"), QStringLiteral("aac"));
