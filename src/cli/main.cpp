@@ -587,6 +587,7 @@ int main(int argc, char* argv[]) {
     BatchSettings settings;
     settings.outputDir = outputDir;
     settings.workDir = workDir;
+    settings.sourceIndex = true;
     settings.capabilities = &capabilities;
     settings.simultaneousJobs = simultaneousJobs;
     settings.stallTimeoutSeconds = stallSeconds;

@@ -154,6 +154,7 @@ BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& bat
     plan.profileSelection = settings.profileSelection;
     plan.outputDir = AppPaths::WithTrailingSeparator(QDir(settings.outputDir).absolutePath());
     plan.existing = settings.existing;
+    plan.sourceIndex = settings.sourceIndex;
     plan.stallTimeoutSeconds = std::max(settings.stallTimeoutSeconds, 0);
     queue = rows;
     nextInQueue = 0;

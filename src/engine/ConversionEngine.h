@@ -24,6 +24,10 @@ struct BatchSettings {
     // The folder the batch's work folder goes in (a local disk under a network output folder);
     // empty: the output directory. Finished files are placed in the output directory all the same.
     QString workDir;
+    // Where the output folder's file system keeps no extended attributes (vfat, many network
+    // shares), what each output was made from goes into an index file beside the outputs
+    // (morvane-cli, whose --skip-existing reads it); the window leaves no such file on a phone.
+    bool sourceIndex = false;
     // What the installed encoder can make, when known: a profile it cannot run is refused.
     const EncoderCapabilities* capabilities = nullptr;
     ExistingOutputs existing = ExistingOutputs::KeepBoth;

@@ -375,8 +375,9 @@ Result<void> ConversionJob::PlaceOutput(const QString& finished) {
     // Without the record a later run keeps both files rather than skip this one: no reason to
     // fail a finished file.
     if (sourceIdentity) {
-        [[maybe_unused]] const Result<void> recorded = RecordSource(
-            plan.outputDir + *placed + OutputExtension(plan.outputType), *sourceIdentity);
+        [[maybe_unused]] const Result<void> recorded =
+            RecordSource(plan.outputDir + *placed + OutputExtension(plan.outputType),
+                         *sourceIdentity, plan.sourceIndex);
     }
     return {};
 }

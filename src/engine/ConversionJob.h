@@ -32,6 +32,7 @@ struct BatchPlan {
     QString outputDir;         // absolute, with a trailing separator
     ExistingOutputs existing = ExistingOutputs::KeepBoth;
     int stallTimeoutSeconds = 300; // 0: the stall watchdog is off
+    bool sourceIndex = false;      // see BatchSettings::sourceIndex
 };
 
 // A clock of the time something has been running, paused time left out.

@@ -131,14 +131,14 @@ bool SourceIdentity::IsSameAs(const SourceIdentity& other) const {
            settings == other.settings;
 }
 
-Result<void> RecordSource(const QString& output, const SourceIdentity& source,
+Result<void> RecordSource(const QString& output, const SourceIdentity& source, bool index,
                           const AttributeCalls& calls) {
     const QByteArray path = EncodeFileName(output);
     const QByteArray record = source.ToRecord();
     if (calls.setxattr(path.constData(), AttributeName, record.constData(), size_t(record.size()),
                        0) == 0)
         return {};
-    if (!NoAttributes(errno))
+    if (!NoAttributes(errno) || !index)
         return Failure(SystemError(errno));
     struct stat info {};
     if (::stat(path.constData(), &info) != 0)

@@ -41,9 +41,9 @@ struct AttributeCalls {
 };
 
 // Records with the output file at path what it was made from: in its extended attribute
-// "user.morvane.source", or where the file system has none, in the index file
-// ".morvane-sources" of its folder (one line a record, appended whole).
-Result<void> RecordSource(const QString& output, const SourceIdentity& source,
+// "user.morvane.source", or where the file system has none and index is set, in the index
+// file ".morvane-sources" of its folder (one line a record, appended whole).
+Result<void> RecordSource(const QString& output, const SourceIdentity& source, bool index,
                           const AttributeCalls& calls = {});
 // What the output file at path was recorded to be made from; nothing when no record is known
 // (or the index's record is of an earlier file of that name).
