@@ -5,6 +5,7 @@
 #include "engine/ErrorLog.h"
 #include "engine/NumberedName.h"
 #include "engine/RealMediaExport.h"
+#include "engine/SourceRecord.h"
 #include "media/AppPaths.h"
 #include "media/FileNames.h"
 #include "media/MediaExporter.h"
@@ -14,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMetaMethod>
 #include <QSet>
 #include <QTemporaryFile>
 #include <QThread>
@@ -137,9 +139,13 @@ BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& bat
     };
     if (const Result<void> ready = CheckSettings(batchSettings); !ready)
         return refuse(ready.error());
-    if (const Result<void> made = workFolder.Create(QDir(batchSettings.outputDir).absolutePath());
-        !made)
+    const QString outputDir = QDir(batchSettings.outputDir).absolutePath();
+    const QString workDir =
+        batchSettings.workDir.isEmpty() ? outputDir : QDir(batchSettings.workDir).absolutePath();
+    if (const Result<void> made = workFolder.Create(workDir); !made)
         return refuse(made.error());
+    if (workDir != outputDir)
+        WorkFolder::RemoveAbandoned(outputDir); // what runs without a work folder of their own left
 
     jobs = &list;
     settings = batchSettings;
@@ -148,6 +154,7 @@ BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& bat
     plan.profileSelection = settings.profileSelection;
     plan.outputDir = AppPaths::WithTrailingSeparator(QDir(settings.outputDir).absolutePath());
     plan.existing = settings.existing;
+    plan.sourceIndex = settings.sourceIndex;
     plan.stallTimeoutSeconds = std::max(settings.stallTimeoutSeconds, 0);
     plan.fitBytes = std::max<qint64>(settings.fitBytes, 0);
     queue = rows;
@@ -197,6 +204,9 @@ void ConversionEngine::ConvertActiveJob(int row) {
     auto* job = new ConversionJob(*jobs, row, plan, workFolder.JobDir(row), this);
     running.append(job);
     connect(job, &ConversionJob::Changed, this, &ConversionEngine::JobChanged);
+    // Only for a listener: every chunk would be copied otherwise.
+    if (isSignalConnected(QMetaMethod::fromSignal(&ConversionEngine::EncoderOutput)))
+        connect(job, &ConversionJob::EncoderOutput, this, &ConversionEngine::EncoderOutput);
     // Handled once the job's own call has returned: the engine may delete it then.
     connect(job, &ConversionJob::Ended, this, [this](int ended, JobStatus status) {
         QMetaObject::invokeMethod(
@@ -419,6 +429,32 @@ bool NameExists(const QString& path) {
     return ::lstat(EncodeFileName(path).constData(), &info) == 0;
 }
 
+// The name (from name on: "clip", "clip (2)", ... while they exist) of the file in dir that
+// was recorded to be made from the job's source, converted the same way; nothing when none was.
+std::optional<QString> OutputOfSameSource(const QString& dir, const QString& name,
+                                          const QString& extension, const Job& job,
+                                          const BatchSettings& settings) {
+    std::optional<SourceIdentity> source;
+    for (QString candidate = name; NameExists(dir + candidate + extension);
+         candidate = NextFreeName(candidate, [](const QString&) { return false; })) {
+        const std::optional<SourceIdentity> recorded = RecordedSource(dir + candidate + extension);
+        if (!recorded)
+            continue;
+        if (!source) {
+            const Result<SourceIdentity> identity = SourceIdentity::Of(
+                job.sourcePath,
+                SourceIdentity::Settings(int(settings.outputType), settings.profileSelection,
+                                         job.beginTime, job.endTime));
+            if (!identity)
+                return std::nullopt;
+            source = *identity;
+        }
+        if (source->IsSameAs(*recorded))
+            return candidate;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 QStringList ConversionEngine::ExistingOutputNames(const JobList& list, OutputType type,
@@ -460,7 +496,18 @@ void ConversionEngine::PlanOutputs() {
         const QString target = plan.outputDir + job.outputName + extension;
         const auto id = IdOf(target);
         const bool isSource = id && sources.contains(*id);
-        if (NameExists(target) && (isSource || settings.existing != ExistingOutputs::Overwrite)) {
+        // A file of the name that another source made is no reason to skip, and one that this
+        // source made may have a numbered name (another source had the name first).
+        const std::optional<QString> same =
+            settings.existing == ExistingOutputs::SkipSameSource
+                ? OutputOfSameSource(plan.outputDir, FitOutputName(job.baseName), extension, job,
+                                     settings)
+                : std::nullopt;
+        if (same) {
+            jobs->SetOutputName(i, *same);
+            job.status = JobStatus::Skipped;
+        } else if (NameExists(target) &&
+                   (isSource || settings.existing != ExistingOutputs::Overwrite)) {
             if (settings.existing == ExistingOutputs::Skip) {
                 job.status = JobStatus::Skipped;
             } else {

@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMetaMethod>
 
 #include <algorithm>
 #include <cerrno>
@@ -148,6 +149,10 @@ void ConversionJob::Convert() {
         FailJob({}, fit.error());
         return;
     }
+    const Result<SourceIdentity> identity = SourceIdentity::Of(
+        reading.sourcePath, SourceIdentity::Settings(int(plan.outputType), plan.profileSelection,
+                                                     reading.beginTime, reading.endTime));
+    sourceIdentity = identity ? std::optional(*identity) : std::nullopt;
     if (!QtReachesFileName(reading.sourcePath)) {
         // A name that is not valid UTF-8 cannot travel in an argument list: the encoder reads
         // it through a link with a plain name in the job's folder.
@@ -445,6 +450,13 @@ Result<void> ConversionJob::PlaceOutput(const QString& finished) {
     if (!placed)
         return Failure(placed.error());
     jobs.SetOutputName(row, *placed);
+    // Without the record a later run keeps both files rather than skip this one: no reason to
+    // fail a finished file.
+    if (sourceIdentity) {
+        [[maybe_unused]] const Result<void> recorded =
+            RecordSource(plan.outputDir + *placed + OutputExtension(plan.outputType),
+                         *sourceIdentity, plan.sourceIndex);
+    }
     return {};
 }
 
@@ -487,6 +499,8 @@ void ConversionJob::End(JobStatus status) {
 }
 
 void ConversionJob::ParseChunk(QByteArrayView chunk) {
+    if (isSignalConnected(QMetaMethod::fromSignal(&ConversionJob::EncoderOutput)))
+        emit EncoderOutput(row, chunk.toByteArray());
     if (pass != 1 || ended)
         return;
     Job job = Record();

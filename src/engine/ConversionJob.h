@@ -3,6 +3,7 @@
 
 #include "engine/ChildProcessRunner.h"
 #include "engine/JobList.h"
+#include "engine/SourceRecord.h"
 #include "media/MediaProbe.h"
 #include "profiles/OutputType.h"
 #include "profiles/Profile.h"
@@ -20,6 +21,9 @@ enum class ExistingOutputs {
     KeepBoth,  // the new file gets a free name: "clip (2).3gp"
     Overwrite, // the existing file is replaced (never a file that a job of the batch reads)
     Skip,      // the job is not converted
+    // The job is not converted when the existing file was recorded to be made from the same
+    // source with the same settings; otherwise both are kept, as with KeepBoth.
+    SkipSameSource,
 };
 
 // What every job of a batch shares, fixed when the batch starts.
@@ -32,6 +36,7 @@ struct BatchPlan {
     // Every output must fit into this many bytes: the video rate is chosen for it and a file
     // over it is never finished. 0: a profile's own "FitInto" key, or the profile's rates.
     qint64 fitBytes = 0;
+    bool sourceIndex = false; // see BatchSettings::sourceIndex
 };
 
 // A clock of the time something has been running, paused time left out.
@@ -86,6 +91,8 @@ public:
 signals:
     void Changed(int row);
     void Ended(int row, JobStatus status);
+    // What the encoder printed, as it came (emitted only while something listens).
+    void EncoderOutput(int row, const QByteArray& chunk);
 
 private:
     Job Record() const { return jobs.At(row); }
@@ -119,7 +126,9 @@ private:
     QStringList templates;
     QStringList encoders; // what the profile's passes encode with
     MediaInfo source;     // what the source holds; nothing when it cannot be probed
-    Job reading;          // what the templates are expanded with
+    // What is recorded with the output: the source as the encoder read it.
+    std::optional<SourceIdentity> sourceIdentity;
+    Job reading; // what the templates are expanded with
     CommandLine command;
     int pass = 0;
     int targetLevel = 0;     // the level the profile's video is made for; 0: none named
