@@ -188,7 +188,6 @@ void CMorvaneDlg::ConnectHandlers() {
     connect(videoEdit, &CVideoEdit::OnPlayPosition, this, &CMorvaneDlg::OnPlayPosition);
     connect(videoEdit, &CVideoEdit::StillFailed, this, &CMorvaneDlg::OnStillFailed);
 
-    engine.SetExporter(&videoEdit->Exporter());
     connect(&engine, &ConversionEngine::JobChanged, this, &CMorvaneDlg::RepaintProgressCell);
     connect(&engine, &ConversionEngine::JobEnded, this, &CMorvaneDlg::OnJobEnded);
     connect(&engine, &ConversionEngine::ConvertingChanged, this, &CMorvaneDlg::ConvertingChanged);

@@ -158,8 +158,8 @@ public:
     bool CheckPowerOffAllowed();
 
     // The engine's notifications.
-    void RepaintProgressCell(int row);
-    void OnJobEnded(int row, JobStatus status);
+    void RepaintProgressCell(JobId id);
+    void OnJobEnded(JobId id, JobStatus status);
     void ConvertingChanged(bool converting);
     // The window's title: the batch's share done and time left while it runs.
     void UpdateTitle();

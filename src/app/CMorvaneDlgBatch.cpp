@@ -64,7 +64,6 @@ void CMorvaneDlg::StartBatch(bool retryUnfinished) {
         ShowMessage(empty, QStringLiteral("Error"), UserPrompts::Icon::Error);
         return;
     }
-    videoEdit->StopExport();
     if (outputDirEdit->text().isEmpty()) {
         ShowMessage(ConversionEngine::NoOutputDirMessage(), QStringLiteral("Error"),
                     UserPrompts::Icon::Error);
@@ -258,7 +257,10 @@ void CMorvaneDlg::PrepareToClose() {
         OnStopConverting();
 }
 
-void CMorvaneDlg::RepaintProgressCell(int row) {
+void CMorvaneDlg::RepaintProgressCell(JobId id) {
+    const int row = int(jobs.IndexOf(id));
+    if (row < 0)
+        return;
     // The output name may change too (a name taken meanwhile gets the next free one).
     jobList->InvalidateCells(row, row, int(JobColumn::Output), false);
     jobList->InvalidateCells(row, row, int(JobColumn::Progress), false);
@@ -267,8 +269,9 @@ void CMorvaneDlg::RepaintProgressCell(int row) {
         announceTimer->start();
 }
 
-void CMorvaneDlg::OnJobEnded(int row, JobStatus status) {
-    if (status == JobStatus::Finished && jobs.IsValidIndex(row)) {
+void CMorvaneDlg::OnJobEnded(JobId id, JobStatus status) {
+    const int row = int(jobs.IndexOf(id));
+    if (status == JobStatus::Finished && row >= 0) {
         // The file's name stays on the row whatever type is chosen later; the type cannot
         // change during the batch.
         Job job = jobs.At(row);
@@ -277,7 +280,7 @@ void CMorvaneDlg::OnJobEnded(int row, JobStatus status) {
             OutputExtension(static_cast<OutputType>(std::max(outputType->currentIndex(), 0)));
         jobs.Set(row, job);
     }
-    RepaintProgressCell(row);
+    RepaintProgressCell(id);
 }
 
 void CMorvaneDlg::ConvertingChanged(bool nowConverting) {

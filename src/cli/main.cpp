@@ -11,7 +11,6 @@
 #include "engine/StoredSettings.h"
 #include "media/AppPaths.h"
 #include "media/FileNames.h"
-#include "media/MediaExporter.h"
 #include "media/MediaProbe.h"
 #include "power/SleepInhibitor.h"
 #include "profiles/CProfileIniReader.h"
@@ -149,26 +148,27 @@ struct BatchGroup {
 BatchResult RunBatch(JobList& jobs, const BatchSettings& settings, InterruptWatcher& interrupt,
                      StandardOutput& human, StandardOutput* json, const QString& outputDir,
                      bool quiet, int firstJob) {
-    MediaExporter exporter;
     const QString extension = OutputExtension(settings.outputType);
     CliProgressPrinter printer(jobs, human, extension, settings.simultaneousJobs > 1);
     std::optional<JsonEvents> events;
     if (json != nullptr)
         events.emplace(jobs, *json, outputDir, extension, firstJob);
     ConversionEngine engine;
-    engine.SetExporter(&exporter);
-    QObject::connect(&engine, &ConversionEngine::JobChanged, &engine, [&](int row) {
+    QObject::connect(&engine, &ConversionEngine::JobChanged, &engine, [&](JobId id) {
+        const int row = int(jobs.IndexOf(id));
         if (!quiet)
             printer.JobChanged(row, engine.Progress());
         if (events)
             events->JobChanged(row);
     });
-    QObject::connect(&engine, &ConversionEngine::JobEnded, &engine, [&](int row, JobStatus status) {
-        if (!quiet)
-            printer.JobEnded(row, status);
-        if (events)
-            events->JobEnded(row);
-    });
+    QObject::connect(&engine, &ConversionEngine::JobEnded, &engine,
+                     [&](JobId id, JobStatus status) {
+                         const int row = int(jobs.IndexOf(id));
+                         if (!quiet)
+                             printer.JobEnded(row, status);
+                         if (events)
+                             events->JobEnded(row);
+                     });
     QObject::connect(&interrupt, &InterruptWatcher::InterruptRequested, &engine,
                      &ConversionEngine::CancelActiveJob);
     QObject::connect(&interrupt, &InterruptWatcher::SuspendRequested, &engine,

@@ -42,25 +42,19 @@ int ConversionEngine::AutoSimultaneousJobs() {
     return std::clamp(QThread::idealThreadCount(), 1, MaxSimultaneousJobs);
 }
 
-ConversionEngine::ConversionEngine(QObject* parent) : QObject(parent) {}
-
-ConversionEngine::~ConversionEngine() {
-    cancelRequested = true;
-    if (exportingJob != nullptr && exporter != nullptr)
-        exporter->StopExport();
-    // Each job's runner kills an encoder that still runs.
-    qDeleteAll(running);
-}
-
-void ConversionEngine::SetExporter(MediaExporter* newExporter) {
-    if (exporter != nullptr)
-        disconnect(exporter, nullptr, this, nullptr);
-    exporter = newExporter;
-    if (exporter == nullptr)
-        return;
+ConversionEngine::ConversionEngine(QObject* parent)
+    : QObject(parent), exporter(new MediaExporter(this)) {
     connect(exporter, &MediaExporter::ExportProgress, this, &ConversionEngine::OnExportProgress);
     connect(exporter, &MediaExporter::ExportDone, this, &ConversionEngine::OnExportDone);
     connect(exporter, &MediaExporter::ExportFailed, this, &ConversionEngine::OnExportFailed);
+}
+
+ConversionEngine::~ConversionEngine() {
+    cancelRequested = true;
+    if (exportingJob != nullptr)
+        exporter->StopExport();
+    // Each job's runner kills an encoder that still runs.
+    qDeleteAll(running);
 }
 
 Result<void> ConversionEngine::CheckOutputDir(const QString& outputDir) {
@@ -119,15 +113,14 @@ BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& bat
         refusal.status = BatchResult::Status::AlreadyConverting;
         return refusal;
     }
-    QList<int> rows;
-    for (int row = 0; row < list.Count(); ++row) {
-        if (!batchSettings.retryUnfinished || NeedsRetry(list.At(row).status))
-            rows.append(row);
+    QList<JobId> ids;
+    for (const Job& job : list) {
+        if (!batchSettings.retryUnfinished || NeedsRetry(job.status))
+            ids.append(job.id);
     }
-    if (rows.isEmpty())
+    if (ids.isEmpty())
         return refusal;
-    if (exporter != nullptr)
-        exporter->StopExport();
+    exporter->StopExport();
 
     // Everything that would stop every job is checked before anything runs.
     refusal.status = BatchResult::Status::Refused;
@@ -149,8 +142,9 @@ BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& bat
     plan.outputDir = AppPaths::WithTrailingSeparator(QDir(settings.outputDir).absolutePath());
     plan.existing = settings.existing;
     plan.stallTimeoutSeconds = std::max(settings.stallTimeoutSeconds, 0);
-    queue = rows;
-    nextInQueue = 0;
+    batchJobs = ids;
+    waiting = QSet<JobId>(ids.cbegin(), ids.cend());
+    startedJobs = 0;
     result = BatchResult();
     cancelRequested = false;
     stopAfterCurrent = false;
@@ -173,46 +167,88 @@ BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& bat
 void ConversionEngine::ScheduleJobs() {
     if (!converting)
         return;
-    while (!cancelRequested && !stopAfterCurrent && !paused && nextInQueue < queue.size() &&
+    while (!cancelRequested && !stopAfterCurrent && !paused &&
            running.size() < settings.simultaneousJobs) {
-        const int row = queue.at(nextInQueue);
+        const qsizetype row = NextWaitingRow();
+        if (row < 0)
+            break;
         const Job& job = jobs->At(row);
         if (job.status == JobStatus::Skipped) {
-            ++nextInQueue;
+            waiting.remove(job.id);
             ++result.skippedJobs;
-            emit JobEnded(row, JobStatus::Skipped);
+            emit JobEnded(job.id, JobStatus::Skipped);
             continue;
         }
-        if (job.isRealMedia && exporter != nullptr && exportingJob != nullptr)
+        if (job.isRealMedia && exportingJob != nullptr)
             break;
-        ++nextInQueue;
-        ConvertActiveJob(row);
+        waiting.remove(job.id);
+        if (joinedLate.contains(job.id))
+            PlanLateOutput(row);
+        ConvertActiveJob(job.id);
     }
     EndBatchWhenIdle();
 }
 
-void ConversionEngine::ConvertActiveJob(int row) {
-    Q_ASSERT(jobs != nullptr && jobs->IsValidIndex(row));
-    auto* job = new ConversionJob(*jobs, row, plan, workFolder.JobDir(row), this);
+qsizetype ConversionEngine::NextWaitingRow() const {
+    if (waiting.isEmpty())
+        return -1;
+    for (qsizetype row = 0; row < jobs->Count(); ++row) {
+        if (waiting.contains(jobs->At(row).id))
+            return row;
+    }
+    return -1;
+}
+
+bool ConversionEngine::IsEditable(JobId id) const {
+    return !converting || waiting.contains(id);
+}
+
+void ConversionEngine::AddToBatch(JobId id) {
+    if (!converting || cancelRequested)
+        return;
+    batchJobs.append(id);
+    waiting.insert(id);
+    joinedLate.insert(id);
+    // A slot may be free now (the rest of the batch had already started).
+    QMetaObject::invokeMethod(this, &ConversionEngine::ScheduleJobs, Qt::QueuedConnection);
+}
+
+bool ConversionEngine::RemoveFromBatch(JobId id) {
+    if (!converting)
+        return true;
+    if (!waiting.remove(id))
+        return false;
+    batchJobs.removeOne(id);
+    // The batch may have been waiting for this job only (paused, or stopping).
+    QMetaObject::invokeMethod(this, &ConversionEngine::EndBatchWhenIdle, Qt::QueuedConnection);
+    return true;
+}
+
+void ConversionEngine::ConvertActiveJob(JobId id) {
+    Q_ASSERT(jobs != nullptr && jobs->IndexOf(id) >= 0);
+    BatchPlan jobPlan = plan;
+    if (joinedLate.contains(id))
+        jobPlan.existing = ExistingOutputs::KeepBoth; // the user was asked about none of its files
+    auto* job = new ConversionJob(*jobs, id, jobPlan, workFolder.JobDir(startedJobs++), this);
     running.append(job);
     connect(job, &ConversionJob::Changed, this, &ConversionEngine::JobChanged);
     // Handled once the job's own call has returned: the engine may delete it then.
-    connect(job, &ConversionJob::Ended, this, [this](int ended, JobStatus status) {
+    connect(job, &ConversionJob::Ended, this, [this](JobId ended, JobStatus status) {
         QMetaObject::invokeMethod(
             this, [this, ended, status] { OnJobEnded(ended, status); }, Qt::QueuedConnection);
     });
     if (paused)
         job->Suspend(true);
-    if (jobs->At(row).isRealMedia && exporter != nullptr)
+    if (jobs->At(jobs->IndexOf(id)).isRealMedia)
         ExportRealMediaJob(*job);
     else
         job->Convert();
 }
 
-void ConversionEngine::OnJobEnded(int row, JobStatus status) {
+void ConversionEngine::OnJobEnded(JobId id, JobStatus status) {
     [[maybe_unused]] bool wasRunning = false;
     for (qsizetype i = 0; i < running.size(); ++i) {
-        if (running.at(i)->Row() == row) {
+        if (running.at(i)->Id() == id) {
             running.takeAt(i)->deleteLater();
             wasRunning = true;
             break;
@@ -232,7 +268,7 @@ void ConversionEngine::OnJobEnded(int row, JobStatus status) {
     default:
         break;
     }
-    emit JobEnded(row, status);
+    emit JobEnded(id, status);
     ScheduleJobs();
 }
 
@@ -240,15 +276,18 @@ void ConversionEngine::OnJobEnded(int row, JobStatus status) {
 void ConversionEngine::EndBatchWhenIdle() {
     if (!converting || !running.isEmpty())
         return;
-    const bool rest = nextInQueue < queue.size();
+    const bool rest = !waiting.isEmpty();
     if (rest && !cancelRequested && !stopAfterCurrent)
         return; // paused before the next job: it starts on resume
     workFolder.Remove();
     converting = false;
-    if (paused && exporter != nullptr)
-        exporter->Suspend(false); // the exporter serves the window's own exports too
+    if (paused)
+        exporter->Suspend(false);
     paused = false;
     jobs = nullptr;
+    waiting.clear();
+    joinedLate.clear();
+    batchJobs.clear();
     result.status = cancelRequested ? BatchResult::Status::Canceled
                     : rest          ? BatchResult::Status::Stopped
                                     : BatchResult::Status::Completed;
@@ -289,8 +328,7 @@ void ConversionEngine::SetPaused(bool pause) {
     batchClock.Pause(pause);
     // The exporter is one more child: it pauses with the encoders (and a job whose export is
     // held does not go on to its passes).
-    if (exporter != nullptr)
-        exporter->Suspend(pause);
+    exporter->Suspend(pause);
     for (ConversionJob* job : QList<ConversionJob*>(running))
         job->Suspend(pause);
     emit PausedChanged(paused);
@@ -304,7 +342,10 @@ BatchProgress ConversionEngine::Progress() const {
         return progress;
     double total = 0.0;
     double done = 0.0;
-    for (const int row : queue) {
+    for (const JobId id : batchJobs) {
+        const qsizetype row = jobs->IndexOf(id);
+        if (row < 0)
+            continue;
         const Job& job = jobs->At(row);
         if (job.status == JobStatus::Skipped)
             continue;
@@ -327,10 +368,10 @@ BatchProgress ConversionEngine::Progress() const {
 }
 
 void ConversionEngine::ExportRealMediaJob(ConversionJob& job) {
-    Q_ASSERT(exporter != nullptr && exportingJob == nullptr);
+    Q_ASSERT(exportingJob == nullptr);
     const ExportCodecChoice choice =
         ChooseExportCodecs(exporter->VideoCodecs(), exporter->AudioCodecs());
-    const Job record = jobs->At(job.Row());
+    const Job record = jobs->At(jobs->IndexOf(job.Id()));
     exporter->CloseClip();
     exporter->SetFrameWidth(ExportFrameWidth);
     exporter->SetFrameHeight(ExportFrameHeight);
@@ -378,7 +419,8 @@ void ConversionEngine::OnExportFailed(const QString& message) {
     AppendToLog(
         QStringLiteral("EXPORT:  source          =   %1.\n"
                        "         message         =   %2.\n")
-            .arg(QDir::toNativeSeparators(jobs->At(exportingJob->Row()).sourcePath), message));
+            .arg(QDir::toNativeSeparators(jobs->At(jobs->IndexOf(exportingJob->Id())).sourcePath),
+                 message));
     EndExport(false); // the job reads its source
 }
 
@@ -387,8 +429,7 @@ void ConversionEngine::OnExportFailed(const QString& message) {
 void ConversionEngine::EndExport(bool exported) {
     ConversionJob* job = exportingJob;
     exportingJob = nullptr;
-    if (exporter != nullptr)
-        exporter->StopExport();
+    exporter->StopExport();
     if (!exported)
         QFile::remove(exportPath);
     if (job != nullptr)
@@ -452,7 +493,9 @@ void ConversionEngine::PlanOutputs() {
     QSet<QString> taken;
     for (const Job& job : *jobs)
         taken.insert(job.outputName);
-    for (const int i : std::as_const(queue)) {
+    for (qsizetype i = 0; i < jobs->Count(); ++i) {
+        if (!waiting.contains(jobs->At(i).id))
+            continue;
         Job job = jobs->At(i);
         if (job.status == JobStatus::Skipped)
             job.status = JobStatus::Waiting;
@@ -470,6 +513,25 @@ void ConversionEngine::PlanOutputs() {
                 jobs->SetOutputName(i, name);
             }
         }
+        // Fixed, whatever is added, moved or removed while the batch runs.
+        jobs->SetOutputName(i, jobs->At(i).outputName);
         jobs->Set(i, job);
     }
+}
+
+// A job added during the batch: the user was asked about none of its files, so a name taken
+// in the output folder is kept for the file there, never replaced.
+void ConversionEngine::PlanLateOutput(qsizetype row) {
+    const QString extension = OutputExtension(settings.outputType);
+    QSet<QString> taken;
+    for (const Job& job : *jobs) {
+        if (job.outputNameFixed)
+            taken.insert(job.outputName);
+    }
+    QString name = jobs->At(row).outputName;
+    if (taken.contains(name) || NameExists(plan.outputDir + name + extension))
+        name = NextFreeName(name, [&](const QString& next) {
+            return taken.contains(next) || NameExists(plan.outputDir + next + extension);
+        });
+    jobs->SetOutputName(row, name);
 }

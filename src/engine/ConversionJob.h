@@ -54,11 +54,11 @@ class ConversionJob : public QObject {
     Q_OBJECT
 public:
     // jobDir: the job's folder in the work folder ("$OUTPUT_DIR"), with a trailing separator.
-    ConversionJob(JobList& jobs, int row, const BatchPlan& plan, QString jobDir,
+    ConversionJob(JobList& jobs, JobId id, const BatchPlan& plan, QString jobDir,
                   QObject* parent = nullptr);
     ~ConversionJob() override;
 
-    int Row() const { return row; }
+    JobId Id() const { return id; }
     QString JobDir() const { return jobDir; }
 
     // The RealMedia range is being exported to path (the engine drives the one exporter).
@@ -80,11 +80,13 @@ public:
     static QString StallReason(int seconds);
 
 signals:
-    void Changed(int row);
-    void Ended(int row, JobStatus status);
+    void Changed(JobId id);
+    void Ended(JobId id, JobStatus status);
 
 private:
-    Job Record() const { return jobs.At(row); }
+    // The job's row now: rows may move while it runs, but a running job stays in the list.
+    qsizetype Row() const;
+    Job Record() const { return jobs.At(Row()); }
     void Store(const Job& job);
     void SetStatus(JobStatus status);
     void StartPass(int pass);
@@ -104,7 +106,7 @@ private:
     void NoteProgress();
 
     JobList& jobs;
-    const int row;
+    const JobId id;
     const BatchPlan plan;
     const QString jobDir;
     ChildProcessRunner runner;

@@ -2,6 +2,11 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
+
+// A job's identity for as long as the program runs: given by JobList when the job is added,
+// never reused, unchanged when rows move. The engine and its signals know jobs by it.
+using JobId = qint64;
 
 // Where a job stands; the Progress column and morvane-cli's lines are made from it.
 enum class JobStatus : int {
@@ -27,6 +32,7 @@ bool NeedsRetry(JobStatus status);
 // One conversion task: a source file, its trim and its progress. A value type:
 // the engine copies a job, changes fields and writes the whole record back.
 struct Job {
+    JobId id = 0; // set by JobList::Append
     QString sourcePath;
     QString baseName; // file name without folder and extension
     double beginTime = 0.0;
@@ -44,6 +50,9 @@ struct Job {
     // Output file name without extension: baseName, made unique within the list
     // (" (2)", " (3)", ...) by JobList so that no job overwrites another's output.
     QString outputName;
+    // The batch has chosen outputName (checked against the files there): it stays when rows
+    // are added, moved or removed, until the batch is over.
+    bool outputNameFixed = false;
     // The name of the file a finished job wrote (name and extension), whatever type is chosen
     // since; empty until then.
     QString writtenName;

@@ -26,12 +26,12 @@ class RecordingHost {
 public:
     void Attach(ConversionEngine& engine) {
         QObject::connect(&engine, &ConversionEngine::JobChanged, &engine,
-                         [this](int row) { RepaintProgressCell(row); });
+                         [this](JobId id) { RepaintProgressCell(int(jobs->IndexOf(id))); });
         QObject::connect(&engine, &ConversionEngine::ConvertingChanged, &engine,
                          [this](bool converting) { convertingChanges.append(converting); });
         QObject::connect(&engine, &ConversionEngine::JobEnded, &engine,
-                         [this](int row, JobStatus status) {
-                             ended.append({row, int(status)});
+                         [this](JobId id, JobStatus status) {
+                             ended.append({int(jobs->IndexOf(id)), int(status)});
                          });
     }
     void RepaintProgressCell(int row) {
