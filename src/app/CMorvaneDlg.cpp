@@ -4,6 +4,7 @@
 #include "app/ShutdownCountdown.h"
 
 #include "app/AccessibleControls.h"
+#include "app/JobListController.h"
 #include "app/PageFont.h"
 #include "app/PowerControl.h"
 #include "app/SkinEngine.h"
@@ -21,6 +22,7 @@
 #include "profiles/OutputType.h"
 #include "profiles/Profile.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -148,6 +150,9 @@ void CMorvaneDlg::CreateControls() {
     directoryLabel = new QLabel(QStringLiteral("Output Directory:"), this);
     outputTypeLabel = new QLabel(QStringLiteral("Select Output Type:"), this);
     profileLabel = new QLabel(QStringLiteral("Select Profile:"), this);
+    statusLine = new QLabel(this);
+    statusLine->setObjectName(QStringLiteral("statusLine"));
+    listController = new JobListController(jobs, engine, this);
     outputDirEdit = new QLineEdit(this);
     removeButton = makeButton(QString(), QStringLiteral("remove"));
     helpButton = makeButton(QStringLiteral("Help"), QStringLiteral("help"));
@@ -169,6 +174,16 @@ void CMorvaneDlg::ConnectHandlers() {
     connect(addButton, &QPushButton::clicked, this, &CMorvaneDlg::AddFile);
     connect(removeButton, &QPushButton::clicked, this, &CMorvaneDlg::RemoveSelected);
     connect(removeAllButton, &QPushButton::clicked, this, &CMorvaneDlg::RemoveAll);
+    connect(listController->RemoveAllAction(), &QAction::enabledChanged, removeAllButton,
+            &QWidget::setEnabled);
+    connect(listController->AddAction(), &QAction::triggered, this, &CMorvaneDlg::AddFile);
+    connect(listController->RemoveAction(), &QAction::triggered, this,
+            &CMorvaneDlg::RemoveSelected);
+    connect(listController->RemoveAllAction(), &QAction::triggered, this, &CMorvaneDlg::RemoveAll);
+    connect(listController->MoveUpAction(), &QAction::triggered, this,
+            [this] { MoveJob(SelectionMark(), SelectionMark() - 1); });
+    connect(listController->MoveDownAction(), &QAction::triggered, this,
+            [this] { MoveJob(SelectionMark(), SelectionMark() + 1); });
     connect(jobList, &CCellListCtrl::Clicked, this, &CMorvaneDlg::OnListClick);
     connect(jobList, &CCellListCtrl::RightClicked, this, &CMorvaneDlg::OnListClick);
     connect(jobList, &CCellListCtrl::DoubleClicked, this, &CMorvaneDlg::OnListClick);
@@ -346,7 +361,7 @@ void CMorvaneDlg::PlaceControls() {
         {links[3], 18, 525, 320, 15},        {addButton, 621, 313, 22, 22},
         {removeButton, 621, 353, 22, 22},    {removeAllButton, 621, 393, 22, 22},
         {helpButton, 505, 495, 75, 32},      {startButton, 580, 470, 70, 70},
-        {stopButton, 580, 470, 70, 70},
+        {stopButton, 580, 470, 70, 70},      {statusLine, 18, 548, 555, 16},
     };
     for (const Placement& p : placements)
         p.widget->setGeometry(p.x, p.y, p.width, p.height);
@@ -387,6 +402,7 @@ void CMorvaneDlg::OrderAndNameControls() {
         {profiles, "Select Profile", nullptr},
         {description, "Profile description", nullptr},
         {outputDirEdit, "Output Directory", nullptr},
+        {statusLine, "Status", "Why the last change of the list did not happen"},
         {shutdownBox, "Automatically Shut Down the computer when converting finished", nullptr},
         {videoFrame, "Video", "The picture of the selected video"},
         {videoEdit, "Video", "The picture of the selected video"},
@@ -487,6 +503,8 @@ QWidget* CMorvaneDlg::Control(ControlId id) const {
         return links[2];
     case IdcLink4:
         return links[3];
+    case IdcStatusLine:
+        return statusLine;
     }
     return nullptr;
 }
@@ -583,6 +601,16 @@ void CMorvaneDlg::ShutDownComputer() {
     if (!reason.isEmpty())
         text += QStringLiteral("\n\n") + reason; // the system's own words
     ShowMessage(text, QStringLiteral("Warning"), UserPrompts::Icon::Error);
+}
+
+QString CMorvaneDlg::StatusText() const {
+    return statusLine->text();
+}
+
+void CMorvaneDlg::ShowStatus(const QString& text) {
+    statusLine->setText(text);
+    // Screen readers hear it as the label's name changes.
+    statusLine->setAccessibleName(text.isEmpty() ? QStringLiteral("Status") : text);
 }
 
 void CMorvaneDlg::ShowMessage(const QString& text, const QString& caption, UserPrompts::Icon icon) {

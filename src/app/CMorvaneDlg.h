@@ -20,22 +20,25 @@ class CImageButton;
 class CRangeSlider;
 class CVideoEdit;
 struct CellInfo;
+class JobListController;
 class PowerControl;
 class ShutdownCountdown;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
+class QMouseEvent;
 class QTimer;
 class QPushButton;
 
 // The main page: the job list, the preview and trim controls, the output settings and the
-// Start/Stop buttons. It owns the job list and the page-wide state; every handler that would
-// change the list, its selection, the output directory or the trim does nothing while a
-// conversion runs.
+// Start/Stop buttons. It owns the job list and the page-wide state. During a batch the rows
+// that wait may still be added, removed, moved and trimmed (JobListController says which);
+// the output settings wait for the batch's end.
 class CMorvaneDlg : public QWidget {
     Q_OBJECT
 public:
@@ -68,6 +71,7 @@ public:
         IdcLink2 = 1071,
         IdcLink3 = 1072,
         IdcLink4 = 1073,
+        IdcStatusLine = 1074,
     };
 
     // The file dialog's filter: description and patterns, as the user sees them.
@@ -89,6 +93,9 @@ public:
     bool IsConverting() const { return converting; }
     QString OutputDir() const { return outputDir; }
     ConversionEngine& Engine() { return engine; }
+    JobListController& ListController() { return *listController; }
+    // What the status line says (why an edit was refused).
+    QString StatusText() const;
 
     // Handlers, connected to the controls in the constructor.
     void AddFile();
@@ -100,6 +107,8 @@ public:
     void AddFiles(const QStringList& paths);
     void RemoveSelected();
     void RemoveAll();
+    // Moves a row to another place (keys Ctrl+Up and Ctrl+Down, or a drag).
+    void MoveJob(int from, int to);
     void OnListClick();
     void OnStartConverting();
     void OnStopConverting();
@@ -184,7 +193,11 @@ private:
     void OnRangeChanged(int part, int dragEnded);
     void LoadOutputDir();
     void SaveFileNumber();
-    bool HandleListKey(int key);
+    bool HandleListKey(const QKeyEvent& event);
+    void FollowRowDrag(const QMouseEvent& event);
+    // Says on the status line why something did not happen.
+    void ShowStatus(const QString& text);
+    void UpdateTrimEnabled();
     int SelectionMark() const;
     void ShowMessage(const QString& text, const QString& caption, UserPrompts::Icon icon);
     // Moves the trim slider (and sets its length unless below 0) without the move counting as
@@ -206,6 +219,9 @@ private:
     bool batchEnded = false; // a batch has run: "Retry failed" means something
     int fileNumber = 0;
     int simultaneousJobs = 1;
+    int dragRow = -1; // the row under the left button's press, while it is held
+    QPoint dragStart;
+    bool dragging = false;
     QTimer* titleTimer = nullptr;
     // Rows whose Progress cell changed since screen readers were last told (a few times a
     // second at most, however often the encoder reports).
@@ -216,6 +232,7 @@ private:
 
     EncoderCapabilities capabilities;
     ConversionEngine engine;
+    JobListController* listController = nullptr;
     std::unique_ptr<UserPrompts> ownPrompts;
     std::unique_ptr<PowerControl> ownPower;
     UserPrompts* prompts;
@@ -239,6 +256,7 @@ private:
     QLabel* directoryLabel = nullptr;
     QLabel* outputTypeLabel = nullptr;
     QLabel* profileLabel = nullptr;
+    QLabel* statusLine = nullptr;
     QLineEdit* outputDirEdit = nullptr;
     CImageButton* removeButton = nullptr;
     CImageButton* helpButton = nullptr;

@@ -4,6 +4,7 @@
 
 #include "app/AccessibleControls.h"
 #include "app/BatchSummary.h"
+#include "app/JobListController.h"
 #include "app/PowerControl.h"
 #include "app/ShutdownCountdown.h"
 #include "app/UserPrompts.h"
@@ -161,6 +162,10 @@ QMenu* CMorvaneDlg::CreateBatchMenu() {
         choices->addAction(choice);
         connect(choice, &QAction::triggered, this, [this, n] { SetSimultaneousJobs(n); });
     }
+    // The list's own edits, also during a batch for the rows that wait.
+    menu->addSeparator();
+    menu->addActions({listController->MoveUpAction(), listController->MoveDownAction(),
+                      listController->RemoveAction()});
     return menu;
 }
 
@@ -261,6 +266,8 @@ void CMorvaneDlg::RepaintProgressCell(JobId id) {
     const int row = int(jobs.IndexOf(id));
     if (row < 0)
         return;
+    if (row == SelectionMark())
+        UpdateTrimEnabled(); // it may have started
     // The output name may change too (a name taken meanwhile gets the next free one).
     jobList->InvalidateCells(row, row, int(JobColumn::Output), false);
     jobList->InvalidateCells(row, row, int(JobColumn::Progress), false);
@@ -293,9 +300,11 @@ void CMorvaneDlg::ConvertingChanged(bool nowConverting) {
     EnableSettingsControls(!nowConverting);
     // What does nothing during a batch looks (and reads to a screen reader) disabled.
     for (QWidget* idle :
-         std::initializer_list<QWidget*>{addButton, removeButton, removeAllButton, browseButton,
-                                         previewButton, stopPreviewButton, trimSlider})
+         std::initializer_list<QWidget*>{browseButton, previewButton, stopPreviewButton})
         idle->setEnabled(!nowConverting);
+    UpdateTrimEnabled();
+    if (!nowConverting)
+        ShowStatus(QString()); // what was refused during the batch may be done now
     // A batch that ends while the user is asked whether to stop it: the question is moot.
     if (!nowConverting && closeQuestion != nullptr)
         closeQuestion->close();

@@ -204,7 +204,7 @@ private slots:
     void startRefusals_data();
     void startRefusals();
     void batchOfTwoFinishes();
-    void refusalsWhileConverting();
+    void editingWhileConverting();
     void restartClearsEveryRow();
     void existingOutputsAreAskedAbout_data();
     void existingOutputsAreAskedAbout();
@@ -720,10 +720,11 @@ void TestMainPage::batchOfTwoFinishes() {
             QVERIFY(!page->Control(CMorvaneDlg::IdcOutputType)->isEnabled());
             QVERIFY(!page->Control(CMorvaneDlg::IdcProfiles)->isEnabled());
             QVERIFY(!page->Control(CMorvaneDlg::IdcShutdown)->isEnabled());
-            // What does nothing during a batch says so (to screen readers too).
-            for (auto id : {CMorvaneDlg::IdcAdd, CMorvaneDlg::IdcRemove, CMorvaneDlg::IdcRemoveAll,
-                            CMorvaneDlg::IdcBrowse})
+            // What does nothing during a batch says so (to screen readers too); rows can
+            // still be added and removed.
+            for (auto id : {CMorvaneDlg::IdcRemoveAll, CMorvaneDlg::IdcBrowse})
                 QVERIFY(!page->Control(id)->isEnabled());
+            QVERIFY(page->Control(CMorvaneDlg::IdcAdd)->isEnabled());
         }
     });
     probe.start(5);
@@ -752,38 +753,53 @@ void TestMainPage::batchOfTwoFinishes() {
     QVERIFY(prompts.documents.isEmpty()); // OK leaves the folder closed
 }
 
-void TestMainPage::refusalsWhileConverting() {
+// During a batch the rows that wait can be added, trimmed, moved and removed; the running
+// row cannot, and the status line says why; the output folder waits for the batch's end.
+void TestMainPage::editingWhileConverting() {
     UseProfileDir(WriteFakeProfiles("until-q=\"$OUTPUT_DIR$OUTPUT_FILE.3gp\"", "hang"));
     const QString clip = Fixture("avi");
+    const QString other = Fixture("avi", "other");
     AddFiles({clip, clip});
     prompts.folders.append(outDir);
     page->OnBrowse();
     page->SelectRow(0);
     page->OnListClick();
     auto* slider = static_cast<CRangeSlider*>(page->Control(CMorvaneDlg::IdcTrimSlider));
+    auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
     bool checked = false;
-    int markWhileConverting = -1;
-    int highlightWhileConverting = -1;
     QTimer::singleShot(300, this, [&] {
         QVERIFY(page->IsConverting());
-        prompts.files.append(clip);
-        prompts.folders.append(temp.path());
-        for (auto id : {CMorvaneDlg::IdcAdd, CMorvaneDlg::IdcRemove, CMorvaneDlg::IdcRemoveAll,
-                        CMorvaneDlg::IdcBrowse})
-            QTest::mouseClick(page->Control(id), Qt::LeftButton);
-        auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
-        QTest::keyClick(list, Qt::Key_Down);
+        // The running row stays, and its trim cannot be touched.
+        page->SelectRow(0);
+        page->OnListClick();
+        QVERIFY(!slider->isEnabled());
+        QTest::keyClick(list, Qt::Key_Delete);
+        QCOMPARE(page->Jobs().Count(), 2);
+        QCOMPARE(page->StatusText(),
+                 QString("clip.avi is being converted: it cannot be changed now."));
+        // A file added joins the batch; the row that waits takes a trim and moves down.
+        prompts.files.append(other);
+        QTest::mouseClick(page->Control(CMorvaneDlg::IdcAdd), Qt::LeftButton);
+        QCOMPARE(page->Jobs().Count(), 3);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->GetCellRect(1, 0).center());
-        markWhileConverting = list->GetSelectionMark();
-        highlightWhileConverting = list->GetSelectedItem();
+        QCOMPARE(list->GetSelectionMark(), 1);
+        QVERIFY(slider->isEnabled());
         slider->SetSelection(0.5, 1.0);
         RangeChangedEvent changed(RangeChangedEvent::BothEnds, 1);
-        QCoreApplication::sendEvent(page, &changed); // the page ignores it while converting
+        QCoreApplication::sendEvent(page, &changed);
+        QTest::keyClick(list, Qt::Key_Down, Qt::ControlModifier);
+        QCOMPARE(page->Jobs().At(2).beginTime, 0.5);
+        QCOMPARE(list->GetSelectionMark(), 2);
+        // The added row goes again.
+        page->SelectRow(1);
+        QTest::keyClick(list, Qt::Key_Delete);
         QCOMPARE(page->Jobs().Count(), 2);
-        QCOMPARE(page->CurrentJob(), 0);
-        QCOMPARE(page->Jobs().At(1).beginTime, 0.0);
+        // The output folder and Remove all wait for the end.
+        prompts.folders.append(temp.path());
+        for (auto id : {CMorvaneDlg::IdcRemoveAll, CMorvaneDlg::IdcBrowse})
+            QTest::mouseClick(page->Control(id), Qt::LeftButton);
+        QCOMPARE(page->Jobs().Count(), 2);
         QCOMPARE(page->OutputDir(), outDir + QDir::separator());
-        QCOMPARE(prompts.files.size(), 1); // the file dialog was never shown
         QVERIFY(prompts.boxes.isEmpty());
         page->OpenHtmlHelp(); // Help still works
         QCOMPARE(prompts.documents.size(), 1);
@@ -801,20 +817,14 @@ void TestMainPage::refusalsWhileConverting() {
     QVERIFY(QTest::qWaitForWindowActive(frame.get()));
     ClickStart();
     QVERIFY(checked);
-    QCOMPARE(markWhileConverting, 0); // a click moved neither the mark nor the highlight
-    QCOMPARE(highlightWhileConverting, 0);
     QCOMPARE(CellText(0, 4), QString("Canceled"));
     QCOMPARE(prompts.boxes.size(), 1);
     QCOMPARE(prompts.boxes.first().text,
              QString("Converting ended: 0 of 2 jobs finished.\n\n1 canceled, 1 not converted."));
     QCOMPARE(prompts.boxes.first().caption, QString("Information"));
     QCOMPARE(QApplication::focusWidget(), page->Control(CMorvaneDlg::IdcStart));
-    // After the batch a trim still edits the running job's row, not the clicked one.
-    slider->SetSelection(0.25, 1.0);
-    RangeChangedEvent after(RangeChangedEvent::BothEnds, 0);
-    QCoreApplication::sendEvent(page, &after);
-    QCOMPARE(page->Jobs().At(0).beginTime, 0.25);
-    QCOMPARE(page->Jobs().At(1).beginTime, 0.0);
+    QCOMPARE(page->StatusText(), QString());
+    QCOMPARE(page->Jobs().At(1).beginTime, 0.5);
 }
 
 void TestMainPage::existingOutputsAreAskedAbout_data() {

@@ -86,6 +86,7 @@ private slots:
     void pauseStopsTheEncoders();
     void passStartedDuringPauseWaits();
     void retryConvertsOnlyWhatDidNotFinish();
+    void editsWhileTheBatchRuns();
     void overshootIsEncodedOnceMore_data();
     void overshootIsEncodedOnceMore();
 
@@ -916,6 +917,47 @@ void TestConversionEngine::overshootIsEncodedOnceMore() {
     QTEST(int(ReadLog().count("RETRY:   source")), "retries");
     QFETCH(QString, reason);
     QVERIFY2(jobs.At(0).failReason.contains(reason), qPrintable(jobs.At(0).failReason));
+}
+
+// While the first job runs, the rows that wait are trimmed, moved, added and removed: each
+// job starts with what its row holds at its turn, in the list's order then; the running one
+// cannot be taken out.
+void TestConversionEngine::editsWhileTheBatchRuns() {
+    const QString notes = Path("notes.txt");
+    WriteProfile(OutputType::Amr3gp, {Encodes("$OUTPUT_DIR$OUTPUT_FILE.3gp") + " \"note=" + notes +
+                                      ":$OUTPUT_FILE $START\" status=3"});
+    JobList jobs;
+    for (const QString name : {"a.avi", "b.avi", "c.avi"})
+        jobs.Append(Job::FromPath(Source(name), MediaFixtures::ClipSeconds));
+    ConversionEngine engine;
+    bool edited = false;
+    host.onRepaint = [&](const Job& job) {
+        if (edited || job.status != JobStatus::FirstPass)
+            return;
+        edited = true;
+        const JobId running = job.id;
+        QVERIFY(!engine.IsEditable(running));
+        QVERIFY(!engine.RemoveFromBatch(running));
+        Job b = jobs.At(1);
+        QVERIFY(engine.IsEditable(b.id));
+        b.beginTime = 0.1; // the copied file still fits the range
+        jobs.Set(1, b);
+        jobs.Move(2, 1); // a, c, b
+        engine.AddToBatch(jobs.At(jobs.Append(Job::FromPath(Source("d.avi"), 2.0))).id);
+        const qsizetype gone = jobs.Append(Job::FromPath(Source("e.avi"), 2.0));
+        engine.AddToBatch(jobs.At(gone).id);
+        QVERIFY(engine.RemoveFromBatch(jobs.At(gone).id));
+        jobs.RemoveAt(gone);
+    };
+    const BatchResult result = Convert(engine, jobs, Settings());
+    QVERIFY(edited);
+    QCOMPARE(result.status, BatchResult::Status::Completed);
+    QCOMPARE(result.finishedJobs, 4);
+    QFile file(notes);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts),
+             (QStringList{"a ", "c ", "b 00:00:00.100", "d "}));
+    QCOMPARE(OutputFiles(), (QStringList{"a.3gp", "b.3gp", "c.3gp", "d.3gp"}));
 }
 
 QTEST_GUILESS_MAIN(TestConversionEngine)
