@@ -15,6 +15,7 @@
 #include "controls/CImageButton.h"
 #include "controls/Resources.h"
 #include "engine/JobCellText.h"
+#include "engine/QueueStore.h"
 #include "engine/StoredSettings.h"
 #include "media/AppPaths.h"
 #include "preview/CRangeSlider.h"
@@ -102,6 +103,7 @@ CMorvaneDlg::~CMorvaneDlg() {
     SaveFileNumber();
     if (converting)
         OnStopConverting();
+    queueKeeper->Flush(); // while the list is still there
 }
 
 void CMorvaneDlg::SetUserPrompts(UserPrompts* newPrompts) {
@@ -271,6 +273,7 @@ void CMorvaneDlg::OnInitDialog() {
     SetLinkAddresses();
     OrderAndNameControls();
     LoadOutputDir();
+    RestoreQueue();
     background = Resources::LoadBitmapResource(185);
 }
 
@@ -563,6 +566,53 @@ void CMorvaneDlg::LoadOutputDir() {
     outputDir = StoredSettings::LoadOutputDir();
     simultaneousJobs = StoredSettings::LoadSimultaneousJobs();
     outputDirEdit->setText(outputDir);
+}
+
+QueueState CMorvaneDlg::RememberedQueue() const {
+    QueueState state;
+    state.jobs = jobs;
+    state.outputType = std::max(outputType->currentIndex(), 0);
+    state.profileSelection =
+        profiles->currentItem() != nullptr && profiles->currentItem()->isSelected()
+            ? profiles->currentRow()
+            : -1;
+    state.simultaneousJobs = simultaneousJobs;
+    return state;
+}
+
+void CMorvaneDlg::RestoreQueue() {
+    const QString path = QueueStore::DefaultPath();
+    const bool remembered = QFileInfo::exists(path);
+    QueueState state = QueueStore::ReadOrSetAside(path);
+    if (remembered) {
+        if (IsValidOutputType(state.outputType) && state.outputType != outputType->currentIndex()) {
+            outputType->setCurrentIndex(state.outputType);
+            FillProfiles(state.outputType);
+        }
+        if (state.profileSelection >= 0 && state.profileSelection < profiles->count())
+            profiles->setCurrentRow(state.profileSelection);
+        simultaneousJobs =
+            std::clamp(state.simultaneousJobs, 0, ConversionEngine::MaxSimultaneousJobs);
+    }
+    jobs = std::move(state.jobs);
+    // A batch has run on this list: "Retry failed" converts what it left unfinished.
+    batchEnded = std::any_of(jobs.begin(), jobs.end(),
+                             [](const Job& job) { return job.status != JobStatus::Waiting; });
+    queueKeeper = new QueueKeeper(
+        path, [this] { return RememberedQueue(); }, this);
+    connect(listController, &JobListController::Changed, queueKeeper, &QueueKeeper::Changed);
+    connect(&engine, &ConversionEngine::JobChanged, queueKeeper, &QueueKeeper::Changed);
+    connect(&engine, &ConversionEngine::JobEnded, queueKeeper, &QueueKeeper::Changed);
+    connect(&engine, &ConversionEngine::ConvertingChanged, queueKeeper, &QueueKeeper::Changed);
+    connect(outputType, &QComboBox::currentIndexChanged, queueKeeper, &QueueKeeper::Changed);
+    connect(profiles, &QListWidget::itemSelectionChanged, queueKeeper, &QueueKeeper::Changed);
+    if (jobs.Count() == 0)
+        return;
+    videoEdit->show();
+    videoFrame->hide();
+    RefreshList();
+    currentJob = 0;
+    LoadJob(currentJob);
 }
 
 void CMorvaneDlg::OnBrowse() {

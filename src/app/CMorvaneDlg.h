@@ -21,6 +21,8 @@ class CRangeSlider;
 class CVideoEdit;
 struct CellInfo;
 class JobListController;
+class QueueKeeper;
+struct QueueState;
 class PowerControl;
 class ShutdownCountdown;
 class QCheckBox;
@@ -192,6 +194,9 @@ private:
     void DressProgressCell(const Job& job, CellInfo& cell);
     void OnRangeChanged(int part, int dragEnded);
     void LoadOutputDir();
+    // The list, type, profile and simultaneous jobs of the last run, read back at start.
+    void RestoreQueue();
+    QueueState RememberedQueue() const;
     void SaveFileNumber();
     bool HandleListKey(const QKeyEvent& event);
     void FollowRowDrag(const QMouseEvent& event);
@@ -233,6 +238,7 @@ private:
     EncoderCapabilities capabilities;
     ConversionEngine engine;
     JobListController* listController = nullptr;
+    QueueKeeper* queueKeeper = nullptr; // writes the list on every change
     std::unique_ptr<UserPrompts> ownPrompts;
     std::unique_ptr<PowerControl> ownPower;
     UserPrompts* prompts;

@@ -12,6 +12,7 @@
 #include "controls/CImageButton.h"
 #include "engine/ErrorLog.h"
 #include "engine/JobCellText.h"
+#include "engine/QueueStore.h"
 #include "engine/StoredSettings.h"
 #include "preview/CRangeSlider.h"
 #include "preview/CVideoEdit.h"
@@ -126,6 +127,7 @@ void CMorvaneDlg::SetSimultaneousJobs(int jobsSideBySide) {
         return;
     simultaneousJobs = std::clamp(jobsSideBySide, 0, ConversionEngine::MaxSimultaneousJobs);
     StoredSettings::StoreSimultaneousJobs(simultaneousJobs);
+    queueKeeper->Changed();
     jobList->viewport()->update(); // the rows' time left
 }
 

@@ -10,15 +10,16 @@ using JobId = qint64;
 
 // Where a job stands; the Progress column and morvane-cli's lines are made from it.
 enum class JobStatus : int {
-    Waiting,    // not converted (yet)
-    Exporting,  // its RealMedia range is being exported to an intermediate file
-    FirstPass,  // the encoder's first (for 3GP types only) pass runs
-    SecondPass, // 3GP2: the rewrap pass
-    ThirdPass,  // 3GP2: the last pass
-    Finished,   // its output file is checked and in place
-    Failed,     // the passes ended without a cancel but left no usable output
-    Canceled,   // Stop was pressed during the job
-    Skipped,    // its output already existed and the user chose to keep it
+    Waiting,     // not converted (yet)
+    Exporting,   // its RealMedia range is being exported to an intermediate file
+    FirstPass,   // the encoder's first (for 3GP types only) pass runs
+    SecondPass,  // 3GP2: the rewrap pass
+    ThirdPass,   // 3GP2: the last pass
+    Finished,    // its output file is checked and in place
+    Failed,      // the passes ended without a cancel but left no usable output
+    Canceled,    // Stop was pressed during the job
+    Skipped,     // its output already existed and the user chose to keep it
+    Interrupted, // it was running when the program ended without stopping it (a crash)
 };
 
 // True once a job's status says how its conversion ended.
@@ -58,6 +59,12 @@ struct Job {
     QString writtenName;
     // Why the job failed, for the user (the Progress cell's tooltip); empty otherwise.
     QString failReason;
+    // The row's own output type and profile (the profile list's row), or -1 for both: the
+    // page's choice at Start.
+    int ownOutputType = -1;
+    int ownProfile = -1;
+    // The source was gone when the remembered list was read back.
+    bool sourceMissing = false;
 
     // A new job for a source file whose playing time is clipLength seconds.
     static Job FromPath(const QString& path, double clipLength);

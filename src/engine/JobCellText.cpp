@@ -52,6 +52,8 @@ int EncodedPercent(const Job& job) {
 }
 
 ProgressCell JobProgressCell(const Job& job, bool withTimeLeft) {
+    if (job.sourceMissing && !IsRunning(job.status) && job.status != JobStatus::Finished)
+        return {QStringLiteral("Source missing")};
     switch (job.status) {
     case JobStatus::Finished:
         return Bar(QStringLiteral(" Finished "), 100);
@@ -81,6 +83,8 @@ ProgressCell JobProgressCell(const Job& job, bool withTimeLeft) {
         return {QStringLiteral("Failed")};
     case JobStatus::Skipped:
         return {QStringLiteral("Skipped")};
+    case JobStatus::Interrupted:
+        return {QStringLiteral("Interrupted")};
     case JobStatus::Waiting:
         break;
     }

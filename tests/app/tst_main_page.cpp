@@ -11,6 +11,7 @@
 #include "app/UserPrompts.h"
 #include "controls/CCellListCtrl.h"
 #include "controls/ListMessages.h"
+#include "engine/QueueStore.h"
 #include "engine/StoredSettings.h"
 #include "media/AppPaths.h"
 #include "preview/CRangeSlider.h"
@@ -231,6 +232,7 @@ private slots:
     void boxesDefaultToTheSafeAnswer_data();
     void boxesDefaultToTheSafeAnswer();
     void stopAfterCurrentLeavesRetry();
+    void rememberedListComesBack();
 
 private:
     QString Fixture(const QString& extension, const QString& name = "clip");
@@ -239,6 +241,8 @@ private:
     QString CellText(int row, int column);
     // Clicks Start and waits for the batch it started (if any) to end.
     void ClickStart();
+    // Chooses "Retry failed" in the batch menu (it must be enabled) and waits for the batch.
+    void RetryFailed();
     void UseProfileDir(const QString& programDir);
     QString WriteFakeProfiles(const QString& firstPass, const QString& secondPass);
     // Two jobs of one clip, a profile whose pass copies a playable 3GP, the output folder set.
@@ -265,6 +269,7 @@ void TestMainPage::init() {
     const QString config = temp.filePath(QStringLiteral("config%1").arg(++round));
     QDir().mkpath(config);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config);
+    qputenv("XDG_STATE_HOME", QFile::encodeName(config)); // the remembered list starts empty
     outDir = temp.filePath(QStringLiteral("out%1").arg(round));
     QDir().mkpath(outDir);
     AppPaths::SetProgramDir(TestPaths::ProgramDir());
@@ -311,6 +316,19 @@ void TestMainPage::ClickStart() {
     QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
     if (page->IsConverting())
         QVERIFY(finished.wait(60000));
+}
+
+void TestMainPage::RetryFailed() {
+    std::unique_ptr<QMenu> menu(page->CreateBatchMenu());
+    QAction* retry = nullptr;
+    for (QAction* item : menu->actions()) {
+        if (item->text().remove(u'&') == "Retry failed")
+            retry = item;
+    }
+    QVERIFY(retry != nullptr && retry->isEnabled());
+    QSignalSpy finished(&page->Engine(), &ConversionEngine::BatchFinished);
+    retry->trigger();
+    QVERIFY(finished.wait(60000));
 }
 
 QString TestMainPage::CellText(int row, int column) {
@@ -1742,20 +1760,65 @@ void TestMainPage::stopAfterCurrentLeavesRetry() {
     QCOMPARE(prompts.boxes.size(), 1);
     QCOMPARE(prompts.boxes.first().text,
              QString("Converting ended: 0 of 2 jobs finished.\n\n2 not converted."));
-    QMenu* menu = page->CreateBatchMenu();
-    QAction* retry = nullptr;
-    for (QAction* item : menu->actions()) {
-        if (item->text().remove(u'&') == "Retry failed")
-            retry = item;
-    }
-    QVERIFY(retry != nullptr && retry->isEnabled());
     disconnect(&page->Engine(), &ConversionEngine::ConvertingChanged, this, nullptr);
-    QSignalSpy finished(&page->Engine(), &ConversionEngine::BatchFinished);
-    retry->trigger();
-    delete menu;
-    QVERIFY(finished.wait(60000));
+    RetryFailed();
     QCOMPARE(CellText(0, 4), QString(" Finished "));
     QCOMPARE(CellText(1, 4), QString(" Finished "));
+}
+
+// The list, type and profile come back at the next start; after a crash the row that was
+// converting shows "Interrupted", a file gone since stays as missing, and "Retry failed"
+// converts exactly the rows that did not finish.
+void TestMainPage::rememberedListComesBack() {
+    TwoJobsThatCopy();
+    const QString gone = QFileInfo(Fixture("avi")).absolutePath() + "/gone.avi";
+    QFile::copy(Fixture("avi"), gone);
+    AddFiles({gone});
+    auto* combo = static_cast<QComboBox*>(page->Control(CMorvaneDlg::IdcOutputType));
+    combo->setCurrentIndex(1);
+    page->OnOutputTypeChanged();
+    frame.reset(); // the list is written at the latest as the window goes
+
+    // What a kill in the middle of the first batch leaves: the first row finished, the second
+    // converting.
+    const QString path = QueueStore::DefaultPath();
+    Result<QueueState> state = QueueStore::Read(path);
+    QVERIFY2(state, qPrintable(state.error()));
+    QCOMPARE(state->jobs.Count(), 3);
+    QCOMPARE(state->outputType, 1);
+    Job first = state->jobs.At(0);
+    first.status = JobStatus::Finished;
+    first.writtenName = "clip.3gp";
+    state->jobs.Set(0, first);
+    Job second = state->jobs.At(1);
+    second.status = JobStatus::FirstPass;
+    state->jobs.Set(1, second);
+    QVERIFY(QueueStore::Write(path, *state));
+    QFile earlier(outDir + "/clip.3gp");
+    QVERIFY(earlier.open(QIODevice::WriteOnly));
+    earlier.write("the first row's result");
+    earlier.close();
+    QVERIFY(QFile::remove(gone));
+
+    frame = std::make_unique<CFrameDlg>();
+    page = &frame->Page();
+    page->SetUserPrompts(&prompts);
+    page->SetPowerControl(&power);
+    combo = static_cast<QComboBox*>(page->Control(CMorvaneDlg::IdcOutputType));
+    QCOMPARE(combo->currentIndex(), 1);
+    QCOMPARE(page->Jobs().Count(), 3);
+    QCOMPARE(CellText(0, 4), QString(" Finished "));
+    QCOMPARE(CellText(1, 4), QString("Interrupted"));
+    QCOMPARE(CellText(2, 4), QString("Source missing"));
+    QCOMPARE(CellText(2, 0), QString("gone.avi"));
+
+    RetryFailed();
+    QCOMPARE(page->Jobs().At(0).status, JobStatus::Finished);
+    QCOMPARE(page->Jobs().At(1).status, JobStatus::Finished);
+    QCOMPARE(page->Jobs().At(2).status, JobStatus::Failed);
+    QVERIFY(earlier.open(QIODevice::ReadOnly));
+    QCOMPARE(earlier.readAll(), QByteArray("the first row's result")); // not converted twice
+    QCOMPARE(QDir(outDir).entryList(QDir::Files), (QStringList{"clip (2).3gp", "clip.3gp"}));
 }
 
 QTEST_MAIN(TestMainPage)
