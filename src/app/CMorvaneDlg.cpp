@@ -186,6 +186,12 @@ void CMorvaneDlg::ConnectHandlers() {
             [this] { MoveJob(SelectionMark(), SelectionMark() - 1); });
     connect(listController->MoveDownAction(), &QAction::triggered, this,
             [this] { MoveJob(SelectionMark(), SelectionMark() + 1); });
+    connect(listController->OwnProfileAction(), &QAction::triggered, this,
+            [this] { SetRowProfile(true); });
+    connect(listController->PageProfileAction(), &QAction::triggered, this,
+            [this] { SetRowProfile(false); });
+    // Their keys work wherever the focus is on the page.
+    addActions({listController->OwnProfileAction(), listController->PageProfileAction()});
     connect(jobList, &CCellListCtrl::Clicked, this, &CMorvaneDlg::OnListClick);
     connect(jobList, &CCellListCtrl::RightClicked, this, &CMorvaneDlg::OnListClick);
     connect(jobList, &CCellListCtrl::DoubleClicked, this, &CMorvaneDlg::OnListClick);
@@ -527,6 +533,7 @@ void CMorvaneDlg::FillProfiles(int type) {
     if (!list.hasFile)
         return; // a missing file leaves the previous type's description and profiles
     description->setText(list.description);
+    profileTitles.insert(type, list.titles);
     profiles->clear();
     profiles->addItems(list.titles);
     profiles->setCurrentRow(list.defaultRow);
@@ -568,14 +575,17 @@ void CMorvaneDlg::LoadOutputDir() {
     outputDirEdit->setText(outputDir);
 }
 
+int CMorvaneDlg::SelectedProfile() const {
+    return profiles->currentItem() != nullptr && profiles->currentItem()->isSelected()
+               ? profiles->currentRow()
+               : -1;
+}
+
 QueueState CMorvaneDlg::RememberedQueue() const {
     QueueState state;
     state.jobs = jobs;
     state.outputType = std::max(outputType->currentIndex(), 0);
-    state.profileSelection =
-        profiles->currentItem() != nullptr && profiles->currentItem()->isSelected()
-            ? profiles->currentRow()
-            : -1;
+    state.profileSelection = SelectedProfile();
     state.simultaneousJobs = simultaneousJobs;
     return state;
 }

@@ -6,6 +6,7 @@
 #include "engine/EncoderCapabilities.h"
 #include "engine/JobList.h"
 
+#include <QHash>
 #include <QPixmap>
 #include <QPointer>
 #include <QSet>
@@ -111,6 +112,11 @@ public:
     void RemoveAll();
     // Moves a row to another place (keys Ctrl+Up and Ctrl+Down, or a drag).
     void MoveJob(int from, int to);
+    // Gives the selected row the page's type and profile as its own (own), or lets it follow
+    // the page's again.
+    void SetRowProfile(bool own);
+    // The profile list's selected row, -1 for none.
+    int SelectedProfile() const;
     void OnListClick();
     void OnStartConverting();
     void OnStopConverting();
@@ -192,6 +198,8 @@ private:
     void ConnectHandlers();
     void OnGetCellInfo(CellInfo& cell);
     void DressProgressCell(const Job& job, CellInfo& cell);
+    // The Output cell's tooltip of a row with its own type and profile.
+    QString OwnProfileText(const Job& job) const;
     void OnRangeChanged(int part, int dragEnded);
     void LoadOutputDir();
     // The list, type, profile and simultaneous jobs of the last run, read back at start.
@@ -234,6 +242,8 @@ private:
     QTimer* announceTimer = nullptr;
     QString outputDir; // always with a trailing separator once set
     QPixmap background;
+    // Profile titles by output type, for the tooltips of rows with their own profile.
+    mutable QHash<int, QStringList> profileTitles;
 
     EncoderCapabilities capabilities;
     ConversionEngine engine;

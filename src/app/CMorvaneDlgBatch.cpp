@@ -73,16 +73,14 @@ void CMorvaneDlg::StartBatch(bool retryUnfinished) {
     }
     BatchSettings settings;
     settings.outputType = static_cast<OutputType>(std::max(outputType->currentIndex(), 0));
-    settings.profileSelection = profiles->currentRow();
-    if (profiles->currentItem() == nullptr || !profiles->currentItem()->isSelected())
-        settings.profileSelection = -1;
+    settings.profileSelection = SelectedProfile();
     settings.outputDir = outputDir;
     settings.capabilities = &capabilities;
     settings.simultaneousJobs =
         simultaneousJobs == 0 ? ConversionEngine::AutoSimultaneousJobs() : simultaneousJobs;
     settings.retryUnfinished = retryUnfinished;
     // What would stop every job is said before any question is asked.
-    if (const Result<void> ready = ConversionEngine::CheckSettings(settings); !ready) {
+    if (const Result<void> ready = ConversionEngine::CheckSettings(settings, &jobs); !ready) {
         ShowMessage(ready.error(), QStringLiteral("Error"), UserPrompts::Icon::Error);
         return;
     }
@@ -168,6 +166,8 @@ QMenu* CMorvaneDlg::CreateBatchMenu() {
     menu->addSeparator();
     menu->addActions({listController->MoveUpAction(), listController->MoveDownAction(),
                       listController->RemoveAction()});
+    menu->addSeparator();
+    menu->addActions({listController->OwnProfileAction(), listController->PageProfileAction()});
     return menu;
 }
 
@@ -286,7 +286,8 @@ void CMorvaneDlg::OnJobEnded(JobId id, JobStatus status) {
         Job job = jobs.At(row);
         job.writtenName =
             job.outputName +
-            OutputExtension(static_cast<OutputType>(std::max(outputType->currentIndex(), 0)));
+            OutputExtension(OutputTypeOf(
+                job, static_cast<OutputType>(std::max(outputType->currentIndex(), 0))));
         jobs.Set(row, job);
     }
     RepaintProgressCell(id);

@@ -10,8 +10,11 @@
 #include "controls/CImageButton.h"
 #include "engine/JobCellText.h"
 #include "engine/StoredSettings.h"
+#include "media/AppPaths.h"
 #include "media/MediaProbe.h"
 #include "preview/CVideoEdit.h"
+#include "profiles/OutputType.h"
+#include "profiles/Profile.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -90,9 +93,12 @@ void CMorvaneDlg::OnGetCellInfo(CellInfo& cell) {
     const Job& job = jobs.At(cell.row);
     const auto column = static_cast<JobColumn>(cell.column);
     if (column != JobColumn::Progress) {
-        cell.text = JobCellText(job, column, outputType->currentIndex());
+        const bool own = job.ownProfile >= 0 && IsValidOutputType(job.ownOutputType);
+        cell.text = JobCellText(job, column, own ? job.ownOutputType : outputType->currentIndex());
         if (column == JobColumn::Source) // two files of one name from two folders differ here
             cell.toolTip = QDir::toNativeSeparators(job.sourcePath);
+        else if (column == JobColumn::Output && own)
+            cell.toolTip = OwnProfileText(job);
         return;
     }
     const ProgressCell progress = JobProgressCell(job, simultaneousJobs != 1);
@@ -138,6 +144,37 @@ void CMorvaneDlg::DressProgressCell(const Job& job, CellInfo& cell) {
         cell.ignoreSelection = true;
         cell.toolTip = job.failReason;
     }
+}
+
+QString CMorvaneDlg::OwnProfileText(const Job& job) const {
+    if (!profileTitles.contains(job.ownOutputType))
+        profileTitles.insert(
+            job.ownOutputType,
+            ReadProfileList(AppPaths::ProfileDir(), static_cast<OutputType>(job.ownOutputType))
+                .titles);
+    const QString title =
+        profileTitles.value(job.ownOutputType)
+            .value(job.ownProfile, QStringLiteral("profile %1").arg(job.ownProfile + 1));
+    return QStringLiteral("Its own type and profile:\n%1\n%2")
+        .arg(OutputTypeTitle(static_cast<OutputType>(job.ownOutputType)), title);
+}
+
+void CMorvaneDlg::SetRowProfile(bool own) {
+    const int row = SelectionMark();
+    if (!jobs.IsValidIndex(row))
+        return;
+    const int profile = own ? SelectedProfile() : -1;
+    if (own && profile < 0) {
+        ShowStatus(QStringLiteral("Select a profile first."));
+        return;
+    }
+    if (const Result<void> set =
+            listController->SetOwnProfile(row, outputType->currentIndex(), profile);
+        !set) {
+        ShowStatus(set.error());
+        return;
+    }
+    jobList->InvalidateCells(row, row, int(JobColumn::Output), false);
 }
 
 void CMorvaneDlg::RefreshList() {

@@ -11,10 +11,16 @@ JobListController::JobListController(JobList& jobs, ConversionEngine& engine, QO
       remove(new QAction(QStringLiteral("&Remove"), this)),
       removeAll(new QAction(QStringLiteral("Remove a&ll"), this)),
       moveUp(new QAction(QStringLiteral("Move &up"), this)),
-      moveDown(new QAction(QStringLiteral("Move &down"), this)) {
+      moveDown(new QAction(QStringLiteral("Move &down"), this)),
+      ownProfile(
+          new QAction(QStringLiteral("Use this &type and profile for the selected rows"), this)),
+      pageProfile(new QAction(
+          QStringLiteral("&Follow the page's type and profile in the selected rows"), this)) {
     moveUp->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Up));
     moveDown->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Down));
-    for (QAction* action : {moveUp, moveDown})
+    ownProfile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    pageProfile->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
+    for (QAction* action : {moveUp, moveDown, ownProfile, pageProfile})
         action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     connect(&engine, &ConversionEngine::ConvertingChanged, this, &JobListController::UpdateActions);
     UpdateActions();
@@ -76,8 +82,18 @@ Result<void> JobListController::Change(int row, const Job& job) {
     if (const Result<void> editable = CheckEditable(row); !editable)
         return editable;
     jobs.Set(row, job);
+    UpdateActions();
     emit Changed();
     return {};
+}
+
+Result<void> JobListController::SetOwnProfile(int row, int type, int profile) {
+    if (const Result<void> editable = CheckEditable(row); !editable)
+        return editable;
+    Job job = jobs.At(row);
+    job.ownOutputType = profile >= 0 ? type : -1;
+    job.ownProfile = profile >= 0 ? profile : -1;
+    return Change(row, job);
 }
 
 void JobListController::Clear() {
@@ -96,4 +112,6 @@ void JobListController::UpdateActions() {
     removeAll->setEnabled(!engine.IsConverting());
     moveUp->setEnabled(jobs.IsValidIndex(currentRow) && currentRow > 0);
     moveDown->setEnabled(jobs.IsValidIndex(currentRow) && currentRow + 1 < jobs.Count());
+    ownProfile->setEnabled(jobs.IsValidIndex(currentRow));
+    pageProfile->setEnabled(jobs.IsValidIndex(currentRow) && jobs.At(currentRow).ownProfile >= 0);
 }

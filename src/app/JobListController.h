@@ -23,6 +23,9 @@ public:
     QAction* RemoveAllAction() const { return removeAll; }
     QAction* MoveUpAction() const { return moveUp; }
     QAction* MoveDownAction() const { return moveDown; }
+    // "Use this type and profile for the selected rows" and its undoing.
+    QAction* OwnProfileAction() const { return ownProfile; }
+    QAction* PageProfileAction() const { return pageProfile; }
 
     // The row the actions act on (-1 for none); the actions follow it.
     void SetCurrentRow(int row);
@@ -39,6 +42,8 @@ public:
     // Sets a row's whole record (its trim, its own type and profile); fails, changing nothing,
     // when it may not change now.
     Result<void> Change(int row, const Job& job);
+    // Gives a row its own output type and profile (type and profile -1: the page's again).
+    Result<void> SetOwnProfile(int row, int type, int profile);
     // Empties the list (outside a batch only).
     void Clear();
     // The batch started or ended, or a job's state changed: the actions follow.
@@ -57,4 +62,6 @@ private:
     QAction* removeAll;
     QAction* moveUp;
     QAction* moveDown;
+    QAction* ownProfile;
+    QAction* pageProfile;
 };

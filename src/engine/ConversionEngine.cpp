@@ -96,15 +96,41 @@ Result<void> ConversionEngine::CheckEncoder(const QStringList& passTemplates,
     return {};
 }
 
-Result<void> ConversionEngine::CheckSettings(const BatchSettings& batchSettings) {
+Result<void> ConversionEngine::CheckSettings(const BatchSettings& batchSettings,
+                                             const JobList* list) {
     if (const Result<void> dir = CheckOutputDir(batchSettings.outputDir); !dir)
         return dir;
     CProfileIniReader reader;
-    const Result<ResolvedProfile> profile = ResolveProfile(
-        reader, AppPaths::ProfileDir(), batchSettings.outputType, batchSettings.profileSelection);
-    if (!profile)
-        return Failure(profile.error());
-    return CheckEncoder(profile->passTemplates, batchSettings.capabilities);
+    const auto check = [&](OutputType type, int selection) -> Result<void> {
+        const Result<ResolvedProfile> profile =
+            ResolveProfile(reader, AppPaths::ProfileDir(), type, selection);
+        if (!profile)
+            return Failure(profile.error());
+        return CheckEncoder(profile->passTemplates, batchSettings.capabilities);
+    };
+    if (const Result<void> own = check(batchSettings.outputType, batchSettings.profileSelection);
+        !own)
+        return own;
+    if (list == nullptr)
+        return {};
+    BatchPlan batchPlan;
+    batchPlan.outputType = batchSettings.outputType;
+    batchPlan.profileSelection = batchSettings.profileSelection;
+    QSet<QPair<int, int>> checked{{int(batchPlan.outputType), batchPlan.profileSelection}};
+    for (const Job& job : *list) {
+        if (batchSettings.retryUnfinished && !NeedsRetry(job.status))
+            continue;
+        const BatchPlan jobPlan = batchPlan.For(job);
+        const QPair<int, int> key{int(jobPlan.outputType), jobPlan.profileSelection};
+        if (checked.contains(key))
+            continue;
+        checked.insert(key);
+        if (const Result<void> ready = check(jobPlan.outputType, jobPlan.profileSelection); !ready)
+            return Failure(QStringLiteral("%1 (its own type and profile): %2")
+                               .arg(QDir::toNativeSeparators(SourceFileNameOf(job.sourcePath)),
+                                    ready.error()));
+    }
+    return {};
 }
 
 BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& batchSettings) {
@@ -128,7 +154,7 @@ BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& bat
         refusal.message = why;
         return refusal;
     };
-    if (const Result<void> ready = CheckSettings(batchSettings); !ready)
+    if (const Result<void> ready = CheckSettings(batchSettings, &list); !ready)
         return refuse(ready.error());
     if (const Result<void> made = workFolder.Create(QDir(batchSettings.outputDir).absolutePath());
         !made)
@@ -226,7 +252,7 @@ bool ConversionEngine::RemoveFromBatch(JobId id) {
 
 void ConversionEngine::ConvertActiveJob(JobId id) {
     Q_ASSERT(jobs != nullptr && jobs->IndexOf(id) >= 0);
-    BatchPlan jobPlan = plan;
+    BatchPlan jobPlan = plan.For(jobs->At(jobs->IndexOf(id)));
     if (joinedLate.contains(id))
         jobPlan.existing = ExistingOutputs::KeepBoth; // the user was asked about none of its files
     auto* job = new ConversionJob(*jobs, id, jobPlan, workFolder.JobDir(startedJobs++), this);
@@ -459,6 +485,14 @@ bool NameExists(const QString& path) {
     return ::lstat(EncodeFileName(path).constData(), &info) == 0;
 }
 
+// The first of "name (2)", "name (3)", ... that neither the list nor the folder holds.
+QString FreeName(const QString& name, const QSet<QString>& taken, const QString& folder,
+                 const QString& extension) {
+    return NextFreeName(name, [&](const QString& next) {
+        return taken.contains(next) || NameExists(folder + next + extension);
+    });
+}
+
 } // namespace
 
 QStringList ConversionEngine::ExistingOutputNames(const JobList& list, OutputType type,
@@ -470,7 +504,7 @@ QStringList ConversionEngine::ExistingOutputNames(const JobList& list, OutputTyp
     for (const Job& job : fresh) {
         if (retryUnfinished && !NeedsRetry(job.status))
             continue;
-        const QString name = job.outputName + OutputExtension(type);
+        const QString name = job.outputName + OutputExtension(OutputTypeOf(job, type));
         if (NameExists(QDir(outputDir).filePath(name)))
             names.append(name);
     }
@@ -489,7 +523,6 @@ void ConversionEngine::PlanOutputs() {
     }
     if (!settings.retryUnfinished)
         jobs->ResetOutputNames();
-    const QString extension = OutputExtension(settings.outputType);
     QSet<QString> taken;
     for (const Job& job : *jobs)
         taken.insert(job.outputName);
@@ -497,6 +530,7 @@ void ConversionEngine::PlanOutputs() {
         if (!waiting.contains(jobs->At(i).id))
             continue;
         Job job = jobs->At(i);
+        const QString extension = OutputExtension(OutputTypeOf(job, settings.outputType));
         if (job.status == JobStatus::Skipped)
             job.status = JobStatus::Waiting;
         const QString target = plan.outputDir + job.outputName + extension;
@@ -506,9 +540,7 @@ void ConversionEngine::PlanOutputs() {
             if (settings.existing == ExistingOutputs::Skip) {
                 job.status = JobStatus::Skipped;
             } else {
-                const QString name = NextFreeName(job.outputName, [&](const QString& next) {
-                    return taken.contains(next) || NameExists(plan.outputDir + next + extension);
-                });
+                const QString name = FreeName(job.outputName, taken, plan.outputDir, extension);
                 taken.insert(name);
                 jobs->SetOutputName(i, name);
             }
@@ -522,7 +554,7 @@ void ConversionEngine::PlanOutputs() {
 // A job added during the batch: the user was asked about none of its files, so a name taken
 // in the output folder is kept for the file there, never replaced.
 void ConversionEngine::PlanLateOutput(qsizetype row) {
-    const QString extension = OutputExtension(settings.outputType);
+    const QString extension = OutputExtension(OutputTypeOf(jobs->At(row), settings.outputType));
     QSet<QString> taken;
     for (const Job& job : *jobs) {
         if (job.outputNameFixed)
@@ -530,8 +562,6 @@ void ConversionEngine::PlanLateOutput(qsizetype row) {
     }
     QString name = jobs->At(row).outputName;
     if (taken.contains(name) || NameExists(plan.outputDir + name + extension))
-        name = NextFreeName(name, [&](const QString& next) {
-            return taken.contains(next) || NameExists(plan.outputDir + next + extension);
-        });
+        name = FreeName(name, taken, plan.outputDir, extension);
     jobs->SetOutputName(row, name);
 }

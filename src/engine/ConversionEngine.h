@@ -127,14 +127,15 @@ public:
     int RunningJobs() const { return int(running.size()); }
     BatchProgress Progress() const;
 
-    // What StartBatch refuses for every job: the output directory, the profile and its encoder;
+    // What StartBatch refuses for every job: the output directory, the profile and its encoder,
+    // and the own profile of each job that has one (jobs: those the batch would convert);
     // fails with the message StartBatch would give. The window asks it before its questions.
-    static Result<void> CheckSettings(const BatchSettings& settings);
+    static Result<void> CheckSettings(const BatchSettings& settings, const JobList* jobs = nullptr);
     // Checks that an output directory exists and can be written to; else fails with a message.
     static Result<void> CheckOutputDir(const QString& outputDir);
     // The output files of the jobs that already exist in outputDir (names as the Output column
-    // shows them), so that the user can choose what to do before anything runs. With
-    // retryUnfinished only the jobs that a retry converts count.
+    // shows them, each with its own type's extension), so that the user can choose what to do
+    // before anything runs. With retryUnfinished only the jobs that a retry converts count.
     static QStringList ExistingOutputNames(const JobList& jobs, OutputType type,
                                            const QString& outputDir, bool retryUnfinished = false);
     // Checks that a profile's encoder program is there and can make what the profile asks

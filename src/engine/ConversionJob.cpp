@@ -68,6 +68,21 @@ qint64 ActiveClock::ElapsedMs() const {
     return std::max<qint64>(clock.elapsed() - paused, 0);
 }
 
+OutputType OutputTypeOf(const Job& job, OutputType batchType) {
+    return job.ownProfile >= 0 && IsValidOutputType(job.ownOutputType)
+               ? static_cast<OutputType>(job.ownOutputType)
+               : batchType;
+}
+
+BatchPlan BatchPlan::For(const Job& job) const {
+    BatchPlan plan = *this;
+    if (job.ownProfile >= 0 && IsValidOutputType(job.ownOutputType)) {
+        plan.outputType = static_cast<OutputType>(job.ownOutputType);
+        plan.profileSelection = job.ownProfile;
+    }
+    return plan;
+}
+
 ConversionJob::ConversionJob(JobList& jobs, JobId id, const BatchPlan& plan, QString jobDir,
                              QObject* parent)
     : QObject(parent), jobs(jobs), id(id), plan(plan), jobDir(std::move(jobDir)) {

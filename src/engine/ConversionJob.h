@@ -28,7 +28,13 @@ struct BatchPlan {
     QString outputDir;         // absolute, with a trailing separator
     ExistingOutputs existing = ExistingOutputs::KeepBoth;
     int stallTimeoutSeconds = 300; // 0: the stall watchdog is off
+
+    // The plan for one job: its own output type and profile when it has them.
+    BatchPlan For(const Job& job) const;
 };
+
+// The output type a job is converted to: its own, or the batch's.
+OutputType OutputTypeOf(const Job& job, OutputType batchType);
 
 // A clock of the time something has been running, paused time left out.
 class ActiveClock {

@@ -469,6 +469,20 @@ void TestMainPage::outputColumnFollowsType() {
     QCOMPARE(CellText(0, 2), QString("00:00:02"));
     QVERIFY(page->Control(CMorvaneDlg::IdcMediaControl)->isVisible());
     QVERIFY(!page->Control(CMorvaneDlg::IdcVideoFrame)->isVisible());
+
+    // The last row keeps 3GP2 as its own (Ctrl+T); the others follow the page back to 3GP.
+    page->SelectRow(2);
+    QTest::keyClick(page->Control(CMorvaneDlg::IdcJobList), Qt::Key_T, Qt::ControlModifier);
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Up);
+    QTest::keyClick(combo, Qt::Key_Up);
+    QCOMPARE(CellText(0, 3), QString("clip.3gp"));
+    QCOMPARE(CellText(2, 3), QString("song.3g2"));
+    auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
+    const QString tip = list->CellToolTip(2, 3);
+    QVERIFY2(tip.startsWith("Its own type and profile:\nCell Phone 3GP2 files (3GP2 + AAC)\n"),
+             qPrintable(tip));
+    QCOMPARE(list->CellToolTip(0, 3), QString());
 }
 
 void TestMainPage::unreadableFileIsRefused_data() {

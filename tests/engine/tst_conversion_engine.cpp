@@ -87,6 +87,7 @@ private slots:
     void passStartedDuringPauseWaits();
     void retryConvertsOnlyWhatDidNotFinish();
     void editsWhileTheBatchRuns();
+    void rowsWithTheirOwnProfile();
     void overshootIsEncodedOnceMore_data();
     void overshootIsEncodedOnceMore();
 
@@ -958,6 +959,35 @@ void TestConversionEngine::editsWhileTheBatchRuns() {
     QCOMPARE(QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts),
              (QStringList{"a ", "c ", "b 00:00:00.100", "d "}));
     QCOMPARE(OutputFiles(), (QStringList{"a.3gp", "b.3gp", "c.3gp", "d.3gp"}));
+}
+
+// A row with its own type and profile is converted with them (its passes, its extension);
+// the others follow the batch's. An own profile that cannot run stops Start, naming the row.
+void TestConversionEngine::rowsWithTheirOwnProfile() {
+    const QString to = "$OUTPUT_DIR$OUTPUT_FILE";
+    const QString out = "\"" + to;
+    WriteProfile(OutputType::Amr3gp, {Encodes(to + ".3gp")});
+    WriteProfile(OutputType::Aac3g2, {Encodes(to + "_temp.3gp", true),
+                                      Fake() + " copy=" + out + "_temp.3gp:" + to + "_temp_2.3g2\"",
+                                      Fake() + " copy=" + out + "_temp_2.3g2:" + to + ".3g2\""});
+    JobList jobs;
+    for (const QString name : {"a.avi", "b.avi"})
+        jobs.Append(Job::FromPath(Source(name), MediaFixtures::ClipSeconds));
+    Job own = jobs.At(1);
+    own.ownOutputType = int(OutputType::Aac3g2);
+    own.ownProfile = 0;
+    jobs.Set(1, own);
+    ConversionEngine engine;
+    const BatchResult result = Convert(engine, jobs, Settings(OutputType::Amr3gp));
+    QCOMPARE(result.finishedJobs, 2);
+    QCOMPARE(OutputFiles(), (QStringList{"a.3gp", "b.3g2"}));
+
+    own.ownProfile = 4; // the file has one profile
+    jobs.Set(1, own);
+    const BatchResult refused = Convert(engine, jobs, Settings(OutputType::Amr3gp));
+    QCOMPARE(refused.status, BatchResult::Status::Refused);
+    QVERIFY2(refused.message.startsWith("b.avi (its own type and profile): "),
+             qPrintable(refused.message));
 }
 
 QTEST_GUILESS_MAIN(TestConversionEngine)
