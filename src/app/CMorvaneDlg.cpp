@@ -4,10 +4,12 @@
 #include "app/ShutdownCountdown.h"
 
 #include "app/AccessibleControls.h"
+#include "app/BatchController.h"
 #include "app/JobListController.h"
 #include "app/PageFont.h"
 #include "app/PowerControl.h"
 #include "app/SkinEngine.h"
+#include "app/TrimController.h"
 #include "app/UserPrompts.h"
 #include "controls/CCellListCtrl.h"
 #include "controls/CFadePicture.h"
@@ -155,6 +157,8 @@ void CMorvaneDlg::CreateControls() {
     statusLine = new QLabel(this);
     statusLine->setObjectName(QStringLiteral("statusLine"));
     listController = new JobListController(jobs, engine, this);
+    trim = new TrimController(engine, jobs, this);
+    batch = new BatchController(engine, jobs, this);
     outputDirEdit = new QLineEdit(this);
     removeButton = makeButton(QString(), QStringLiteral("remove"));
     helpButton = makeButton(QStringLiteral("Help"), QStringLiteral("help"));
@@ -197,8 +201,18 @@ void CMorvaneDlg::ConnectHandlers() {
     connect(jobList, &CCellListCtrl::DoubleClicked, this, &CMorvaneDlg::OnListClick);
     connect(jobList, &CCellListCtrl::RightDoubleClicked, this, &CMorvaneDlg::OnListClick);
     connect(jobList, &CCellListCtrl::DoubleClicked, this, &CMorvaneDlg::EditTimeCell);
-    connect(startButton, &QPushButton::clicked, this, &CMorvaneDlg::OnStartConverting);
-    connect(stopButton, &QPushButton::clicked, this, &CMorvaneDlg::OnStopConverting);
+    connect(startButton, &QPushButton::clicked, batch->StartAction(), &QAction::trigger);
+    connect(stopButton, &QPushButton::clicked, batch->StopAction(), &QAction::trigger);
+    connect(batch->StartAction(), &QAction::triggered, this, &CMorvaneDlg::OnStartConverting);
+    connect(batch->StopAction(), &QAction::triggered, this, &CMorvaneDlg::OnStopConverting);
+    connect(batch->PauseAction(), &QAction::toggled, this, &CMorvaneDlg::OnPauseConverting);
+    connect(batch->StopAfterAction(), &QAction::triggered, this, &CMorvaneDlg::OnStopAfterCurrent);
+    connect(batch->RetryAction(), &QAction::triggered, this, &CMorvaneDlg::OnRetryFailed);
+    // What waits for the end of a batch looks (and reads to a screen reader) disabled.
+    connect(batch->IdleAction(), &QAction::enabledChanged, browseButton, &QWidget::setEnabled);
+    connect(trim->PreviewAction(), &QAction::enabledChanged, previewButton, &QWidget::setEnabled);
+    connect(trim->StopPreviewAction(), &QAction::enabledChanged, stopPreviewButton,
+            &QWidget::setEnabled);
     connect(outputType, &QComboBox::activated, this, &CMorvaneDlg::OnOutputTypeChanged);
     connect(browseButton, &QPushButton::clicked, this, &CMorvaneDlg::OnBrowse);
     connect(shutdownBox, &QCheckBox::toggled, this, [this](bool checked) {
@@ -206,8 +220,10 @@ void CMorvaneDlg::ConnectHandlers() {
             CheckPowerOffAllowed(); // said now, not after the batch and the countdown
     });
     connect(helpButton, &QPushButton::clicked, this, &CMorvaneDlg::OpenHtmlHelp);
-    connect(previewButton, &QPushButton::clicked, this, &CMorvaneDlg::OnPreview);
-    connect(stopPreviewButton, &QPushButton::clicked, this, &CMorvaneDlg::OnStopPreview);
+    connect(previewButton, &QPushButton::clicked, trim->PreviewAction(), &QAction::trigger);
+    connect(stopPreviewButton, &QPushButton::clicked, trim->StopPreviewAction(), &QAction::trigger);
+    connect(trim->PreviewAction(), &QAction::triggered, this, &CMorvaneDlg::OnPreview);
+    connect(trim->StopPreviewAction(), &QAction::triggered, this, &CMorvaneDlg::OnStopPreview);
     connect(videoEdit, &CVideoEdit::OnPlayPosition, this, &CMorvaneDlg::OnPlayPosition);
     connect(videoEdit, &CVideoEdit::StillFailed, this, &CMorvaneDlg::OnStillFailed);
 
@@ -606,8 +622,8 @@ void CMorvaneDlg::RestoreQueue() {
     }
     jobs = std::move(state.jobs);
     // A batch has run on this list: "Retry failed" converts what it left unfinished.
-    batchEnded = std::any_of(jobs.begin(), jobs.end(),
-                             [](const Job& job) { return job.status != JobStatus::Waiting; });
+    batch->SetBatchEnded(std::any_of(
+        jobs.begin(), jobs.end(), [](const Job& job) { return job.status != JobStatus::Waiting; }));
     queueKeeper = new QueueKeeper(
         path, [this] { return RememberedQueue(); }, this);
     connect(listController, &JobListController::Changed, queueKeeper, &QueueKeeper::Changed);
@@ -626,7 +642,7 @@ void CMorvaneDlg::RestoreQueue() {
 }
 
 void CMorvaneDlg::OnBrowse() {
-    if (converting)
+    if (!batch->IdleAction()->isEnabled())
         return;
     const QString folder = prompts->BrowseForFolder(this, outputDir);
     if (!folder.isEmpty()) {

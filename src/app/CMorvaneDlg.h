@@ -21,7 +21,9 @@ class CImageButton;
 class CRangeSlider;
 class CVideoEdit;
 struct CellInfo;
+class BatchController;
 class JobListController;
+class TrimController;
 class QueueKeeper;
 struct QueueState;
 class PowerControl;
@@ -97,6 +99,7 @@ public:
     QString OutputDir() const { return outputDir; }
     ConversionEngine& Engine() { return engine; }
     JobListController& ListController() { return *listController; }
+    BatchController& Batch() { return *batch; }
     // What the status line says (why an edit was refused).
     QString StatusText() const;
 
@@ -229,7 +232,6 @@ private:
     bool closing = false;
     QPointer<QWidget> closeQuestion; // on screen while askingToClose
     bool askingToClose = false;
-    bool batchEnded = false; // a batch has run: "Retry failed" means something
     int fileNumber = 0;
     int simultaneousJobs = 1;
     int dragRow = -1; // the row under the left button's press, while it is held
@@ -247,7 +249,10 @@ private:
 
     EncoderCapabilities capabilities;
     ConversionEngine engine;
+    // The page's work: the list's edits, the trim and preview, the batch.
     JobListController* listController = nullptr;
+    TrimController* trim = nullptr;
+    BatchController* batch = nullptr;
     QueueKeeper* queueKeeper = nullptr; // writes the list on every change
     std::unique_ptr<UserPrompts> ownPrompts;
     std::unique_ptr<PowerControl> ownPower;

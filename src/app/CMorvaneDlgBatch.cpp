@@ -3,6 +3,7 @@
 #include "app/CMorvaneDlg.h"
 
 #include "app/AccessibleControls.h"
+#include "app/BatchController.h"
 #include "app/BatchSummary.h"
 #include "app/JobListController.h"
 #include "app/PowerControl.h"
@@ -60,7 +61,7 @@ void CMorvaneDlg::OnRetryFailed() {
 }
 
 void CMorvaneDlg::StartBatch(bool retryUnfinished) {
-    if (converting || jobs.Count() < 1)
+    if (!batch->StartAction()->isEnabled() || jobs.Count() < 1)
         return;
     if (const QString empty = EmptyRangeJobs(jobs); !empty.isEmpty()) {
         ShowMessage(empty, QStringLiteral("Error"), UserPrompts::Icon::Error);
@@ -104,7 +105,6 @@ void CMorvaneDlg::StartBatch(bool retryUnfinished) {
 void CMorvaneDlg::OnBatchFinished(const BatchResult& result) {
     if (!result.Ran() || closing)
         return;
-    batchEnded = true;
     if (result.status == BatchResult::Status::Completed && shutdownBox->isChecked()) {
         StartShutdownCountdown();
         return;
@@ -121,7 +121,7 @@ void CMorvaneDlg::OnStopAfterCurrent() {
 }
 
 void CMorvaneDlg::SetSimultaneousJobs(int jobsSideBySide) {
-    if (converting)
+    if (!batch->IdleAction()->isEnabled())
         return;
     simultaneousJobs = std::clamp(jobsSideBySide, 0, ConversionEngine::MaxSimultaneousJobs);
     StoredSettings::StoreSimultaneousJobs(simultaneousJobs);
@@ -134,24 +134,11 @@ QMenu* CMorvaneDlg::CreateBatchMenu() {
     // take the page's fixed skin palette, under which a disabled item would look enabled.
     auto* menu = new QMenu;
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    QAction* pause = menu->addAction(QStringLiteral("&Pause"));
-    pause->setCheckable(true);
-    pause->setChecked(engine.IsPaused());
-    pause->setEnabled(converting && !engine.CancelRequested());
-    connect(pause, &QAction::toggled, this, &CMorvaneDlg::OnPauseConverting);
-    QAction* stopAfter = menu->addAction(QStringLiteral("Stop &after current jobs"));
-    stopAfter->setEnabled(converting && !engine.StopsAfterCurrentJobs() &&
-                          !engine.CancelRequested());
-    connect(stopAfter, &QAction::triggered, this, &CMorvaneDlg::OnStopAfterCurrent);
-    QAction* retry = menu->addAction(QStringLiteral("&Retry failed"));
-    // After a batch: the jobs that failed, were canceled or were not reached (a stop).
-    const bool anyLeft = std::any_of(jobs.begin(), jobs.end(),
-                                     [](const Job& job) { return NeedsRetry(job.status); });
-    retry->setEnabled(!converting && batchEnded && anyLeft);
-    connect(retry, &QAction::triggered, this, &CMorvaneDlg::OnRetryFailed);
+    batch->UpdateActions(); // the list's rows may have changed since
+    menu->addActions({batch->PauseAction(), batch->StopAfterAction(), batch->RetryAction()});
     menu->addSeparator();
-    QMenu* side = menu->addMenu(QStringLiteral("&Simultaneous jobs"));
-    side->setEnabled(!converting);
+    QMenu* side = menu->addMenu(batch->IdleAction()->text());
+    side->setEnabled(batch->IdleAction()->isEnabled());
     auto* choices = new QActionGroup(side);
     for (int n = 0; n <= ConversionEngine::MaxSimultaneousJobs; ++n) {
         QAction* choice = side->addAction(
@@ -302,9 +289,6 @@ void CMorvaneDlg::ConvertingChanged(bool nowConverting) {
         power->AllowSleep();
     EnableSettingsControls(!nowConverting);
     // What does nothing during a batch looks (and reads to a screen reader) disabled.
-    for (QWidget* idle :
-         std::initializer_list<QWidget*>{browseButton, previewButton, stopPreviewButton})
-        idle->setEnabled(!nowConverting);
     UpdateTrimEnabled();
     if (!nowConverting)
         ShowStatus(QString()); // what was refused during the batch may be done now

@@ -4,6 +4,7 @@
 #include "controls/ListMessages.h"
 
 #include "app/JobListController.h"
+#include "app/TrimController.h"
 #include "app/UserPrompts.h"
 #include "controls/CCellListCtrl.h"
 #include "engine/JobCellText.h"
@@ -74,9 +75,7 @@ void CMorvaneDlg::OnRangeChanged(int part, int dragEnded) {
 
 void CMorvaneDlg::UpdateTrimEnabled() {
     // During a batch only a row that still waits can be trimmed; the others keep their range.
-    const int row = SelectionMark();
-    trimSlider->setEnabled(!converting ||
-                           (jobs.IsValidIndex(row) && engine.IsEditable(jobs.At(row).id)));
+    trimSlider->setEnabled(!converting || trim->CanTrim(SelectionMark()));
 }
 
 void CMorvaneDlg::ShowStill(const QString& path, double time) {
@@ -100,7 +99,7 @@ void CMorvaneDlg::OnStillFailed() {
 }
 
 void CMorvaneDlg::OnPreview() {
-    if (converting)
+    if (!trim->PreviewAction()->isEnabled())
         return;
     const int mark = SelectionMark();
     if (!jobs.IsValidIndex(mark))
@@ -122,7 +121,7 @@ void CMorvaneDlg::OnPreview() {
 }
 
 void CMorvaneDlg::OnStopPreview() {
-    if (converting || !jobs.IsValidIndex(SelectionMark()))
+    if (!trim->StopPreviewAction()->isEnabled() || !jobs.IsValidIndex(SelectionMark()))
         return;
     videoEdit->StopPlayback();
     rangePlaying = false;
