@@ -8,7 +8,7 @@
 JobListController::JobListController(JobList& jobs, ConversionEngine& engine, QObject* parent)
     : QObject(parent), jobs(jobs), engine(engine),
       add(new QAction(QStringLiteral("&Add..."), this)),
-      remove(new QAction(QStringLiteral("&Remove"), this)),
+      remove(new QAction(QStringLiteral("Re&move"), this)),
       removeAll(new QAction(QStringLiteral("Remove a&ll"), this)),
       moveUp(new QAction(QStringLiteral("Move &up"), this)),
       moveDown(new QAction(QStringLiteral("Move &down"), this)),
