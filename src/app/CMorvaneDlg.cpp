@@ -105,7 +105,9 @@ CMorvaneDlg::~CMorvaneDlg() {
     SaveFileNumber();
     if (converting)
         OnStopConverting();
-    queueKeeper->Flush(); // while the list is still there
+    // Written now, while the list and the controls are there; what the engine's end still
+    // changes is not (nothing runs at the next start anyway).
+    delete queueKeeper;
 }
 
 void CMorvaneDlg::SetUserPrompts(UserPrompts* newPrompts) {

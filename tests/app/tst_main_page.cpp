@@ -588,6 +588,12 @@ void TestMainPage::listKeys_data() {
         << 0 << QList<int>{Qt::Key_Up, Qt::Key_Down, Qt::Key_Down} << QList<int>{0, 1, 2};
     QTest::newRow("down at the end") << 4 << QList<int>{Qt::Key_Down} << QList<int>{4};
     QTest::newRow("delete removes the row") << 4 << QList<int>{Qt::Key_Delete} << QList<int>{3};
+    // Ctrl with Up or Down moves the row itself, and the selection with it.
+    const int up = (Qt::CTRL | Qt::Key_Up).toCombined();
+    const int down = (Qt::CTRL | Qt::Key_Down).toCombined();
+    QTest::newRow("ctrl+up moves the row up") << 2 << QList<int>{up, up, up} << QList<int>{1, 0, 0};
+    QTest::newRow("ctrl+down moves the row down")
+        << 3 << QList<int>{down, down} << QList<int>{4, 4};
 }
 
 void TestMainPage::listKeys() {
@@ -600,10 +606,14 @@ void TestMainPage::listKeys() {
     page->OnListClick();
     QCOMPARE(page->CurrentJob(), start);
     auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
+    const JobId started = page->Jobs().At(start).id;
     for (int i = 0; i < keys.size(); ++i) {
-        QTest::keyClick(list, Qt::Key(keys.at(i)));
+        const QKeyCombination key = QKeyCombination::fromCombined(keys.at(i));
+        QTest::keyClick(list, key.key(), key.keyboardModifiers());
         QCOMPARE(page->CurrentJob(), rows.at(i));
         QCOMPARE(list->GetSelectionMark(), rows.at(i));
+        if (key.keyboardModifiers() & Qt::ControlModifier)
+            QCOMPARE(page->Jobs().At(rows.at(i)).id, started);
     }
 }
 
