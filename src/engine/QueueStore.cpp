@@ -110,7 +110,7 @@ namespace QueueStore {
 
 QString DefaultPath() {
     QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    // The base directory specification: a relative path is invalid and ignored.
+    // As XDG has it: a relative path there is invalid and ignored.
     if (base.isEmpty() || QDir::isRelativePath(base))
         base = QDir::homePath() + QStringLiteral("/.local/state");
     return base + QStringLiteral("/Morvane/queue.json");
