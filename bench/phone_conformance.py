@@ -57,7 +57,7 @@ def scale_rates(app, factor):
 
 
 class Programs:
-    """Private copies of the program (each its own log.txt), one per worker."""
+    """Private copies of the program (each its own profiles and log.txt), one per worker."""
 
     def __init__(self, cli, root, count, factor=None):
         self.free = []
@@ -83,7 +83,9 @@ class Programs:
 def convert(programs, job, out_root):
     cli = programs.take()
     try:
-        log = os.path.join(os.path.dirname(cli), "log.txt")
+        # Each copy's own data folder, so each has its own log.txt.
+        data = os.path.join(os.path.dirname(cli), "data")
+        log = os.path.join(data, "Morvane", "Morvane", "log.txt")
         before = os.path.getsize(log) if os.path.exists(log) else 0
         out = os.path.join(out_root, job["key"])
         os.makedirs(out, exist_ok=True)
@@ -91,7 +93,7 @@ def convert(programs, job, out_root):
         try:
             r = subprocess.run([cli, "-t", str(job["type"]), "-p", str(job["profile"]), "-o", out, job["src"]],
                                stdin=subprocess.DEVNULL, capture_output=True, text=True, errors="replace",
-                               timeout=TIMEOUT)
+                               timeout=TIMEOUT, env=dict(os.environ, XDG_DATA_HOME=data))
             rc = r.returncode
         except subprocess.TimeoutExpired:
             rc = "timeout"

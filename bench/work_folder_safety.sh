@@ -19,9 +19,7 @@ mkdir -p "$work/long"
 "$real_ffmpeg" -v error -nostdin -y -f lavfi -i "testsrc=size=640x480:rate=25:duration=40" \
     -f lavfi -i "sine=duration=40" -c:v mpeg4 -c:a libmp3lame "$work/long/long.avi"
 
-if [ -w "$build_dir/program" ]; then log="$build_dir/program/log.txt"; else
-    log="${XDG_DATA_HOME:-$HOME/.local/share}/Morvane/Morvane/log.txt"
-fi
+log="${XDG_DATA_HOME:-$HOME/.local/share}/Morvane/Morvane/log.txt"
 yes_no() { if "$@"; then echo yes; else echo no; fi; }
 logged() { [ -f "$log" ] && grep -qF -- "$1" "$log"; }
 run() { "$cli" -t 1 -o "$work/out" "$@" >/dev/null 2>&1; }

@@ -8,6 +8,7 @@
 #include "preview/CRangeSlider.h"
 
 #include <QAccessibleWidget>
+#include <QCoreApplication>
 #include <QHash>
 #include <QHeaderView>
 #include <QPointer>
@@ -234,7 +235,8 @@ public:
         if (!isValid())
             return {};
         if (t == QAccessible::Name)
-            return index == 0 ? QStringLiteral("Begin Time") : QStringLiteral("End Time");
+            return index == 0 ? QCoreApplication::translate("AccessibleControls", "Begin Time")
+                              : QCoreApplication::translate("AccessibleControls", "End Time");
         if (t == QAccessible::Value)
             return FormatHms(End());
         return {};
@@ -275,7 +277,7 @@ public:
 
     QString text(QAccessible::Text t) const override {
         if (t == QAccessible::Value) {
-            return QStringLiteral("%1 to %2")
+            return QCoreApplication::translate("AccessibleControls", "%1 to %2")
                 .arg(child(0)->text(QAccessible::Value), child(1)->text(QAccessible::Value));
         }
         return QAccessibleWidget::text(t);

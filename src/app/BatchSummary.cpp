@@ -3,41 +3,43 @@
 
 #include "engine/JobList.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QStringList>
 
 namespace {
 
-const QString finishedText =
-    QStringLiteral("           \t          Converting Finished         \t            ");
-
 // What became of the jobs the batch converted; the skipped ones are told apart.
 QStringList OutcomeParts(const BatchCounts& counts) {
     QStringList parts;
-    auto add = [&parts](int count, const char* what) {
+    auto add = [&parts](int count, const QString& text) {
         if (count > 0)
-            parts.append(QStringLiteral("%1 %2").arg(count).arg(QLatin1String(what)));
+            parts.append(text.arg(count));
     };
-    add(counts.finished, "finished");
-    add(counts.failed, "failed");
-    add(counts.canceled, "canceled");
-    add(counts.notConverted, "not converted");
+    add(counts.finished, QCoreApplication::translate("BatchSummary", "%1 finished"));
+    add(counts.failed, QCoreApplication::translate("BatchSummary", "%1 failed"));
+    add(counts.canceled, QCoreApplication::translate("BatchSummary", "%1 canceled"));
+    add(counts.notConverted, QCoreApplication::translate("BatchSummary", "%1 not converted"));
     return parts;
 }
 
 // "N of M jobs finished", counting only the jobs the batch was to convert.
 QString FinishedOf(const BatchCounts& counts) {
     const int converted = counts.total - counts.skipped;
-    return converted == 1
-               ? QStringLiteral("%1 of 1 job finished").arg(counts.finished)
-               : QStringLiteral("%1 of %2 jobs finished").arg(counts.finished).arg(converted);
+    return converted == 1 ? QCoreApplication::translate("BatchSummary", "%1 of 1 job finished")
+                                .arg(counts.finished)
+                          : QCoreApplication::translate("BatchSummary", "%1 of %2 jobs finished")
+                                .arg(counts.finished)
+                                .arg(converted);
 }
 
 QString SkippedText(int skipped) {
-    return skipped == 1 ? QStringLiteral("1 job skipped: its output file existed and was kept.")
-                        : QStringLiteral("%1 jobs skipped: their output files existed and were "
-                                         "kept.")
-                              .arg(skipped);
+    return skipped == 1
+               ? QCoreApplication::translate("BatchSummary",
+                                             "1 job skipped: its output file existed and was kept.")
+               : QCoreApplication::translate("BatchSummary", "%1 jobs skipped: their output files "
+                                                             "existed and were kept.")
+                     .arg(skipped);
 }
 
 } // namespace
@@ -63,34 +65,40 @@ BatchCounts BatchCounts::Of(const JobList& jobs) {
 
 QString BatchEndText(const BatchCounts& counts, const QString& logPath) {
     if (counts.AllFinished())
-        return finishedText;
+        return QCoreApplication::translate(
+            "BatchSummary", "           \t          Converting Finished         \t            ");
     QStringList paragraphs;
     if (counts.skipped < counts.total) {
-        paragraphs.append(QStringLiteral("Converting ended: %1.").arg(FinishedOf(counts)));
+        paragraphs.append(QCoreApplication::translate("BatchSummary", "Converting ended: %1.")
+                              .arg(FinishedOf(counts)));
         if (counts.finished < counts.total - counts.skipped)
             paragraphs.append(OutcomeParts(counts).join(QStringLiteral(", ")) + u'.');
     } else {
-        paragraphs.append(QStringLiteral("Converting ended: nothing was converted."));
+        paragraphs.append(QCoreApplication::translate("BatchSummary",
+                                                      "Converting ended: nothing was converted."));
     }
     if (counts.skipped > 0)
         paragraphs.append(SkippedText(counts.skipped));
     if (counts.failed > 0) {
-        paragraphs.append(QStringLiteral("Why a job failed shows in the tooltip of its Progress "
-                                         "cell and in %1")
-                              .arg(QDir::toNativeSeparators(logPath)));
+        paragraphs.append(
+            QCoreApplication::translate("BatchSummary",
+                                        "Why a job failed shows in the tooltip of its Progress "
+                                        "cell and in %1")
+                .arg(QDir::toNativeSeparators(logPath)));
     }
     return paragraphs.join(QStringLiteral("\n\n"));
 }
 
 QString BatchEndCaption(const BatchCounts& counts) {
-    return counts.failed > 0 ? QStringLiteral("Warning") : QStringLiteral("Information");
+    return counts.failed > 0 ? QCoreApplication::translate("BatchSummary", "Warning")
+                             : QCoreApplication::translate("BatchSummary", "Information");
 }
 
 QString BatchEndSummary(const BatchCounts& counts) {
     QString summary = FinishedOf(counts);
     if (counts.failed > 0)
-        summary += QStringLiteral(", %1 failed").arg(counts.failed);
+        summary += QCoreApplication::translate("BatchSummary", ", %1 failed").arg(counts.failed);
     if (counts.skipped > 0)
-        summary += QStringLiteral(", %1 skipped").arg(counts.skipped);
+        summary += QCoreApplication::translate("BatchSummary", ", %1 skipped").arg(counts.skipped);
     return summary;
 }

@@ -11,7 +11,27 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QTimer>
+#include <QTranslator>
+
+namespace {
+// The program's translations are built into it (translations/, a resource).
+const QString translationDir = QStringLiteral(":/i18n");
+
+QString OwnTranslationFile(const QString& language) {
+    return QStringLiteral("%1/morvane_%2.qm").arg(translationDir, language);
+}
+
+void InstallTranslator(const QString& name, const QString& dir) {
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(name, dir))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
+}
+} // namespace
 
 void CMorvaneApp::StartUp(const QString& programDir) {
     // The current folder stays the one the program was started from: names given by the
@@ -26,7 +46,7 @@ void CMorvaneApp::StartUp(const QString& programDir) {
     SkinEngine& skin = SkinEngine::Instance();
     skin.Call(SkinEngine::Reset, 0);
     skin.Call(SkinEngine::Enable, 1);
-    skin.Call(SkinEngine::LoadSkinFile, AppPaths::ProgramDir() + QStringLiteral("Derov.skf"));
+    skin.Call(SkinEngine::LoadSkinFile, AppPaths::DataDir() + QStringLiteral("Derov.skf"));
     skin.Call(SkinEngine::ApplySkin);
 }
 
@@ -57,11 +77,38 @@ QStringList CMorvaneApp::ArgumentsOf(int argc, char* argv[]) {
     return arguments;
 }
 
+QString CMorvaneApp::ChooseTranslation(const QStringList& uiLanguages) {
+    for (const QString& wanted : uiLanguages) {
+        const QLocale locale(wanted);
+        // "C" and "POSIX" ask for the program's own texts; a name Qt does not know is skipped.
+        if (locale.language() == QLocale::English || wanted == u"C" || wanted == u"POSIX")
+            return {};
+        if (locale.language() == QLocale::C)
+            continue;
+        const QString language = QLocale::languageToCode(locale.language());
+        if (QFileInfo::exists(OwnTranslationFile(language)))
+            return language;
+    }
+    return {};
+}
+
+QString CMorvaneApp::InstallTranslations(const QStringList& uiLanguages) {
+    const QString language = ChooseTranslation(uiLanguages);
+    if (language.isEmpty())
+        return {};
+    InstallTranslator(QStringLiteral("qtbase_") + language,
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    InstallTranslator(QStringLiteral("morvane_") + language, translationDir);
+    return language;
+}
+
 bool CMorvaneApp::InitInstance() {
     // Before anything else: the names are relative to the folder the program started from.
     const QStringList files = CommandLineFiles(
         arguments.isEmpty() ? QCoreApplication::arguments() : arguments, QDir::currentPath());
     StartUp(QCoreApplication::applicationDirPath());
+    // After the command line: --help and a wrong option answer in English, as the manual does.
+    InstallTranslations(QLocale::system().uiLanguages());
     CFrameDlg frame;
     // Files named on the command line (a desktop's "open with") are added once the window shows.
     if (!files.isEmpty())

@@ -25,6 +25,14 @@ public:
     // must still be found, and Qt's own list would change it.
     static QStringList ArgumentsOf(int argc, char* argv[]);
 
+    // The translation for the first of the user's languages (QLocale::uiLanguages(), most
+    // wanted first) that the program speaks: "de" and the like, or "" for English, the
+    // program's own language, which also ends the search.
+    static QString ChooseTranslation(const QStringList& uiLanguages);
+    // Installs the program's translation for that language and Qt's own (dialog buttons);
+    // returns the language, "" when the window stays English.
+    static QString InstallTranslations(const QStringList& uiLanguages);
+
 private:
     QStringList arguments;
 };

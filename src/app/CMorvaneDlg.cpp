@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main page: its controls, their layout and dressing, the output settings and help.
 #include "app/CMorvaneDlg.h"
+#include "app/BatchExtras.h"
 #include "app/ShutdownCountdown.h"
 
 #include "app/AccessibleControls.h"
@@ -99,6 +100,7 @@ CMorvaneDlg::CMorvaneDlg(QWidget* parent)
     CreateControls();
     ConnectHandlers();
     OnInitDialog();
+    extras = new BatchExtras(this); // sizes, fit into, Show log, taskbar progress
 }
 
 CMorvaneDlg::~CMorvaneDlg() {
@@ -388,7 +390,7 @@ void CMorvaneDlg::PlaceControls() {
         {links[3], 18, 525, 320, 15},        {addButton, 621, 313, 22, 22},
         {removeButton, 621, 353, 22, 22},    {removeAllButton, 621, 393, 22, 22},
         {helpButton, 505, 495, 75, 32},      {startButton, 580, 470, 70, 70},
-        {stopButton, 580, 470, 70, 70},      {statusLine, 18, 548, 555, 16},
+        {stopButton, 580, 470, 70, 70},      {statusLine, 18, 566, 555, 16},
     };
     for (const Placement& p : placements)
         p.widget->setGeometry(p.x, p.y, p.width, p.height);
@@ -547,7 +549,8 @@ void CMorvaneDlg::paintEvent(QPaintEvent* /*event*/) {
 void CMorvaneDlg::FillProfiles(int type) {
     if (!IsValidOutputType(type))
         return;
-    const ProfileList list = ReadProfileList(AppPaths::ProfileDir(), static_cast<OutputType>(type));
+    const ProfileList list =
+        ReadProfileList(AppPaths::ProfileDirs(), static_cast<OutputType>(type));
     if (!list.hasFile)
         return; // a missing file leaves the previous type's description and profiles
     description->setText(list.description);
@@ -563,7 +566,7 @@ void CMorvaneDlg::MarkUnavailableProfiles() {
     CProfileIniReader reader;
     for (int row = 0; row < profiles->count(); ++row) {
         const Result<ResolvedProfile> profile =
-            ResolveProfile(reader, AppPaths::ProfileDir(), type, row);
+            ResolveProfile(reader, AppPaths::ProfileDirs(), type, row);
         const QString missing =
             profile ? capabilities.MissingFor(NeedsOfTemplates(profile->passTemplates)).error()
                     : QString();
@@ -659,12 +662,12 @@ void CMorvaneDlg::SaveFileNumber() {
 }
 
 void CMorvaneDlg::OpenHtmlHelp() {
-    prompts->OpenDocument(this, AppPaths::ProgramDir() + QStringLiteral("help/help.html"));
+    prompts->OpenDocument(this, AppPaths::DataDir() + QStringLiteral("help/help.html"));
 }
 
 void CMorvaneDlg::OpenCompiledHelp() {
     // There is no compiled help on this platform unless one is installed beside the program.
-    const QString compiled = AppPaths::ProgramDir() + QStringLiteral("//Help.chm");
+    const QString compiled = AppPaths::DataDir() + QStringLiteral("//Help.chm");
     if (QFileInfo::exists(compiled))
         prompts->OpenDocument(this, compiled);
     else

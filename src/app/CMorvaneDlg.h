@@ -14,6 +14,7 @@
 
 #include <memory>
 
+class BatchExtras;
 class CCellListCtrl;
 class CFadePicture;
 class CHyperlinkLabel;
@@ -102,6 +103,7 @@ public:
     BatchController& Batch() { return *batch; }
     // What the status line says (why an edit was refused).
     QString StatusText() const;
+    BatchExtras* Extras() const { return extras; } // sizes, fit into, Show log, taskbar progress
 
     // Handlers, connected to the controls in the constructor.
     void AddFile();
@@ -259,6 +261,7 @@ private:
     UserPrompts* prompts;
     PowerControl* power;
     std::unique_ptr<ShutdownCountdown> countdown;
+    BatchExtras* extras = nullptr; // sizes, fit into, Show log, taskbar progress (a child)
 
     // Controls.
     CHyperlinkLabel* links[4] = {};

@@ -4,6 +4,7 @@
 
 #include "app/AccessibleControls.h"
 #include "app/BatchController.h"
+#include "app/BatchExtras.h"
 #include "app/BatchSummary.h"
 #include "app/JobListController.h"
 #include "app/PowerControl.h"
@@ -85,6 +86,8 @@ void CMorvaneDlg::StartBatch(bool retryUnfinished) {
         ShowMessage(ready.error(), QStringLiteral("Error"), UserPrompts::Icon::Error);
         return;
     }
+    if (!extras->PrepareStart(settings, *prompts)) // the fit size; enough free space?
+        return;
     if (shutdownBox->isChecked())
         CheckPowerOffAllowed();
     // Files of the outputs' names that exist already: the user says once what becomes of them.
@@ -149,6 +152,7 @@ QMenu* CMorvaneDlg::CreateBatchMenu() {
         choices->addAction(choice);
         connect(choice, &QAction::triggered, this, [this, n] { SetSimultaneousJobs(n); });
     }
+    extras->AddMenuItems(menu); // "Fit into", "Show log"
     // The list's own edits, also during a batch for the rows that wait.
     menu->addSeparator();
     menu->addActions({listController->MoveUpAction(), listController->MoveDownAction(),
@@ -191,7 +195,7 @@ void CMorvaneDlg::ShowBatchEnd() {
     if (!window()->isActiveWindow())
         prompts->Notify(QStringLiteral("Morvane: converting ended"), BatchEndSummary(counts));
     const QString folder = outputDir;
-    prompts->BatchEndBox(this, BatchEndText(counts, ErrorLog::LogFilePath()), caption,
+    prompts->BatchEndBox(this, BatchEndText(counts, ErrorLog::LogPlace()), caption,
                          counts.failed > 0 ? UserPrompts::Icon::Warning
                                            : UserPrompts::Icon::Information,
                          [this, folder] { prompts->OpenDocument(this, folder); });

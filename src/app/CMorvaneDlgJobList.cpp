@@ -2,6 +2,7 @@
 // The main page: the job list, adding and removing files, typed times.
 #include "app/CMorvaneDlg.h"
 
+#include "app/BatchExtras.h"
 #include "app/JobListController.h"
 #include "app/TimeCellEditor.h"
 #include "app/UserPrompts.h"
@@ -97,8 +98,12 @@ void CMorvaneDlg::OnGetCellInfo(CellInfo& cell) {
         cell.text = JobCellText(job, column, own ? job.ownOutputType : outputType->currentIndex());
         if (column == JobColumn::Source) // two files of one name from two folders differ here
             cell.toolTip = QDir::toNativeSeparators(job.sourcePath);
-        else if (column == JobColumn::Output && own)
-            cell.toolTip = OwnProfileText(job);
+        if (column == JobColumn::Output && extras != nullptr) // its name and expected size
+            cell.toolTip = extras->OutputToolTip(job, cell.text);
+        if (column == JobColumn::Output && own)
+            cell.toolTip =
+                OwnProfileText(job) +
+                (cell.toolTip.isEmpty() ? QString() : QStringLiteral("\n\n") + cell.toolTip);
         return;
     }
     const ProgressCell progress = JobProgressCell(job, simultaneousJobs != 1);

@@ -3,6 +3,7 @@
 
 #include "power/LogindManager.h"
 
+#include <QCoreApplication>
 #include <QDBusInterface>
 #include <QDBusReply>
 
@@ -19,7 +20,9 @@ QString AskCanPowerOff(QDBusInterface& manager, QString* reason) {
     }
     if (can.value() != QLatin1String("yes") && can.value() != QLatin1String("challenge")) {
         if (reason != nullptr)
-            *reason = QStringLiteral("Powering off is not permitted (%1).").arg(can.value());
+            *reason =
+                QCoreApplication::translate("PowerControl", "Powering off is not permitted (%1).")
+                    .arg(can.value());
         return {};
     }
     return can.value();
@@ -50,7 +53,8 @@ bool LogindPowerControl::RequestPowerOff(QString* reason) {
 }
 
 bool LogindPowerControl::InhibitSleep(QString* reason) {
-    return inhibitor.Acquire(QStringLiteral("Converting videos"), reason);
+    return inhibitor.Acquire(QCoreApplication::translate("PowerControl", "Converting videos"),
+                             reason);
 }
 
 void LogindPowerControl::AllowSleep() {

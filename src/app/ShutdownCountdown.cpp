@@ -35,7 +35,6 @@ void ShutdownCountdown::Cancel() {
 
 QString ShutdownCountdown::Text() const {
     return remaining == 1
-               ? QStringLiteral("Converting finished. The computer shuts down in 1 second.")
-               : QStringLiteral("Converting finished. The computer shuts down in %1 seconds.")
-                     .arg(remaining);
+               ? tr("Converting finished. The computer shuts down in 1 second.")
+               : tr("Converting finished. The computer shuts down in %1 seconds.").arg(remaining);
 }

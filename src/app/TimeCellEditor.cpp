@@ -6,8 +6,9 @@
 
 #include <cmath>
 
-const QString TimeCellEditor::Hint =
-    QStringLiteral("Type the time as hh:mm:ss or as seconds, for example 1:05.5 or 65.5");
+QString TimeCellEditor::Hint() {
+    return tr("Type the time as hh:mm:ss or as seconds, for example 1:05.5 or 65.5");
+}
 
 bool ParseTimeText(const QString& text, double* seconds) {
     const QStringList fields = text.trimmed().split(u':');
@@ -42,9 +43,9 @@ bool ParseTimeText(const QString& text, double* seconds) {
 TimeCellEditor::TimeCellEditor(const QString& text, const QRect& cell, QWidget* parent)
     : QLineEdit(text, parent) {
     setObjectName(QStringLiteral("timeEditor"));
-    setAccessibleName(QStringLiteral("Time"));
-    setAccessibleDescription(Hint);
-    setToolTip(Hint);
+    setAccessibleName(tr("Time"));
+    setAccessibleDescription(Hint());
+    setToolTip(Hint());
     setGeometry(cell);
     selectAll();
     show();
@@ -58,7 +59,7 @@ void TimeCellEditor::keyPressEvent(QKeyEvent* event) {
         event->accept();
         double seconds = 0.0;
         if (!ParseTimeText(text(), &seconds)) {
-            Refuse(Hint);
+            Refuse(Hint());
             return;
         }
         if (const QString why = check ? check(seconds) : QString(); !why.isEmpty()) {

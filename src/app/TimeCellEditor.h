@@ -16,7 +16,8 @@ bool ParseTimeText(const QString& text, double* seconds);
 class TimeCellEditor : public QLineEdit {
     Q_OBJECT
 public:
-    static const QString Hint;
+    // What the editor expects, in the user's language.
+    static QString Hint();
 
     TimeCellEditor(const QString& text, const QRect& cell, QWidget* parent);
     // A further rule for the typed time: it returns why a time is refused ("" takes it).

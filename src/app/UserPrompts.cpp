@@ -51,11 +51,10 @@ void UserPrompts::OpenDocument(QWidget* owner, const QString& path) {
     QPointer<QWidget> guard(owner);
     auto cannotOpen = [this, guard, shown] {
         MessageBox(guard,
-                   QStringLiteral("No program on this computer opens %1.\n\nOpen it by hand "
-                                  "(a web browser opens the guide, a file manager a "
-                                  "folder).")
+                   tr("No program on this computer opens %1.\n\nOpen it by hand (a web browser "
+                      "opens the guide, a file manager a folder).")
                        .arg(shown),
-                   QStringLiteral("Warning"), Icon::Warning);
+                   tr("Warning"), Icon::Warning);
     };
 #ifndef Q_OS_WIN
     // The desktop's opener says whether a program took the file only by its exit status,
@@ -102,12 +101,11 @@ bool UserPrompts::Confirm(QWidget* owner, const QString& text, const QString& ca
 
 QWidget* UserPrompts::AskStopAndClose(QWidget* owner, const std::function<void(bool)>& answer) {
     auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("Morvane"),
-                                QStringLiteral("Converting is not finished. Stop it and close "
-                                               "Morvane?"),
+                                tr("Converting is not finished. Stop it and close Morvane?"),
                                 QMessageBox::NoButton, DialogParent(owner));
     box->setAttribute(Qt::WA_DeleteOnClose);
-    QPushButton* stop = box->addButton(QStringLiteral("Stop and close"), QMessageBox::AcceptRole);
-    QPushButton* keep = box->addButton(QStringLiteral("Keep converting"), QMessageBox::RejectRole);
+    QPushButton* stop = box->addButton(tr("Stop and close"), QMessageBox::AcceptRole);
+    QPushButton* keep = box->addButton(tr("Keep converting"), QMessageBox::RejectRole);
     box->setDefaultButton(keep);
     box->setEscapeButton(keep);
     QObject::connect(box, &QDialog::finished, box,
@@ -120,7 +118,7 @@ void UserPrompts::BatchEndBox(QWidget* owner, const QString& text, const QString
                               Icon icon, const std::function<void()>& openFolder) {
     auto* box = new QMessageBox(BoxIcon(icon), caption, text, QMessageBox::Ok, DialogParent(owner));
     box->setAttribute(Qt::WA_DeleteOnClose);
-    QPushButton* open = box->addButton(QStringLiteral("Open Folder"), QMessageBox::ActionRole);
+    QPushButton* open = box->addButton(tr("Open Folder"), QMessageBox::ActionRole);
     box->setDefaultButton(QMessageBox::Ok);
     box->setEscapeButton(QMessageBox::Ok); // Escape and the close box close it
     QObject::connect(open, &QPushButton::clicked, box, [openFolder] {
@@ -131,8 +129,8 @@ void UserPrompts::BatchEndBox(QWidget* owner, const QString& text, const QString
 }
 
 void UserPrompts::ShowCountdown(QWidget* owner, ShutdownCountdown* countdown) {
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Shut Down"),
-                                countdown->Text(), QMessageBox::Cancel, DialogParent(owner));
+    auto* box = new QMessageBox(QMessageBox::Warning, tr("Shut Down"), countdown->Text(),
+                                QMessageBox::Cancel, DialogParent(owner));
     box->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(countdown, &ShutdownCountdown::Ticked, box,
                      [box, countdown] { box->setText(countdown->Text()); });
@@ -156,21 +154,21 @@ void UserPrompts::Notify(const QString& title, const QString& text) {
 
 std::optional<ExistingOutputs> UserPrompts::AskExistingOutputs(QWidget* owner,
                                                                const QStringList& names) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"),
-                    names.size() == 1 ? QStringLiteral("1 file already exists")
-                                      : QStringLiteral("%1 files already exist").arg(names.size()),
+    QMessageBox box(QMessageBox::Warning, tr("Warning"),
+                    names.size() == 1 ? tr("1 file already exists")
+                                      : tr("%1 files already exist").arg(names.size()),
                     QMessageBox::NoButton, DialogParent(owner));
     constexpr int shown = 10;
     QString list = names.mid(0, shown).join(u'\n');
     if (names.size() > shown)
-        list += QStringLiteral("\n... and %1 more").arg(names.size() - shown);
-    box.setInformativeText(QStringLiteral("In the output directory:\n%1\n\nOverwrite them, keep "
-                                          "both (the new files get free names such as \"clip "
-                                          "(2).3gp\"), or skip these jobs?")
+        list += tr("\n... and %1 more").arg(names.size() - shown);
+    box.setInformativeText(tr("In the output directory:\n%1\n\nOverwrite them, keep both (the new "
+                              "files get free names such as \"clip (2).3gp\"), or skip these "
+                              "jobs?")
                                .arg(list));
-    QPushButton* overwrite = box.addButton(QStringLiteral("Overwrite"), QMessageBox::AcceptRole);
-    QPushButton* keepBoth = box.addButton(QStringLiteral("Keep both"), QMessageBox::AcceptRole);
-    QPushButton* skip = box.addButton(QStringLiteral("Skip them"), QMessageBox::AcceptRole);
+    QPushButton* overwrite = box.addButton(tr("Overwrite"), QMessageBox::AcceptRole);
+    QPushButton* keepBoth = box.addButton(tr("Keep both"), QMessageBox::AcceptRole);
+    QPushButton* skip = box.addButton(tr("Skip them"), QMessageBox::AcceptRole);
     QPushButton* cancel = box.addButton(QMessageBox::Cancel);
     box.setDefaultButton(cancel);
     box.setEscapeButton(cancel);

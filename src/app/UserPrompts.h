@@ -3,6 +3,7 @@
 
 #include "engine/ConversionEngine.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +15,8 @@ class ShutdownCountdown;
 
 // The dialogs and message boxes the page shows. Tests put their own answers in its place.
 class UserPrompts {
+    Q_DECLARE_TR_FUNCTIONS(UserPrompts)
+
 public:
     enum class Icon { Information, Warning, Error };
 

@@ -56,11 +56,25 @@ void CliProgressPrinter::JobEnded(int row, JobStatus status) {
     if (!text.isEmpty() && text != shown.value(row))
         Print(row, text);
     if (status == JobStatus::Finished && job.outputName != job.baseName)
-        Print(row, QStringLiteral("saved as %1").arg(job.outputName + extension));
+        Print(row,
+              QStringLiteral("saved as %1").arg(job.outputName + extension) +
+                  (skipsSameSource ? QStringLiteral(": ") + KeptBothReason(job.baseName + extension)
+                                   : QString()));
     else if (status == JobStatus::Failed && !job.failReason.isEmpty())
         Print(row, job.failReason);
     else if (status == JobStatus::Skipped)
-        Print(row, QStringLiteral("its output already exists"));
+        Print(row, SkippedReason(job.outputName + extension));
+}
+
+QString CliProgressPrinter::SkippedReason(const QString& output) {
+    return QStringLiteral("%1 already exists, made from this source with these settings")
+        .arg(output);
+}
+
+QString CliProgressPrinter::KeptBothReason(const QString& taken) {
+    return QStringLiteral(
+               "%1 is not known to be made from this source with these settings, so both are kept")
+        .arg(taken);
 }
 
 void CliProgressPrinter::Print(int row, const QString& text) {

@@ -23,6 +23,14 @@ public:
 
     void JobChanged(int row, const BatchProgress& batch);
     void JobEnded(int row, JobStatus status);
+    // --skip-existing: a file was given a free name because the one of its name is not known
+    // to be made from its source; that is said with the name.
+    void SetSkipsSameSource(bool skips) { skipsSameSource = skips; }
+
+    // Why a file was skipped (output: the existing file's name), or kept beside one of its name
+    // (taken: that name), for people and the JSON events alike.
+    static QString SkippedReason(const QString& output);
+    static QString KeptBothReason(const QString& taken);
 
 private:
     void Print(int row, const QString& text);
@@ -31,6 +39,7 @@ private:
     StandardOutput& out;
     QString extension;
     bool withTimeLeft;
+    bool skipsSameSource = false;
     QStringList shown;                // the text last printed per row
     QList<QElapsedTimer> sinceStatus; // per row
     QElapsedTimer sinceBatch;

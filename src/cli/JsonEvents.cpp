@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/JsonEvents.h"
 
+#include "cli/CliProgressPrinter.h"
 #include "cli/StandardOutput.h"
 
 #include "engine/ConversionEngine.h"
@@ -110,7 +111,11 @@ void JsonEvents::JobEnded(int row) {
         event.insert(QStringLiteral("size"), QFileInfo(QDir::fromNativeSeparators(output)).size());
     }
     if (job.status == JobStatus::Skipped)
-        event.insert(QStringLiteral("reason"), QStringLiteral("its output already exists"));
+        event.insert(QStringLiteral("reason"),
+                     CliProgressPrinter::SkippedReason(job.outputName + extension));
+    if (job.status == JobStatus::Finished && skipsSameSource && job.outputName != job.baseName)
+        event.insert(QStringLiteral("reason"),
+                     CliProgressPrinter::KeptBothReason(job.baseName + extension));
     if (job.status == JobStatus::Failed)
         event.insert(QStringLiteral("reason"), job.failReason);
     if (startedAt.contains(row)) {

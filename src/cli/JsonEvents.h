@@ -27,6 +27,8 @@ public:
     void JobChanged(int row);
     // "finished", "failed", "skipped" or "canceled", with the output and figures.
     void JobEnded(int row);
+    // As CliProgressPrinter::SetSkipsSameSource: a finished file kept beside another says why.
+    void SetSkipsSameSource(bool skips) { skipsSameSource = skips; }
     // The last line: the counts of every batch of the run and the code the program ends with.
     static void BatchEnded(StandardOutput& out, const BatchResult& result, int jobs, int exitCode);
 
@@ -38,6 +40,7 @@ private:
     QString outputDir;
     QString extension;
     int firstJob;
+    bool skipsSameSource = false;
     QHash<int, QDateTime> startedAt; // by row
     QHash<int, QElapsedTimer> sinceProgress;
 };

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CliProgressPrinter.h"
+#include "cli/EncoderEcho.h"
 #include "cli/FileList.h"
 #include "cli/InterruptWatcher.h"
 #include "cli/JsonEvents.h"
@@ -8,6 +9,7 @@
 #include "engine/EncoderCapabilities.h"
 #include "engine/ErrorLog.h"
 #include "engine/JobList.h"
+#include "engine/SizeModel.h"
 #include "engine/StoredSettings.h"
 #include "media/AppPaths.h"
 #include "media/FileNames.h"
@@ -86,7 +88,7 @@ void QueryCapabilities(EncoderCapabilities& capabilities, InterruptWatcher& inte
 void ListProfiles(StandardOutput& out, const EncoderCapabilities& capabilities) {
     for (int t = 0; t < OutputTypeCount; ++t) {
         const auto type = static_cast<OutputType>(t);
-        const ProfileList list = ReadProfileList(AppPaths::ProfileDir(), type);
+        const ProfileList list = ReadProfileList(AppPaths::ProfileDirs(), type);
         out.Line(QStringLiteral("%1: %2").arg(t).arg(OutputTypeTitle(type)));
         if (!list.hasFile) {
             out.Line(QStringLiteral("   (no profile file)"));
@@ -99,7 +101,7 @@ void ListProfiles(StandardOutput& out, const EncoderCapabilities& capabilities) 
                          .arg(list.titles.at(row)));
             CProfileIniReader reader;
             const Result<ResolvedProfile> profile =
-                ResolveProfile(reader, AppPaths::ProfileDir(), type, row);
+                ResolveProfile(reader, AppPaths::ProfileDirs(), type, row);
             const QString missing =
                 profile ? capabilities.MissingFor(NeedsOfTemplates(profile->passTemplates)).error()
                         : profile.error();
@@ -107,6 +109,21 @@ void ListProfiles(StandardOutput& out, const EncoderCapabilities& capabilities) 
                 out.Line(QStringLiteral("      (unavailable: %1)").arg(missing));
         }
     }
+}
+
+// Makes a folder named on the command line when it is missing, with its parents, and says so
+// (unless quiet); false, said, when it cannot be made. what: "output", "work".
+bool MadeWhenMissing(const QString& dir, const char* what, bool quiet) {
+    if (!QtReachesFileName(dir) || QFileInfo::exists(dir))
+        return true; // what is there is checked by its user
+    if (!QDir().mkpath(dir)) {
+        Err() << "morvane-cli: the " << what << " directory " << Shown(dir) << " cannot be made."
+              << Qt::endl;
+        return false;
+    }
+    if (!quiet)
+        Err() << "morvane-cli: made the " << what << " directory " << Shown(dir) << Qt::endl;
+    return true;
 }
 
 // A stop asked before the batch started: nothing converts.
@@ -124,7 +141,25 @@ int OutputFailed(const StandardOutput& out, int code) {
 
 // The profile a type uses when none is named: the file's DefaultProfile, else the first.
 int DefaultProfileSelection(OutputType type) {
-    return std::max(ReadProfileList(AppPaths::ProfileDir(), type).defaultRow, 0);
+    return std::max(ReadProfileList(AppPaths::ProfileDirs(), type).defaultRow, 0);
+}
+
+// A file's absolute path, by string: QFileInfo would lose the bytes of a name that is not UTF-8.
+QString AbsolutePath(const QString& file) {
+    return QDir::isAbsolutePath(file) ? QDir::cleanPath(file)
+                                      : QDir::cleanPath(QDir::currentPath() + u'/' + file);
+}
+
+// The folder of path below base (both absolute and clean), "" for base itself; nothing when
+// path is not inside base.
+std::optional<QString> FolderBelow(const QString& base, const QString& path) {
+    const QString folder = path.left(path.lastIndexOf(u'/'));
+    if (folder == base || (folder.isEmpty() && base == u"/"))
+        return QString();
+    const QString prefix = base.endsWith(u'/') ? base : base + u'/';
+    if (!folder.startsWith(prefix))
+        return std::nullopt;
+    return folder.mid(prefix.size());
 }
 
 std::optional<double> ParseSeconds(const QString& text) {
@@ -135,10 +170,11 @@ std::optional<double> ParseSeconds(const QString& text) {
     return value;
 }
 
-// The files of one output type and profile: one batch.
+// The files of one output type, profile and output folder: one batch.
 struct BatchGroup {
     OutputType type;
     int selection;
+    QString subfolder; // of the output folder, with --keep-folders; "" for the folder itself
     QList<FileEntry> files;
     JobList jobs;
 };
@@ -147,13 +183,24 @@ struct BatchGroup {
 // progress lines go (nothing with quiet); json: where the JSON events go, or nothing.
 BatchResult RunBatch(JobList& jobs, const BatchSettings& settings, InterruptWatcher& interrupt,
                      StandardOutput& human, StandardOutput* json, const QString& outputDir,
-                     bool quiet, int firstJob) {
+                     bool quiet, int firstJob, StandardOutput* verbose) {
     const QString extension = OutputExtension(settings.outputType);
     CliProgressPrinter printer(jobs, human, extension, settings.simultaneousJobs > 1);
+    const bool skipsSameSource = settings.existing == ExistingOutputs::SkipSameSource;
+    printer.SetSkipsSameSource(skipsSameSource);
     std::optional<JsonEvents> events;
-    if (json != nullptr)
+    if (json != nullptr) {
         events.emplace(jobs, *json, outputDir, extension, firstJob);
+        events->SetSkipsSameSource(skipsSameSource);
+    }
     ConversionEngine engine;
+    std::optional<EncoderEcho> echo;
+    if (verbose != nullptr) {
+        echo.emplace(jobs, *verbose);
+        QObject::connect(
+            &engine, &ConversionEngine::EncoderOutput, &engine,
+            [&](JobId id, const QByteArray& chunk) { echo->Output(int(jobs.IndexOf(id)), chunk); });
+    }
     QObject::connect(&engine, &ConversionEngine::JobChanged, &engine, [&](JobId id) {
         const int row = int(jobs.IndexOf(id));
         if (!quiet)
@@ -168,6 +215,8 @@ BatchResult RunBatch(JobList& jobs, const BatchSettings& settings, InterruptWatc
                              printer.JobEnded(row, status);
                          if (events)
                              events->JobEnded(row);
+                         if (echo)
+                             echo->JobEnded(row);
                      });
     QObject::connect(&interrupt, &InterruptWatcher::InterruptRequested, &engine,
                      &ConversionEngine::CancelActiveJob);
@@ -256,8 +305,10 @@ int main(int argc, char* argv[]) {
         QStringLiteral("Replace output files that already exist (never a file being read)."));
     const QCommandLineOption skipOption(
         QStringLiteral("skip-existing"),
-        QStringLiteral("Do not convert files whose output already exists. By default both are "
-                       "kept: the new file gets a free name such as \"clip (2).3gp\"."));
+        QStringLiteral("Do not convert files whose output already exists, made from the same "
+                       "source with the same settings; one of another (or an unknown) source is "
+                       "kept beside the new file. By default both are kept: the new file gets a "
+                       "free name such as \"clip (2).3gp\"."));
     const QCommandLineOption jobsOption(
         {QStringLiteral("j"), QStringLiteral("jobs")},
         QStringLiteral("How many files convert side by side: 1 to %1, or auto for the number of "
@@ -271,6 +322,12 @@ int main(int argc, char* argv[]) {
                        "waits for ever. Default %1.")
             .arg(BatchSettings().stallTimeoutSeconds),
         QStringLiteral("SEC"), QString::number(BatchSettings().stallTimeoutSeconds));
+    const QCommandLineOption fitOption(
+        QStringLiteral("fit"),
+        QStringLiteral("Makes every file fit into SIZE (300K, 1M, 1.5MB or bytes; K is 1000 "
+                       "bytes): the video rate is chosen for it, and a file that cannot fit "
+                       "fails with the reason."),
+        QStringLiteral("SIZE"));
     const QCommandLineOption filesFromOption(
         QStringLiteral("files-from"),
         QStringLiteral("Also converts the files listed in FILE (- for standard input), one a "
@@ -285,17 +342,34 @@ int main(int argc, char* argv[]) {
         QStringLiteral("Converts only the entries K, K+N, K+2N, ... of all the files given "
                        "(counted from 0), so N runs with K = 0 to N-1 share one list."),
         QStringLiteral("K/N"));
+    const QCommandLineOption keepFoldersOption(
+        QStringLiteral("keep-folders"),
+        QStringLiteral("Mirrors each file's folder below BASE under the output folder (made as "
+                       "needed), so that equal names from different folders never meet; a file "
+                       "outside BASE is not converted."),
+        QStringLiteral("BASE"));
+    const QCommandLineOption workDirOption(
+        QStringLiteral("work-dir"),
+        QStringLiteral("Folder for the files being made (a local disk when the output folder is "
+                       "on a network share); finished files are still placed in the output "
+                       "folder, never replacing one there. Default: the output folder."),
+        QStringLiteral("DIR"));
     const QCommandLineOption jsonOption(
         QStringLiteral("json"),
         QStringLiteral("Prints one JSON object a line for every job event on standard output; "
                        "the other lines go to standard error."));
     const QCommandLineOption quietOption({QStringLiteral("q"), QStringLiteral("quiet")},
                                          QStringLiteral("Prints errors only."));
+    const QCommandLineOption verboseOption(
+        {QStringLiteral("v"), QStringLiteral("verbose")},
+        QStringLiteral("Also prints the encoder's own lines on standard error."));
     const QCommandLineOption versionOption({QStringLiteral("V"), QStringLiteral("version")},
                                            QStringLiteral("Prints the version."));
-    parser.addOptions({typeOption, profileOption, outputOption, beginOption, endOption, jobsOption,
-                       overwriteOption, skipOption, stallOption, listOption, filesFromOption,
-                       nullOption, shardOption, jsonOption, quietOption, versionOption});
+    parser.addOptions({typeOption,  profileOption, outputOption,      beginOption,
+                       endOption,   jobsOption,    overwriteOption,   skipOption,
+                       stallOption, fitOption,     listOption,        filesFromOption,
+                       nullOption,  shardOption,   keepFoldersOption, workDirOption,
+                       jsonOption,  quietOption,   verboseOption,     versionOption});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Files to convert."),
                                  QStringLiteral("FILE..."));
 
@@ -356,10 +430,16 @@ int main(int argc, char* argv[]) {
     if (!ok || stallSeconds < 0)
         return UsageError(QStringLiteral("the stall timeout must be a number of seconds, 0 or "
                                          "more."));
+    std::optional<qint64> fitBytes = 0;
+    if (parser.isSet(fitOption) && !(fitBytes = ParseFileSize(parser.value(fitOption))))
+        return UsageError(QStringLiteral("the fit size must be a size such as 300K, 1M, 1.5MB "
+                                         "or a number of bytes."));
     if (begin && end && *end <= *begin)
         return UsageError(QStringLiteral("the end must come after the begin."));
     if (parser.isSet(jsonOption) && parser.isSet(quietOption))
         return UsageError(QStringLiteral("--json and --quiet exclude each other."));
+    if (parser.isSet(verboseOption) && parser.isSet(quietOption))
+        return UsageError(QStringLiteral("--verbose and --quiet exclude each other."));
     std::optional<Shard> shard = Shard{};
     if (parser.isSet(shardOption) && !(shard = ParseShard(parser.value(shardOption))))
         return UsageError(QStringLiteral("the shard must be K/N, with K from 0 to N - 1."));
@@ -388,29 +468,40 @@ int main(int argc, char* argv[]) {
     if (files.isEmpty())
         return ExitOk; // a shard of a short list may have nothing to do
 
-    // Every entry's type and profile (the options' where its line names none); entries of
-    // one type and profile convert in one batch, batches in the order they first appear.
+    // Every entry's type and profile (the options' where its line names none) and, with
+    // --keep-folders, its output folder; entries of one type, profile and folder convert in one
+    // batch, batches in the order they first appear.
+    const bool keepFolders = parser.isSet(keepFoldersOption);
+    const QString base = AbsolutePath(parser.value(keepFoldersOption));
+    QList<QString> outsideBase;
     QList<BatchGroup> groups;
     for (const FileEntry& file : files) {
+        const std::optional<QString> subfolder =
+            keepFolders ? FolderBelow(base, AbsolutePath(file.path)) : QString();
+        if (!subfolder) {
+            outsideBase.append(file.path);
+            continue;
+        }
         const auto entryType = file.type ? static_cast<OutputType>(*file.type) : type;
         const int entrySelection = file.profile ? *file.profile - 1
                                    : file.type  ? DefaultProfileSelection(entryType)
                                                 : selection;
         auto group = std::find_if(groups.begin(), groups.end(), [&](const BatchGroup& g) {
-            return g.type == entryType && g.selection == entrySelection;
+            return g.type == entryType && g.selection == entrySelection &&
+                   g.subfolder == *subfolder;
         });
         if (group == groups.end()) {
             CProfileIniReader reader;
             ProfileProblem problem = ProfileProblem::None;
-            const Result<ResolvedProfile> profile =
-                ResolveProfile(reader, AppPaths::ProfileDir(), entryType, entrySelection, &problem);
+            const Result<ResolvedProfile> profile = ResolveProfile(
+                reader, AppPaths::ProfileDirs(), entryType, entrySelection, &problem);
             if (problem == ProfileProblem::NoSuchProfile)
                 return UsageError(profile.error());
             if (!profile) {
                 Err() << "morvane-cli: " << profile.error() << Qt::endl;
                 return ExitFailed;
             }
-            groups.append(BatchGroup{entryType, entrySelection, {}, {}});
+            groups.append(BatchGroup{entryType, entrySelection, *subfolder, {}, {}});
             group = groups.end() - 1;
         }
         group->files.append(file);
@@ -423,30 +514,40 @@ int main(int argc, char* argv[]) {
     capabilities.Query(AppPaths::FindProgram(QStringLiteral("ffmpeg")));
     const QString outputDir =
         parser.isSet(outputOption) ? parser.value(outputOption) : StoredSettings::LoadOutputDir();
+    const bool quiet = parser.isSet(quietOption);
     // A folder named with -o is made when missing, as a script expects (`-o out/phone`).
-    if (parser.isSet(outputOption) && QtReachesFileName(outputDir) &&
-        !QFileInfo::exists(outputDir)) {
-        if (!QDir().mkpath(outputDir)) {
-            Err() << "morvane-cli: the output directory " << Shown(outputDir) << " cannot be made."
-                  << Qt::endl;
-            return ExitFailed;
-        }
-        Err() << "morvane-cli: made the output directory " << Shown(outputDir) << Qt::endl;
-    }
+    if (parser.isSet(outputOption) && !MadeWhenMissing(outputDir, "output", quiet))
+        return ExitFailed;
     if (const Result<void> dir = ConversionEngine::CheckOutputDir(outputDir); !dir) {
         Err() << "morvane-cli: " << dir.error().trimmed() << Qt::endl;
         return ExitFailed;
     }
+    const QString workDir = parser.value(workDirOption);
+    if (parser.isSet(workDirOption)) {
+        // The encoder is handed its paths as text.
+        if (!QtReachesFileName(workDir))
+            return UsageError(QStringLiteral("the work directory's name must be valid UTF-8."));
+        if (!MadeWhenMissing(workDir, "work", quiet))
+            return ExitFailed;
+    }
 
     const bool json = parser.isSet(jsonOption);
-    const bool quiet = parser.isSet(quietOption);
     StandardOutput errOut(STDERR_FILENO);
     // With --json the standard output is the scripts'; people read standard error.
     StandardOutput& human = json ? errOut : out;
     const QString shownOutputDir = AppPaths::WithTrailingSeparator(QDir(outputDir).absolutePath());
 
-    // Every file is opened first, as the window does when a file is added.
     bool hadErrors = false;
+    for (const QString& file : outsideBase) {
+        const QString why = QStringLiteral("it is not inside the folder %1 given with "
+                                           "--keep-folders")
+                                .arg(Shown(base));
+        Err() << "morvane-cli: cannot convert " << Shown(file) << ": " << why << Qt::endl;
+        if (json)
+            JsonEvents::OpenFailed(out, AbsolutePath(file), why);
+        hadErrors = true;
+    }
+    // Every file is opened first, as the window does when a file is added.
     for (BatchGroup& group : groups) {
         JobList& jobs = group.jobs;
         for (const FileEntry& entry : group.files) {
@@ -455,10 +556,7 @@ int main(int argc, char* argv[]) {
             interrupt.Poll();
             if (interrupt.Interrupted() || interrupt.StopAfterCurrentAsked())
                 return StoppedBeforeConverting();
-            // By string: QFileInfo would lose the bytes of a name that is not UTF-8.
-            const QString path = QDir::isAbsolutePath(file)
-                                     ? QDir::cleanPath(file)
-                                     : QDir::cleanPath(QDir::currentPath() + u'/' + file);
+            const QString path = AbsolutePath(file);
             const Result<MediaInfo> info = ProbeMedia(path);
             if (!info) {
                 Err() << "morvane-cli: cannot open " << Shown(file) << ": " << info.error()
@@ -501,11 +599,14 @@ int main(int argc, char* argv[]) {
     }
     BatchSettings settings;
     settings.outputDir = outputDir;
+    settings.workDir = workDir;
+    settings.sourceIndex = true;
     settings.capabilities = &capabilities;
     settings.simultaneousJobs = simultaneousJobs;
     settings.stallTimeoutSeconds = stallSeconds;
+    settings.fitBytes = *fitBytes;
     settings.existing = parser.isSet(overwriteOption) ? ExistingOutputs::Overwrite
-                        : parser.isSet(skipOption)    ? ExistingOutputs::Skip
+                        : parser.isSet(skipOption)    ? ExistingOutputs::SkipSameSource
                                                       : ExistingOutputs::KeepBoth;
     BatchResult total;
     bool ran = false; // a batch was not refused
@@ -515,9 +616,17 @@ int main(int argc, char* argv[]) {
     for (BatchGroup& group : groups) {
         settings.outputType = group.type;
         settings.profileSelection = group.selection;
+        QString shownDir = shownOutputDir;
+        settings.outputDir = outputDir;
+        if (!group.subfolder.isEmpty()) {
+            settings.outputDir = QDir(outputDir).filePath(group.subfolder);
+            shownDir = AppPaths::WithTrailingSeparator(shownDir + group.subfolder);
+            // A mirrored folder is made as it is needed; a failure refuses its batch below.
+            QDir().mkpath(settings.outputDir);
+        }
         const BatchResult result =
-            RunBatch(group.jobs, settings, interrupt, human, json ? &out : nullptr, shownOutputDir,
-                     quiet, jobCount + 1);
+            RunBatch(group.jobs, settings, interrupt, human, json ? &out : nullptr, shownDir, quiet,
+                     jobCount + 1, parser.isSet(verboseOption) ? &errOut : nullptr);
         if (result.status == BatchResult::Status::Refused) {
             Err() << "morvane-cli: " << result.message.trimmed() << Qt::endl;
             code = ExitFailed;
@@ -542,7 +651,7 @@ int main(int argc, char* argv[]) {
         code = ExitStopped;
     } else if (total.failedJobs > 0) {
         Err() << "morvane-cli: " << total.failedJobs << " of " << jobCount << " jobs failed; see "
-              << QDir::toNativeSeparators(AppPaths::WritableDir()) << "log.txt" << Qt::endl;
+              << ErrorLog::LogPlace() << Qt::endl;
         code = ExitFailed;
     }
     if (json)

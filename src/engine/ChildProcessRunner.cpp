@@ -5,6 +5,7 @@
 #include "media/AppPaths.h"
 #include "media/ChildProcess.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSocketNotifier>
@@ -22,7 +23,8 @@ namespace {
 constexpr std::size_t ChunkSize = 255;
 
 Failure NotStarted() {
-    return Failure(QStringLiteral("The encoder could not be started."));
+    return Failure(
+        QCoreApplication::translate("ChildProcessRunner", "The encoder could not be started."));
 }
 
 bool IsRunnable(const QString& path) {
@@ -302,11 +304,11 @@ Result<void> ChildProcessRunner::ExitResult() const {
     if (!child || groupId == 0)
         return NotStarted();
     if (child->state() != QProcess::NotRunning)
-        return Failure(QStringLiteral("The encoder is still running."));
+        return Failure(tr("The encoder is still running."));
     if (child->exitStatus() == QProcess::CrashExit)
-        return Failure(QStringLiteral("The encoder crashed or was killed."));
+        return Failure(tr("The encoder crashed or was killed."));
     if (child->exitCode() != 0)
-        return Failure(QStringLiteral("The encoder ended with code %1.").arg(child->exitCode()));
+        return Failure(tr("The encoder ended with code %1.").arg(child->exitCode()));
     return {};
 }
 

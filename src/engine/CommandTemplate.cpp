@@ -2,6 +2,7 @@
 #include "engine/CommandTemplate.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <array>
@@ -139,22 +140,45 @@ int TargetVideoLevel(const QString& firstPassTemplate) {
     return level;
 }
 
+std::optional<double> ParseBitRate(const QString& text) {
+    QString value = text.trimmed();
+    double unit = 1.0;
+    if (value.endsWith(u'k', Qt::CaseInsensitive))
+        unit = 1000.0;
+    else if (value.endsWith(u'M'))
+        unit = 1000000.0;
+    if (unit > 1.0)
+        value.chop(1);
+    bool ok = false;
+    const double bits = QLocale::c().toDouble(value, &ok) * unit;
+    if (!ok || !(bits > 0.0))
+        return std::nullopt;
+    return bits;
+}
+
 void ScaleVideoRates(CommandLine& command, double factor) {
     QStringList& words = command.arguments;
     for (qsizetype i = 1; i + 1 < words.size(); ++i) {
         if (words[i] != u"-b:v" && words[i] != u"-maxrate" && words[i] != u"-bufsize")
             continue;
-        QString value = words[i + 1];
-        double unit = 1.0;
-        if (value.endsWith(u'k', Qt::CaseInsensitive))
-            unit = 1000.0;
-        else if (value.endsWith(u'M'))
-            unit = 1000000.0;
-        if (unit > 1.0)
-            value.chop(1);
-        bool ok = false;
-        const double bits = QLocale::c().toDouble(value, &ok) * unit;
-        if (ok && bits > 0)
-            words[i + 1] = QString::number(qint64(std::llround(bits * factor)));
+        if (const std::optional<double> bits = ParseBitRate(words[i + 1]))
+            words[i + 1] = QString::number(qint64(std::llround(*bits * factor)));
+    }
+}
+
+void LowerPictureRate(CommandLine& command, double share) {
+    if (!(share > 0.0 && share < 1.0))
+        return;
+    static const QRegularExpression fps(QStringLiteral("(^|[,;])fps=(\\d+(?:\\.\\d+)?)"));
+    QStringList& words = command.arguments;
+    for (qsizetype i = 1; i + 1 < words.size(); ++i) {
+        if (words[i] != u"-vf" && words[i] != u"-filter:v")
+            continue;
+        const QRegularExpressionMatch match = fps.match(words[i + 1]);
+        if (!match.hasMatch())
+            continue;
+        const double lowered = QLocale::c().toDouble(match.captured(2)) * share;
+        words[i + 1].replace(match.capturedStart(2), match.capturedLength(2),
+                             QString::number(std::round(lowered * 100.0) / 100.0));
     }
 }

@@ -6,6 +6,8 @@
 #include <QDateTime>
 #include <QStringList>
 
+#include <optional>
+
 // An encoder command ready to run: the program and its arguments, never a shell string.
 struct CommandLine {
     QStringList arguments; // the program first, then its arguments
@@ -53,6 +55,14 @@ CommandLine ExpandCommandTemplate(const QString& commandTemplate, const Job& job
 // Profile L0, 9 = L0b, 1, 2, 3). 0 when it names none (an older or hand-made profile file).
 int TargetVideoLevel(const QString& firstPassTemplate);
 
+// A rate as ffmpeg's options take it ("110k", "1.5M", "64000") in bits per second; nullopt
+// for anything else or a rate that is not above 0.
+std::optional<double> ParseBitRate(const QString& text);
+
 // Scales the video rate options of an expanded command ("-b:v", "-maxrate", "-bufsize"; values
 // such as "110k", "1.5M" or "64000") by factor: how a job is encoded again at a lower rate.
 void ScaleVideoRates(CommandLine& command, double factor);
+
+// Lowers the picture rate of an expanded command's video filter ("fps=15" first in "-vf") to
+// share (0 to 1) of it: at a low video rate fewer, sharper pictures are what still fits.
+void LowerPictureRate(CommandLine& command, double share);

@@ -5,6 +5,7 @@
 #include "engine/ErrorLog.h"
 #include "engine/NumberedName.h"
 #include "engine/RealMediaExport.h"
+#include "engine/SourceRecord.h"
 #include "media/AppPaths.h"
 #include "media/FileNames.h"
 #include "media/MediaExporter.h"
@@ -14,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMetaMethod>
 #include <QSet>
 #include <QTemporaryFile>
 #include <QThread>
@@ -35,7 +37,7 @@ constexpr qint64 BatchTimeLeftAfterMs = 3000;
 } // namespace
 
 QString ConversionEngine::NoOutputDirMessage() {
-    return QStringLiteral("  Please set the output directory firstly   ");
+    return tr("  Please set the output directory firstly   ");
 }
 
 int ConversionEngine::AutoSimultaneousJobs() {
@@ -63,19 +65,19 @@ Result<void> ConversionEngine::CheckOutputDir(const QString& outputDir) {
     const QString shown = QDir::toNativeSeparators(DisplayFileName(outputDir));
     // The encoder is handed its output path as text, which cannot carry such bytes.
     if (!QtReachesFileName(outputDir))
-        return Failure(QStringLiteral("The output directory %1 has a name that is not valid "
-                                      "UTF-8, which the encoder cannot write to. Rename it or "
-                                      "choose another.")
+        return Failure(tr("The output directory %1 has a name that is not valid "
+                          "UTF-8, which the encoder cannot write to. Rename it or "
+                          "choose another.")
                            .arg(shown));
     const QFileInfo info(outputDir);
     if (!info.exists())
-        return Failure(QStringLiteral("The output directory %1 does not exist.").arg(shown));
+        return Failure(tr("The output directory %1 does not exist.").arg(shown));
     if (!info.isDir())
-        return Failure(QStringLiteral("The output directory %1 is not a directory.").arg(shown));
+        return Failure(tr("The output directory %1 is not a directory.").arg(shown));
     // Permission bits do not tell (an administrator, a read-only medium): try it.
     QTemporaryFile probe(QDir(outputDir).filePath(QStringLiteral(".morvane-XXXXXX")));
     if (!probe.open())
-        return Failure(QStringLiteral("The output directory %1 cannot be written to.").arg(shown));
+        return Failure(tr("The output directory %1 cannot be written to.").arg(shown));
     return {};
 }
 
@@ -84,11 +86,11 @@ Result<void> ConversionEngine::CheckEncoder(const QStringList& passTemplates,
     const EncoderNeeds needs = NeedsOfTemplates(passTemplates);
     if (AppPaths::FindProgram(needs.program).isEmpty()) {
         if (needs.program == u"ffmpeg")
-            return Failure(QStringLiteral("The encoder program \"ffmpeg\" cannot be found. "
-                                          "Install it (on Debian: sudo apt install ffmpeg "
-                                          "libavcodec-extra)."));
-        return Failure(QStringLiteral("The encoder program \"%1\" that the profile names cannot "
-                                      "be found. Install it, or correct the profile file.")
+            return Failure(tr("The encoder program \"ffmpeg\" cannot be found. "
+                              "Install it (on Debian: sudo apt install ffmpeg "
+                              "libavcodec-extra)."));
+        return Failure(tr("The encoder program \"%1\" that the profile names cannot "
+                          "be found. Install it, or correct the profile file.")
                            .arg(needs.program));
     }
     if (capabilities != nullptr)
@@ -103,7 +105,7 @@ Result<void> ConversionEngine::CheckSettings(const BatchSettings& batchSettings,
     CProfileIniReader reader;
     const auto check = [&](OutputType type, int selection) -> Result<void> {
         const Result<ResolvedProfile> profile =
-            ResolveProfile(reader, AppPaths::ProfileDir(), type, selection);
+            ResolveProfile(reader, AppPaths::ProfileDirs(), type, selection);
         if (!profile)
             return Failure(profile.error());
         return CheckEncoder(profile->passTemplates, batchSettings.capabilities);
@@ -156,9 +158,13 @@ BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& bat
     };
     if (const Result<void> ready = CheckSettings(batchSettings, &list); !ready)
         return refuse(ready.error());
-    if (const Result<void> made = workFolder.Create(QDir(batchSettings.outputDir).absolutePath());
-        !made)
+    const QString outputDir = QDir(batchSettings.outputDir).absolutePath();
+    const QString workDir =
+        batchSettings.workDir.isEmpty() ? outputDir : QDir(batchSettings.workDir).absolutePath();
+    if (const Result<void> made = workFolder.Create(workDir); !made)
         return refuse(made.error());
+    if (workDir != outputDir)
+        WorkFolder::RemoveAbandoned(outputDir); // what runs without a work folder of their own left
 
     jobs = &list;
     settings = batchSettings;
@@ -167,7 +173,9 @@ BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& bat
     plan.profileSelection = settings.profileSelection;
     plan.outputDir = AppPaths::WithTrailingSeparator(QDir(settings.outputDir).absolutePath());
     plan.existing = settings.existing;
+    plan.sourceIndex = settings.sourceIndex;
     plan.stallTimeoutSeconds = std::max(settings.stallTimeoutSeconds, 0);
+    plan.fitBytes = std::max<qint64>(settings.fitBytes, 0);
     batchJobs = ids;
     waiting = QSet<JobId>(ids.cbegin(), ids.cend());
     startedJobs = 0;
@@ -258,6 +266,9 @@ void ConversionEngine::ConvertActiveJob(JobId id) {
     auto* job = new ConversionJob(*jobs, id, jobPlan, workFolder.JobDir(startedJobs++), this);
     running.append(job);
     connect(job, &ConversionJob::Changed, this, &ConversionEngine::JobChanged);
+    // Only for a listener: every chunk would be copied otherwise.
+    if (isSignalConnected(QMetaMethod::fromSignal(&ConversionEngine::EncoderOutput)))
+        connect(job, &ConversionJob::EncoderOutput, this, &ConversionEngine::EncoderOutput);
     // Handled once the job's own call has returned: the engine may delete it then.
     connect(job, &ConversionJob::Ended, this, [this](JobId ended, JobStatus status) {
         QMetaObject::invokeMethod(
@@ -493,6 +504,32 @@ QString FreeName(const QString& name, const QSet<QString>& taken, const QString&
     });
 }
 
+// The name (from name on: "clip", "clip (2)", ... while they exist) of the file in dir that
+// was recorded to be made from the job's source, converted the same way; nothing when none was.
+std::optional<QString> OutputOfSameSource(const QString& dir, const QString& name,
+                                          const QString& extension, const Job& job,
+                                          const BatchSettings& settings) {
+    std::optional<SourceIdentity> source;
+    for (QString candidate = name; NameExists(dir + candidate + extension);
+         candidate = NextFreeName(candidate, [](const QString&) { return false; })) {
+        const std::optional<SourceIdentity> recorded = RecordedSource(dir + candidate + extension);
+        if (!recorded)
+            continue;
+        if (!source) {
+            const Result<SourceIdentity> identity = SourceIdentity::Of(
+                job.sourcePath,
+                SourceIdentity::Settings(int(settings.outputType), settings.profileSelection,
+                                         job.beginTime, job.endTime));
+            if (!identity)
+                return std::nullopt;
+            source = *identity;
+        }
+        if (source->IsSameAs(*recorded))
+            return candidate;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 QStringList ConversionEngine::ExistingOutputNames(const JobList& list, OutputType type,
@@ -536,7 +573,18 @@ void ConversionEngine::PlanOutputs() {
         const QString target = plan.outputDir + job.outputName + extension;
         const auto id = IdOf(target);
         const bool isSource = id && sources.contains(*id);
-        if (NameExists(target) && (isSource || settings.existing != ExistingOutputs::Overwrite)) {
+        // A file of the name that another source made is no reason to skip, and one that this
+        // source made may have a numbered name (another source had the name first).
+        const std::optional<QString> same =
+            settings.existing == ExistingOutputs::SkipSameSource
+                ? OutputOfSameSource(plan.outputDir, FitOutputName(job.baseName), extension, job,
+                                     settings)
+                : std::nullopt;
+        if (same) {
+            jobs->SetOutputName(i, *same);
+            job.status = JobStatus::Skipped;
+        } else if (NameExists(target) &&
+                   (isSource || settings.existing != ExistingOutputs::Overwrite)) {
             if (settings.existing == ExistingOutputs::Skip) {
                 job.status = JobStatus::Skipped;
             } else {

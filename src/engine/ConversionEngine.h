@@ -23,6 +23,13 @@ struct BatchSettings {
     OutputType outputType = OutputType::Amr3gp; // the output type combo box
     int profileSelection = -1;                  // the profile list's row (0-based), -1 for none
     QString outputDir;                          // the output directory as the user gave it
+    // The folder the batch's work folder goes in (a local disk under a network output folder);
+    // empty: the output directory. Finished files are placed in the output directory all the same.
+    QString workDir;
+    // Where the output folder's file system keeps no extended attributes (vfat, many network
+    // shares), what each output was made from goes into an index file beside the outputs
+    // (morvane-cli, whose --skip-existing reads it); the window leaves no such file on a phone.
+    bool sourceIndex = false;
     // What the installed encoder can make, when known: a profile it cannot run is refused.
     const EncoderCapabilities* capabilities = nullptr;
     ExistingOutputs existing = ExistingOutputs::KeepBoth;
@@ -34,6 +41,8 @@ struct BatchSettings {
     // Converts only the jobs that did not finish (failed, canceled or not reached) and were
     // not skipped; the others keep their status, figures and output names.
     bool retryUnfinished = false;
+    // Every file must fit into this many bytes (0: off); see BatchPlan::fitBytes.
+    qint64 fitBytes = 0;
 };
 
 // How a batch went: what StartBatch returns (Started, or why nothing runs) and, with Started,
@@ -157,6 +166,8 @@ signals:
     void JobChanged(JobId id);
     // A job's conversion is over; its record in the list already shows the outcome.
     void JobEnded(JobId id, JobStatus status);
+    // What a job's encoder printed, as it came (-v of morvane-cli).
+    void EncoderOutput(JobId id, const QByteArray& chunk);
     // The batch starts (true) or has ended (false).
     void ConvertingChanged(bool converting);
     void PausedChanged(bool paused);

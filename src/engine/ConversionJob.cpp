@@ -7,6 +7,7 @@
 #include "engine/ErrorLog.h"
 #include "engine/FilePlacement.h"
 #include "engine/SafeRemoval.h"
+#include "engine/SizeModel.h"
 #include "media/AppPaths.h"
 #include "media/FileNames.h"
 #include "media/OutputCheck.h"
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMetaMethod>
 
 #include <algorithm>
 #include <cerrno>
@@ -147,7 +149,7 @@ void ConversionJob::Convert() {
     // The profile is read again for every job, as the file may be edited by hand.
     CProfileIniReader reader;
     const Result<ResolvedProfile> profile =
-        ResolveProfile(reader, AppPaths::ProfileDir(), plan.outputType, plan.profileSelection);
+        ResolveProfile(reader, AppPaths::ProfileDirs(), plan.outputType, plan.profileSelection);
     if (!profile) {
         FailJob({}, profile.error());
         return;
@@ -163,6 +165,15 @@ void ConversionJob::Convert() {
     }
     const Result<MediaInfo> probed = ProbeMedia(reading.sourcePath);
     source = probed ? *probed : MediaInfo();
+    profileKey = SizeProfileKey(plan.outputType, profile->profile.sectionName);
+    if (const Result<void> fit = PlanFit(profile->profile); !fit) {
+        FailJob({}, fit.error());
+        return;
+    }
+    const Result<SourceIdentity> identity = SourceIdentity::Of(
+        reading.sourcePath, SourceIdentity::Settings(int(plan.outputType), plan.profileSelection,
+                                                     reading.beginTime, reading.endTime));
+    sourceIdentity = identity ? std::optional(*identity) : std::nullopt;
     if (!QtReachesFileName(reading.sourcePath)) {
         // A name that is not valid UTF-8 cannot travel in an argument list: the encoder reads
         // it through a link with a plain name in the job's folder.
@@ -187,8 +198,10 @@ void ConversionJob::StartPass(int number) {
                                          : JobStatus::ThirdPass;
     reading.exportPath = Record().exportPath;
     command = ExpandCommandTemplate(templates.at(pass - 1), reading, jobDir);
-    if (pass == 1 && rateFactor < 1.0)
-        ScaleVideoRates(command, rateFactor);
+    if (pass == 1 && rateFactor * fitFactor != 1.0)
+        ScaleVideoRates(command, rateFactor * fitFactor);
+    if (pass == 1 && fitBytes > 0)
+        LowerPictureRate(command, FitPictureRateShare(rateFactor * fitFactor));
     clock.Start(); // before the repaint, which may pause the batch
     SetStatus(status);
     const Result<void> started =
@@ -226,7 +239,7 @@ void ConversionJob::OnPassEnded() {
         return;
     }
     if (!HasContent(PassOutputPath(pass))) {
-        FailJob(command, QStringLiteral("The encoder wrote no output file."));
+        FailJob(command, tr("The encoder wrote no output file."));
         return;
     }
     if (pass > 1)
@@ -260,13 +273,11 @@ void ConversionJob::Suspend(bool suspend) {
 QString ConversionJob::StallReason(int seconds) {
     if (seconds % 60 == 0) {
         const int minutes = seconds / 60;
-        return minutes == 1
-                   ? QStringLiteral("The encoder made no progress for 1 minute.")
-                   : QStringLiteral("The encoder made no progress for %1 minutes.").arg(minutes);
+        return minutes == 1 ? tr("The encoder made no progress for 1 minute.")
+                            : tr("The encoder made no progress for %1 minutes.").arg(minutes);
     }
-    return seconds == 1
-               ? QStringLiteral("The encoder made no progress for 1 second.")
-               : QStringLiteral("The encoder made no progress for %1 seconds.").arg(seconds);
+    return seconds == 1 ? tr("The encoder made no progress for 1 second.")
+                        : tr("The encoder made no progress for %1 seconds.").arg(seconds);
 }
 
 // The stall watchdog: a pass whose encoder neither writes output nor grows its file for the
@@ -331,29 +342,43 @@ void ConversionJob::FinishOutput() {
     expected.video = source.hasVideo;
     expected.audio = source.hasAudio;
     expected.encoders = encoders;
-    // A probed source always plays for some time: 0 means it could not be probed.
-    const double end = source.duration > 0.0 ? std::min(job.endTime, source.duration) : job.endTime;
-    expected.duration = end - job.beginTime;
+    expected.duration = RangeSeconds();
     if (const Result<void> checked = CheckOutputFile(finished, expected); !checked) {
         FailJob(command, checked.error());
         return;
     }
     const Result<PhoneCheck> phone = CheckPhoneFile(finished, targetLevel);
     if (!phone) {
-        FailJob(command, QStringLiteral("The output file cannot be read: %1").arg(phone.error()));
+        FailJob(command, tr("The output file cannot be read: %1").arg(phone.error()));
         return;
     }
     if (!phone->fits) {
         if (phone->overshoot > 1.0 && rateFactor == 1.0) {
-            EncodeAgainAtLowerRate(phone->problem, phone->overshoot);
+            // Rate control answers a lower rate less than in proportion where the first key
+            // picture weighs much (a short clip): the overshoot counts more than once, and 10%
+            // room is left.
+            EncodeAgainAtLowerRate(phone->problem, 0.9 / std::pow(phone->overshoot, 1.5));
             return;
         }
-        FailJob(command, rateFactor < 1.0
-                             ? phone->problem + QStringLiteral(" A second encode at a lower "
-                                                               "rate did not fit either.")
-                             : phone->problem);
+        FailJob(
+            command,
+            rateFactor < 1.0
+                ? tr("%1 A second encode at a lower rate did not fit either.").arg(phone->problem)
+                : phone->problem);
         return;
     }
+    const qint64 size = QFileInfo(finished).size();
+    if (fitBytes > 0 && size > fitBytes) {
+        if (RetryOverSize(size))
+            return;
+        FailJob(command, QStringLiteral("The file came out at %1, over the %2 it must fit into, "
+                                        "also after a second encode at a lower rate: this "
+                                        "picture needs more. Shorten the range or choose a "
+                                        "larger size.")
+                             .arg(FormatFileSize(size), FormatFileSize(fitBytes)));
+        return;
+    }
+    RecordSize(size);
     if (const Result<void> placed = PlaceOutput(finished); !placed) {
         FailJob(command, placed.error());
         return;
@@ -362,10 +387,68 @@ void ConversionJob::FinishOutput() {
     End(JobStatus::Finished);
 }
 
-void ConversionJob::EncodeAgainAtLowerRate(const QString& problem, double overshoot) {
-    // Rate control answers a lower rate less than in proportion where the first key picture
-    // weighs much (a short clip): the overshoot counts more than once, and 10% room is left.
-    rateFactor = 0.9 / std::pow(overshoot, 1.5);
+// The size to fit into (the batch's, else the profile's "FitInto" key): the video rates are
+// scaled so that the range fits, or the job fails with why it cannot.
+Result<void> ConversionJob::PlanFit(const Profile& profile) {
+    fitBytes = plan.fitBytes;
+    for (qsizetype i = 0; fitBytes == 0 && i < profile.keys.size(); ++i) {
+        if (profile.keys[i].trimmed().compare(u"FitInto", Qt::CaseInsensitive) != 0)
+            continue;
+        const std::optional<qint64> size = ParseFileSize(profile.values.value(i));
+        if (!size)
+            return Failure(QStringLiteral("The profile's FitInto value \"%1\" is not a size "
+                                          "such as 300K or 1.5M.")
+                               .arg(profile.values.value(i).trimmed()));
+        fitBytes = *size;
+    }
+    if (fitBytes == 0)
+        return {};
+    const ProfileRates rates = RatesOfTemplates(templates);
+    // A source that could not be probed may well have pictures.
+    const bool hasVideo = source.hasVideo || source.duration <= 0.0;
+    const Result<double> video = FitVideoRate(fitBytes, RangeSeconds(), rates, hasVideo);
+    if (!video)
+        return Failure(video.error());
+    if (hasVideo) {
+        if (rates.videoBitsPerSecond <= 0.0)
+            return Failure(QStringLiteral("This profile names no video rate (-b:v), so its files "
+                                          "cannot be fitted to a size."));
+        fitFactor = *video / rates.videoBitsPerSecond;
+    }
+    return {};
+}
+
+// A file over the size it must fit into gets the one second encode, at video rates lowered in
+// proportion to what it overshot; false when that has been tried.
+bool ConversionJob::RetryOverSize(qint64 size) {
+    if (rateFactor != 1.0)
+        return false;
+    const double factor = RefitFactor(fitBytes, size, RangeSeconds(), RatesOfTemplates(templates));
+    EncodeAgainAtLowerRate(QStringLiteral("The file came out at %1, over the %2 it must fit into.")
+                               .arg(FormatFileSize(size), FormatFileSize(fitBytes)),
+                           factor);
+    return true;
+}
+
+// What a file made at the profile's own rates weighs tells the size model how the profile
+// really does (a fitted file, or one of sound only, says nothing about that).
+void ConversionJob::RecordSize(qint64 size) {
+    const double seconds = RangeSeconds();
+    if (fitBytes > 0 || rateFactor != 1.0 || seconds < 1.0 || !source.hasVideo)
+        return;
+    SizeModel::Load().Record(profileKey, RawEstimateBytes(seconds, RatesOfTemplates(templates)),
+                             size);
+}
+
+double ConversionJob::RangeSeconds() const {
+    const Job job = Record();
+    // A probed source always plays for some time: 0 means it could not be probed.
+    const double end = source.duration > 0.0 ? std::min(job.endTime, source.duration) : job.endTime;
+    return end - job.beginTime;
+}
+
+void ConversionJob::EncodeAgainAtLowerRate(const QString& problem, double factor) {
+    rateFactor = factor;
     AppendToLog(
         QStringLiteral("RETRY:   source          =   %1.\n"
                        "         reason          =   %2\n"
@@ -388,6 +471,13 @@ Result<void> ConversionJob::PlaceOutput(const QString& finished) {
     if (!placed)
         return Failure(placed.error());
     jobs.SetOutputName(Row(), *placed);
+    // Without the record a later run keeps both files rather than skip this one: no reason to
+    // fail a finished file.
+    if (sourceIdentity) {
+        [[maybe_unused]] const Result<void> recorded =
+            RecordSource(plan.outputDir + *placed + OutputExtension(plan.outputType),
+                         *sourceIdentity, plan.sourceIndex);
+    }
     return {};
 }
 
@@ -398,7 +488,7 @@ void ConversionJob::FailJob(const CommandLine& failed, const QString& failure) {
     // again: the work folder went with it).
     const QString reason = QFileInfo(plan.outputDir).isDir()
                                ? failure
-                               : QStringLiteral("The output folder %1 no longer exists.")
+                               : tr("The output folder %1 no longer exists.")
                                      .arg(QDir::toNativeSeparators(plan.outputDir));
     QString entry =
         QStringLiteral("FAILED:  source          =   %1.\n"
@@ -430,6 +520,8 @@ void ConversionJob::End(JobStatus status) {
 }
 
 void ConversionJob::ParseChunk(QByteArrayView chunk) {
+    if (isSignalConnected(QMetaMethod::fromSignal(&ConversionJob::EncoderOutput)))
+        emit EncoderOutput(id, chunk.toByteArray());
     if (pass != 1 || ended)
         return;
     Job job = Record();

@@ -3,8 +3,10 @@
 
 #include "engine/ChildProcessRunner.h"
 #include "engine/JobList.h"
+#include "engine/SourceRecord.h"
 #include "media/MediaProbe.h"
 #include "profiles/OutputType.h"
+#include "profiles/Profile.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -19,6 +21,9 @@ enum class ExistingOutputs {
     KeepBoth,  // the new file gets a free name: "clip (2).3gp"
     Overwrite, // the existing file is replaced (never a file that a job of the batch reads)
     Skip,      // the job is not converted
+    // The job is not converted when the existing file was recorded to be made from the same
+    // source with the same settings; otherwise both are kept, as with KeepBoth.
+    SkipSameSource,
 };
 
 // What every job of a batch shares, fixed when the batch starts.
@@ -28,6 +33,10 @@ struct BatchPlan {
     QString outputDir;         // absolute, with a trailing separator
     ExistingOutputs existing = ExistingOutputs::KeepBoth;
     int stallTimeoutSeconds = 300; // 0: the stall watchdog is off
+    // Every output must fit into this many bytes: the video rate is chosen for it and a file
+    // over it is never finished. 0: a profile's own "FitInto" key, or the profile's rates.
+    qint64 fitBytes = 0;
+    bool sourceIndex = false; // see BatchSettings::sourceIndex
 
     // The plan for one job: its own output type and profile when it has them.
     BatchPlan For(const Job& job) const;
@@ -88,6 +97,8 @@ public:
 signals:
     void Changed(JobId id);
     void Ended(JobId id, JobStatus status);
+    // What the encoder printed, as it came (emitted only while something listens).
+    void EncoderOutput(JobId id, const QByteArray& chunk);
 
 private:
     // The job's row now: rows may move while it runs, but a running job stays in the list.
@@ -101,7 +112,11 @@ private:
     void CancelJob();
     void FailJob(const CommandLine& command, const QString& reason);
     void FinishOutput();
-    void EncodeAgainAtLowerRate(const QString& problem, double overshoot);
+    void EncodeAgainAtLowerRate(const QString& problem, double factor);
+    Result<void> PlanFit(const Profile& profile);
+    bool RetryOverSize(qint64 size);
+    void RecordSize(qint64 size);
+    double RangeSeconds() const;
     Result<void> PlaceOutput(const QString& finished);
     void End(JobStatus status);
     QString FilePath(const QString& suffix) const;
@@ -119,11 +134,16 @@ private:
     QStringList templates;
     QStringList encoders; // what the profile's passes encode with
     MediaInfo source;     // what the source holds; nothing when it cannot be probed
-    Job reading;          // what the templates are expanded with
+    // What is recorded with the output: the source as the encoder read it.
+    std::optional<SourceIdentity> sourceIdentity;
+    Job reading; // what the templates are expanded with
     CommandLine command;
     int pass = 0;
     int targetLevel = 0;     // the level the profile's video is made for; 0: none named
     double rateFactor = 1.0; // below 1 on the second encode of a file that overshot its level
+    qint64 fitBytes = 0;     // the size the file must fit into; 0: none
+    double fitFactor = 1.0;  // the profile's video rates times this fit the range into fitBytes
+    QString profileKey;      // the profile's name for the size model
     bool canceled = false;
     bool ended = false;
     ActiveClock clock; // of the running step: the base of the speed and the time left

@@ -245,20 +245,19 @@ Result<void> EncoderCapabilities::MissingFor(const EncoderNeeds& needs) const {
         if (encoders.contains(encoder))
             continue;
         const QString package = PackageForEncoder(encoder);
-        return Failure(
-            QStringLiteral("This profile needs the encoder \"%1\", which the installed %2 "
-                           "does not have. %3")
-                .arg(encoder, program,
-                     package.isEmpty()
-                         ? QStringLiteral("Install a build of %1 that has it.").arg(program)
-                         : QStringLiteral("Install the package %1 (on Debian: sudo apt install "
-                                          "%1).")
-                               .arg(package)));
+        return Failure(tr("This profile needs the encoder \"%1\", which the installed %2 "
+                          "does not have. %3")
+                           .arg(encoder, program,
+                                package.isEmpty()
+                                    ? tr("Install a build of %1 that has it.").arg(program)
+                                    : tr("Install the package %1 (on Debian: sudo apt install "
+                                         "%1).")
+                                          .arg(package)));
     }
     for (const QString& muxer : needs.muxers) {
         if (!muxers.contains(muxer))
-            return Failure(QStringLiteral("This profile needs the output format \"%1\", which "
-                                          "the installed %2 cannot write.")
+            return Failure(tr("This profile needs the output format \"%1\", which "
+                              "the installed %2 cannot write.")
                                .arg(muxer, program));
     }
     return {};

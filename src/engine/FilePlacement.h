@@ -29,8 +29,11 @@ enum class PlaceMode {
 };
 
 // Moves the file from into the folder toDir as name + extension, or, when that name is taken
-// and mode keeps it, as the next free "name (n)" + extension. Returns the name used (without
-// extension); on failure, with the reason, from is still where it was.
+// and mode keeps it, as the next free "name (n)" + extension. From another file system (a work
+// folder on a local disk, EXDEV) the file is first copied to a hidden name in toDir and synced,
+// then placed by the same steps, and from goes only after: nothing half copied ever has the
+// final name. Returns the name used (without extension); on failure, with the reason, from is
+// still where it was and no copy is left.
 Result<QString> PlaceFile(const QByteArray& from, const QString& toDir, const QString& name,
                           const QString& extension, PlaceMode mode,
                           const FileSystemCalls& calls = {});

@@ -3,6 +3,8 @@
 
 #include "profiles/OutputType.h"
 
+#include <QCoreApplication>
+
 #include <cmath>
 
 namespace {
@@ -30,15 +32,15 @@ int TruncatedPercent(double value) {
 QString JobColumnTitle(JobColumn column) {
     switch (column) {
     case JobColumn::Source:
-        return QStringLiteral("Source");
+        return QCoreApplication::translate("JobCellText", "Source");
     case JobColumn::BeginTime:
-        return QStringLiteral("Begin Time");
+        return QCoreApplication::translate("JobCellText", "Begin Time");
     case JobColumn::EndTime:
-        return QStringLiteral("End Time");
+        return QCoreApplication::translate("JobCellText", "End Time");
     case JobColumn::Output:
-        return QStringLiteral("Output");
+        return QCoreApplication::translate("JobCellText", "Output");
     case JobColumn::Progress:
-        return QStringLiteral("Progress");
+        return QCoreApplication::translate("JobCellText", "Progress");
     }
     return {};
 }
@@ -53,38 +55,40 @@ int EncodedPercent(const Job& job) {
 
 ProgressCell JobProgressCell(const Job& job, bool withTimeLeft) {
     if (job.sourceMissing && !IsRunning(job.status) && job.status != JobStatus::Finished)
-        return {QStringLiteral("Source missing")};
+        return {QCoreApplication::translate("JobCellText", "Source missing")};
     switch (job.status) {
     case JobStatus::Finished:
-        return Bar(QStringLiteral(" Finished "), 100);
+        return Bar(QCoreApplication::translate("JobCellText", " Finished "), 100);
     case JobStatus::Exporting:
-        return Bar(QString::asprintf("Buffering  %.2f%%", job.exportPercent),
+        return Bar(QCoreApplication::translate("JobCellText", "Buffering  %1%")
+                       .arg(QString::number(job.exportPercent, 'f', 2)),
                    TruncatedPercent(job.exportPercent));
     case JobStatus::FirstPass: {
         if (!(job.encodedTime > 0) || job.sizeKB <= 0)
             return {};
         const int percent = EncodedPercent(job);
         const QString hms = FormatHms(job.encodedTime);
-        ProgressCell cell = Bar(QString::asprintf("%s    %.02fMB    %.02fFrames/s      %%%d ",
-                                                  hms.toLatin1().constData(), job.sizeKB / 1024.0,
-                                                  job.framesPerSecond, percent),
-                                percent);
+        ProgressCell cell =
+            Bar(QCoreApplication::translate("JobCellText", "%1    %2MB    %3Frames/s      %%4 ")
+                    .arg(hms, QString::number(job.sizeKB / 1024.0, 'f', 2),
+                         QString::number(job.framesPerSecond, 'f', 2), QString::number(percent)),
+                percent);
         if (withTimeLeft && job.secondsLeft >= 0.0)
             cell.text += QStringLiteral("   ") + FormatTimeLeft(job.secondsLeft);
         return cell;
     }
     case JobStatus::SecondPass:
-        return {QStringLiteral("Exporting")};
+        return {QCoreApplication::translate("JobCellText", "Exporting")};
     case JobStatus::ThirdPass:
-        return {QStringLiteral("Changeing")};
+        return {QCoreApplication::translate("JobCellText", "Changeing")};
     case JobStatus::Canceled:
-        return {QStringLiteral("Canceled")};
+        return {QCoreApplication::translate("JobCellText", "Canceled")};
     case JobStatus::Failed:
-        return {QStringLiteral("Failed")};
+        return {QCoreApplication::translate("JobCellText", "Failed")};
     case JobStatus::Skipped:
-        return {QStringLiteral("Skipped")};
+        return {QCoreApplication::translate("JobCellText", "Skipped")};
     case JobStatus::Interrupted:
-        return {QStringLiteral("Interrupted")};
+        return {QCoreApplication::translate("JobCellText", "Interrupted")};
     case JobStatus::Waiting:
         break;
     }
@@ -96,11 +100,13 @@ QString FormatTimeLeft(double seconds) {
         return {};
     const auto whole = static_cast<qint64>(std::ceil(std::min(seconds, 1.0e9)));
     if (whole < 60)
-        return QStringLiteral("%1 s left").arg(whole);
+        return QCoreApplication::translate("JobCellText", "%1 s left").arg(whole);
     const qint64 minutes = (whole + 59) / 60;
     if (minutes < 60)
-        return QStringLiteral("%1 min left").arg(minutes);
-    return QString::asprintf("%lld h %02lld min left", minutes / 60, minutes % 60);
+        return QCoreApplication::translate("JobCellText", "%1 min left").arg(minutes);
+    return QCoreApplication::translate("JobCellText", "%1 h %2 min left")
+        .arg(minutes / 60)
+        .arg(minutes % 60, 2, 10, QChar(u'0'));
 }
 
 QString JobCellText(const Job& job, JobColumn column, int outputType) {

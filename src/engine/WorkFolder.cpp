@@ -3,6 +3,7 @@
 
 #include "engine/ErrorLog.h"
 #include "engine/FilePlacement.h"
+#include "engine/KeyedRecord.h"
 #include "engine/SafeRemoval.h"
 #include "media/AppPaths.h"
 
@@ -145,6 +146,20 @@ QString Examine(int dirFd, const QByteArray& name, const WorkFolderOwner& self, 
         return QStringLiteral("it changed while it was looked at");
     const std::optional<WorkFolderOwner> owner =
         record ? WorkFolderOwner::FromRecord(*record) : std::nullopt;
+    const bool oldEnough =
+        QDateTime::currentSecsSinceEpoch() - std::max<qint64>(info.st_mtime, recordTime) >=
+        ForeignFolderAgeSeconds;
+    if (!owner && record) {
+        // Empty or cut short: the record is written without a sync (a sync costs a call's start
+        // tens of milliseconds), so its machine stopped before it reached the disk. Whoever
+        // made it, a week later that run has ended.
+        if (oldEnough) {
+            *abandoned = true;
+            return {};
+        }
+        return QStringLiteral("its owner record is incomplete (its machine stopped while the "
+                              "folder was made); it is removed when a week old");
+    }
     if (!owner) {
         // An earlier version's bare process id cannot tell this machine's processes from
         // another's: such a folder is left to the user.
@@ -161,8 +176,7 @@ QString Examine(int dirFd, const QByteArray& name, const WorkFolderOwner& self, 
     case Verdict::CannotJudge:
         break;
     }
-    const qint64 newest = std::max<qint64>(info.st_mtime, recordTime);
-    if (QDateTime::currentSecsSinceEpoch() - newest >= ForeignFolderAgeSeconds) {
+    if (oldEnough) {
         *abandoned = true;
         return {};
     }
@@ -200,8 +214,8 @@ Result<void> WriteRecord(const QByteArray& folder) {
         ::open(file.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         return Failure(QString::fromLocal8Bit(std::strerror(errno)));
-    const bool written =
-        ::write(fd, record.constData(), size_t(record.size())) == record.size() && ::fsync(fd) == 0;
+    // No sync: a record that a machine's stop cut short is judged as such (see Examine).
+    const bool written = ::write(fd, record.constData(), size_t(record.size())) == record.size();
     const int error = errno;
     ::close(fd);
     if (!written)
@@ -236,31 +250,23 @@ WorkFolderOwner WorkFolderOwner::ThisProcess() {
 }
 
 QByteArray WorkFolderOwner::ToRecord() const {
-    return QByteArray(RecordHeader) + "\nhost=" + host.toPercentEncoding() +
-           "\nboot=" + bootId.toPercentEncoding() + "\npidns=" + pidNamespace.toPercentEncoding() +
-           "\npid=" + QByteArray::number(pid) + "\nstart=" + QByteArray::number(startTime) + '\n';
+    return WriteKeyedRecord(RecordHeader, {{"host", host},
+                                           {"boot", bootId},
+                                           {"pidns", pidNamespace},
+                                           {"pid", QByteArray::number(pid)},
+                                           {"start", QByteArray::number(startTime)}});
 }
 
 std::optional<WorkFolderOwner> WorkFolderOwner::FromRecord(const QByteArray& record) {
-    const QList<QByteArray> lines = record.split('\n');
-    if (lines.value(0) != RecordHeader)
+    const auto fields = ReadKeyedRecord(RecordHeader, record);
+    if (!fields)
         return std::nullopt;
     WorkFolderOwner owner;
-    for (const QByteArray& line : lines.mid(1)) {
-        const qsizetype equals = line.indexOf('=');
-        const QByteArray key = line.left(equals);
-        const QByteArray value = QByteArray::fromPercentEncoding(line.mid(equals + 1));
-        if (key == "host")
-            owner.host = value;
-        else if (key == "boot")
-            owner.bootId = value;
-        else if (key == "pidns")
-            owner.pidNamespace = value;
-        else if (key == "pid")
-            owner.pid = value.toLongLong();
-        else if (key == "start")
-            owner.startTime = value.toLongLong();
-    }
+    owner.host = fields->value("host");
+    owner.bootId = fields->value("boot");
+    owner.pidNamespace = fields->value("pidns");
+    owner.pid = fields->value("pid").toLongLong();
+    owner.startTime = fields->value("start").toLongLong();
     if (owner.host.isEmpty() || owner.pid <= 0 || owner.pid > INT_MAX)
         return std::nullopt;
     return owner;
@@ -306,14 +312,16 @@ int WorkFolder::RemoveAbandoned(const QString& outputDir) {
     return removed;
 }
 
-Result<void> WorkFolder::Create(const QString& outputDir) {
+Result<void> WorkFolder::Create(const QString& parentDir) {
     Remove();
-    RemoveAbandoned(outputDir);
-    const QString shownDir = QDir::toNativeSeparators(outputDir);
+    RemoveAbandoned(parentDir);
+    const QString shownDir = QDir::toNativeSeparators(parentDir);
     const auto cannot = [&shownDir](const QString& why) {
-        return Failure(QStringLiteral("A work folder cannot be made in %1: %2").arg(shownDir, why));
+        return Failure(
+            QCoreApplication::translate("WorkFolder", "A work folder cannot be made in %1: %2")
+                .arg(shownDir, why));
     };
-    const QByteArray dir = QFile::encodeName(AppPaths::WithTrailingSeparator(outputDir));
+    const QByteArray dir = QFile::encodeName(AppPaths::WithTrailingSeparator(parentDir));
     // A few tries: another run may take the same name between the two steps.
     for (int attempt = 0; attempt < 16; ++attempt) {
         QByteArray made = dir + NewPrefix + "XXXXXX";

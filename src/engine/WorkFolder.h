@@ -25,7 +25,8 @@ struct WorkFolderOwner {
 };
 
 // The private folder a batch writes into, inside the output folder (so that a finished file
-// reaches its place with one rename on the same file system). Its hidden name is unique, and
+// reaches its place with one rename on the same file system) or a work folder of the user's
+// choice (a local disk). Its hidden name is unique, and
 // a record in it names its owner: a later run removes the folders that Stop, a crash or a kill
 // left behind, but only those that are provably its user's and abandoned.
 class WorkFolder {
@@ -35,9 +36,9 @@ public:
     WorkFolder(const WorkFolder&) = delete;
     WorkFolder& operator=(const WorkFolder&) = delete;
 
-    // Removes the folders of runs that have ended, then makes a new folder; fails, with the
-    // reason, when it cannot be made.
-    Result<void> Create(const QString& outputDir);
+    // Removes the folders of runs that have ended in parentDir, then makes a new folder there;
+    // fails, with the reason, when it cannot be made.
+    Result<void> Create(const QString& parentDir);
     // Removes the folder and everything in it.
     void Remove();
 

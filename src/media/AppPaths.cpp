@@ -63,14 +63,28 @@ void SetProgramDir(const QString& dir) {
     ProgramDirOverride() = WithTrailingSeparator(QDir(dir).absolutePath());
 }
 
+QString DataDir() {
+    const QString programDir = ProgramDir();
+    if (QFileInfo(programDir + QStringLiteral("app")).isDir())
+        return programDir;
+    return WithTrailingSeparator(QDir::cleanPath(programDir + QStringLiteral("../share/morvane")));
+}
+
 QString ProfileDir() {
-    return ProgramDir() + QStringLiteral("app") + QDir::separator();
+    return DataDir() + QStringLiteral("app") + QDir::separator();
+}
+
+QString UserProfileDir() {
+    return WithTrailingSeparator(
+        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+        QStringLiteral("/profiles"));
+}
+
+QStringList ProfileDirs() {
+    return {UserProfileDir(), ProfileDir()};
 }
 
 QString WritableDir() {
-    const QString programDir = ProgramDir();
-    if (QFileInfo(programDir).isWritable())
-        return programDir;
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
     QDir().mkpath(data);
     return WithTrailingSeparator(data);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Folders the program works with. Every folder path ends with the native separator.
 namespace AppPaths {
@@ -11,11 +12,23 @@ QString ProgramDir();
 // Overrides the program folder (start-up, tests).
 void SetProgramDir(const QString& dir);
 
-// The folder of the profile files: ProgramDir + "app".
-QString ProfileDir();
+// The folder of the program's read-only data (app/, help/, the skin). Beside the program when
+// app/ is there (the build tree); else share/morvane/ beside the program's bin/, so an
+// installed tree works under any prefix.
+QString DataDir();
 
-// Where the program writes its own files (log.txt, RealMedia intermediates): the program
-// folder when it is writable, else the user's data folder.
+// The folder of the shipped profile files: DataDir + "app".
+QString ProfileDir();
+// The folder of the user's own profile files: "profiles" in the user's config folder
+// (~/.config/Morvane/Morvane/profiles/). Never written by the program.
+QString UserProfileDir();
+// The folders profile files are read from, in order: a file in the user's folder replaces the
+// shipped file of the same name.
+QStringList ProfileDirs();
+
+// Where the program writes its own files (log.txt, RealMedia intermediates): the user's data
+// folder (~/.local/share/Morvane/Morvane/), made when missing; never the program's folders,
+// which are read-only once installed.
 QString WritableDir();
 
 // Where a program named in a profile's command is run from: a name with a folder is taken

@@ -4,6 +4,7 @@
 #include "media/AVPointers.h"
 #include "media/MediaProbe.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QTransform>
 
@@ -75,9 +76,10 @@ Result<void> MediaDecoder::Open(const QString& path, Streams streams) {
     };
     const QByteArray encoded = QFile::encodeName(path);
     if (path.isEmpty() || OpenFormatInput(encoded.constData(), format) < 0)
-        return fail(QStringLiteral("The file cannot be opened."));
+        return fail(QCoreApplication::translate("MediaDecoder", "The file cannot be opened."));
     if (avformat_find_stream_info(format.get(), nullptr) < 0)
-        return fail(QStringLiteral("The file's streams cannot be read."));
+        return fail(
+            QCoreApplication::translate("MediaDecoder", "The file's streams cannot be read."));
 
     bool foundVideo = false;
     bool foundAudio = false;
@@ -104,17 +106,23 @@ Result<void> MediaDecoder::Open(const QString& path, Streams streams) {
     const bool wantVideo = streams != Streams::AudioOnly;
     const bool wantAudio = streams != Streams::VideoOnly;
     if (wantVideo && !wantAudio && !HasVideo()) {
-        return fail(foundVideo ? QStringLiteral("The file's picture cannot be decoded.")
-                               : QStringLiteral("The file holds no picture."));
+        return fail(
+            foundVideo ? QCoreApplication::translate("MediaDecoder",
+                                                     "The file's picture cannot be decoded.")
+                       : QCoreApplication::translate("MediaDecoder", "The file holds no picture."));
     }
     if (wantAudio && !wantVideo && !HasAudio()) {
-        return fail(foundAudio ? QStringLiteral("The file's sound cannot be decoded.")
-                               : QStringLiteral("The file holds no sound."));
+        return fail(
+            foundAudio
+                ? QCoreApplication::translate("MediaDecoder", "The file's sound cannot be decoded.")
+                : QCoreApplication::translate("MediaDecoder", "The file holds no sound."));
     }
     if (!HasVideo() && !HasAudio()) {
         return fail(foundVideo || foundAudio
-                        ? QStringLiteral("The file's streams cannot be decoded.")
-                        : QStringLiteral("The file holds neither video nor sound."));
+                        ? QCoreApplication::translate("MediaDecoder",
+                                                      "The file's streams cannot be decoded.")
+                        : QCoreApplication::translate("MediaDecoder",
+                                                      "The file holds neither video nor sound."));
     }
 
     if (format->start_time != AV_NOPTS_VALUE)
@@ -139,7 +147,7 @@ Result<void> MediaDecoder::Open(const QString& path, Streams streams) {
     }
     packet.reset(av_packet_alloc());
     if (packet == nullptr)
-        return fail(QStringLiteral("Out of memory."));
+        return fail(QCoreApplication::translate("MediaDecoder", "Out of memory."));
     return {};
 }
 

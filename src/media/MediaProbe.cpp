@@ -4,6 +4,8 @@
 #include "media/AVPointers.h"
 #include "media/FileNames.h"
 
+#include <QCoreApplication>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -92,12 +94,18 @@ namespace {
 QString NotRegularReason(mode_t mode) {
     if (S_ISREG(mode))
         return {};
-    const char* kind = S_ISFIFO(mode)                   ? "a named pipe (FIFO)"
-                       : S_ISSOCK(mode)                 ? "a socket"
-                       : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
-                       : S_ISDIR(mode)                  ? "a folder"
-                                                        : "not a file";
-    return QStringLiteral("The file is %1, not a regular file.").arg(QLatin1String(kind));
+    // Whole sentences, so that a translation can bend each one.
+    const char* reason =
+        S_ISFIFO(mode) ? QT_TRANSLATE_NOOP("MediaProbe",
+                                           "The file is a named pipe (FIFO), not a regular file.")
+        : S_ISSOCK(mode)
+            ? QT_TRANSLATE_NOOP("MediaProbe", "The file is a socket, not a regular file.")
+        : S_ISCHR(mode) || S_ISBLK(mode)
+            ? QT_TRANSLATE_NOOP("MediaProbe", "The file is a device, not a regular file.")
+        : S_ISDIR(mode)
+            ? QT_TRANSLATE_NOOP("MediaProbe", "The file is a folder, not a regular file.")
+            : QT_TRANSLATE_NOOP("MediaProbe", "The file is not a file, not a regular file.");
+    return QCoreApplication::translate("MediaProbe", reason);
 }
 
 } // namespace
@@ -118,25 +126,27 @@ Result<MediaInfo> ProbeMedia(const QString& path) {
     const QByteArray encoded = EncodeFileName(path);
     struct stat file {};
     if (::stat(encoded.constData(), &file) != 0)
-        return Failure(QStringLiteral("The file does not exist."));
+        return Failure(QCoreApplication::translate("MediaProbe", "The file does not exist."));
     if (const QString reason = NotRegularReason(file.st_mode); !reason.isEmpty())
         return Failure(reason);
     if (::access(encoded.constData(), R_OK) != 0)
-        return Failure(QStringLiteral("The file cannot be read."));
+        return Failure(QCoreApplication::translate("MediaProbe", "The file cannot be read."));
     if (file.st_size == 0)
-        return Failure(QStringLiteral("The file is empty."));
+        return Failure(QCoreApplication::translate("MediaProbe", "The file is empty."));
 
     av_log_set_level(AV_LOG_QUIET);
     AVFormatInputPtr context;
     int result = OpenFormatInput(encoded.constData(), context);
     if (result < 0)
         return Failure(
-            QStringLiteral("The file is not a video or audio file that can be read (%1).")
+            QCoreApplication::translate(
+                "MediaProbe", "The file is not a video or audio file that can be read (%1).")
                 .arg(AvErrorText(result)));
     result = avformat_find_stream_info(context.get(), nullptr);
     if (result < 0)
         return Failure(
-            QStringLiteral("The file's streams cannot be read (%1).").arg(AvErrorText(result)));
+            QCoreApplication::translate("MediaProbe", "The file's streams cannot be read (%1).")
+                .arg(AvErrorText(result)));
 
     for (unsigned i = 0; i < context->nb_streams; ++i) {
         const AVStream* stream = context->streams[i];
@@ -148,14 +158,16 @@ Result<MediaInfo> ProbeMedia(const QString& path) {
             info.hasAudio = true;
     }
     if (!info.hasVideo && !info.hasAudio)
-        return Failure(QStringLiteral("The file holds neither video nor sound."));
+        return Failure(
+            QCoreApplication::translate("MediaProbe", "The file holds neither video nor sound."));
 
     const bool guessed = context->duration == AV_NOPTS_VALUE || context->duration <= 0 ||
                          context->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
     info.duration =
         guessed ? PlayingTimeFromPackets(context.get()) : double(context->duration) / AV_TIME_BASE;
     if (!(info.duration > 0.0))
-        return Failure(QStringLiteral("Nothing in the file can be played; it may be truncated."));
+        return Failure(QCoreApplication::translate(
+            "MediaProbe", "Nothing in the file can be played; it may be truncated."));
     return info;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "media/Mp4Boxes.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <optional>
@@ -56,11 +57,13 @@ public:
 
     Result<void> Walk(qint64 begin, qint64 end, Mp4Track* track, int depth) {
         if (depth > MaxDepth)
-            return Failure(QStringLiteral("The file's boxes are nested too deep."));
+            return Failure(
+                QCoreApplication::translate("Mp4Boxes", "The file's boxes are nested too deep."));
         for (qint64 at = begin; at < end;) {
             const std::optional<Box> box = BoxAt(data, at, end);
             if (!box)
-                return Failure(QStringLiteral("The file's index holds a damaged box."));
+                return Failure(QCoreApplication::translate(
+                    "Mp4Boxes", "The file's index holds a damaged box."));
             at = box->end;
             if (box->type == "trak") {
                 Mp4Track record;
@@ -91,7 +94,8 @@ private:
             const bool wide = Fits(at, 1, box.end) && data[at] == 1;
             const qint64 scale = at + (wide ? 20 : 12);
             if (!Fits(scale, 4, box.end))
-                return Failure(QStringLiteral("The file's 'mdhd' box is cut short."));
+                return Failure(
+                    QCoreApplication::translate("Mp4Boxes", "The file's 'mdhd' box is cut short."));
             track.timescale = quint32(BigEndian(data, scale, 4));
         } else if (box.type == "hdlr") {
             if (Fits(at, 12, box.end))
@@ -119,7 +123,8 @@ private:
         // Children follow the entry's fixed part: 78 bytes for pictures, 28 for sound.
         const qint64 children = entry.body + (visual ? 78 : 28);
         if (depth + 1 > MaxDepth)
-            return Failure(QStringLiteral("The file's boxes are nested too deep."));
+            return Failure(
+                QCoreApplication::translate("Mp4Boxes", "The file's boxes are nested too deep."));
         for (qint64 at = children; at < entry.end;) {
             const std::optional<Box> child = BoxAt(data, at, entry.end);
             if (!child)
@@ -196,16 +201,19 @@ private:
 
     Result<void> ReadTimes(const Box& box, Mp4Track& track) {
         if (!Fits(box.body, 8, box.end))
-            return Failure(QStringLiteral("The file's 'stts' box is cut short."));
+            return Failure(
+                QCoreApplication::translate("Mp4Boxes", "The file's 'stts' box is cut short."));
         const quint64 entries = BigEndian(data, box.body + 4, 4);
         if (!Fits(box.body + 8, qint64(entries) * 8, box.end))
-            return Failure(QStringLiteral("The file's 'stts' box is cut short."));
+            return Failure(
+                QCoreApplication::translate("Mp4Boxes", "The file's 'stts' box is cut short."));
         track.sampleDeltas.clear();
         for (quint64 i = 0; i < entries; ++i) {
             const qint64 at = box.body + 8 + qint64(i) * 8;
             const quint64 count = BigEndian(data, at, 4);
             if (track.sampleDeltas.size() + count > MaxSamples)
-                return Failure(QStringLiteral("The file's sample table is too large."));
+                return Failure(QCoreApplication::translate(
+                    "Mp4Boxes", "The file's sample table is too large."));
             track.sampleDeltas.insert(track.sampleDeltas.size(), qsizetype(count),
                                       quint32(BigEndian(data, at + 4, 4)));
         }
@@ -214,17 +222,20 @@ private:
 
     Result<void> ReadSizes(const Box& box, Mp4Track& track) {
         if (!Fits(box.body, 12, box.end))
-            return Failure(QStringLiteral("The file's 'stsz' box is cut short."));
+            return Failure(
+                QCoreApplication::translate("Mp4Boxes", "The file's 'stsz' box is cut short."));
         const quint32 fixed = quint32(BigEndian(data, box.body + 4, 4));
         const quint64 count = BigEndian(data, box.body + 8, 4);
         if (count > MaxSamples)
-            return Failure(QStringLiteral("The file's sample table is too large."));
+            return Failure(
+                QCoreApplication::translate("Mp4Boxes", "The file's sample table is too large."));
         if (fixed != 0) {
             track.sampleSizes = QList<quint32>(qsizetype(count), fixed);
             return {};
         }
         if (!Fits(box.body + 12, qint64(count) * 4, box.end))
-            return Failure(QStringLiteral("The file's 'stsz' box is cut short."));
+            return Failure(
+                QCoreApplication::translate("Mp4Boxes", "The file's 'stsz' box is cut short."));
         track.sampleSizes.resize(qsizetype(count));
         for (quint64 i = 0; i < count; ++i)
             track.sampleSizes[qsizetype(i)] =
@@ -252,7 +263,8 @@ Result<Mp4Index> ReadMp4Index(const QString& path) {
         const QByteArray header = file.read(16);
         std::optional<Box> box = BoxAt(header, 0, size - at);
         if (!box)
-            return Failure(QStringLiteral("The file's boxes cannot be read."));
+            return Failure(
+                QCoreApplication::translate("Mp4Boxes", "The file's boxes cannot be read."));
         box->body += at;
         box->end += at;
         if (box->type == "mdat")
@@ -260,23 +272,26 @@ Result<Mp4Index> ReadMp4Index(const QString& path) {
         if (box->type == "moov" && index.tracks.isEmpty()) {
             const qint64 length = box->end - box->body;
             if (length > MaxIndexBytes)
-                return Failure(QStringLiteral("The file's index is too large."));
+                return Failure(
+                    QCoreApplication::translate("Mp4Boxes", "The file's index is too large."));
             index.moovFirst = !mediaSeen;
             if (!file.seek(box->body))
                 return Failure(file.errorString());
             const QByteArray moov = file.read(length);
             if (moov.size() != length)
-                return Failure(QStringLiteral("The file's index is cut short."));
+                return Failure(
+                    QCoreApplication::translate("Mp4Boxes", "The file's index is cut short."));
             IndexParser parser(moov, box->body);
             if (Result<void> walked = parser.Walk(0, moov.size(), nullptr, 0); !walked)
                 return Failure(walked.error());
             index.tracks = parser.tracks;
             if (index.tracks.isEmpty())
-                return Failure(QStringLiteral("The file's index holds no track."));
+                return Failure(
+                    QCoreApplication::translate("Mp4Boxes", "The file's index holds no track."));
         }
         at = box->end;
     }
     if (index.tracks.isEmpty())
-        return Failure(QStringLiteral("The file has no index ('moov')."));
+        return Failure(QCoreApplication::translate("Mp4Boxes", "The file has no index ('moov')."));
     return index;
 }

@@ -4,6 +4,7 @@
 #include "media/Mp4Boxes.h"
 #include "media/VideoLevel.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cmath>
@@ -68,8 +69,9 @@ Result<PhoneCheck> CheckPhoneFile(const QString& path, int targetLevel) {
     if (!index)
         return Failure(index.error());
     if (targetLevel > 0 && !index->moovFirst)
-        return NotFit(QStringLiteral("The file's index comes after its media data, so a phone "
-                                     "cannot play it while it downloads."));
+        return NotFit(QCoreApplication::translate(
+            "PhoneConformance", "The file's index comes after its media data, so a phone "
+                                "cannot play it while it downloads."));
 
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite))
@@ -81,7 +83,8 @@ Result<PhoneCheck> CheckPhoneFile(const QString& path, int targetLevel) {
         std::optional<LevelLimits> limits;
         if (track.format == "s263") {
             if (track.h263LevelAt < 0)
-                return Failure(QStringLiteral("The H.263 track has no 'd263' box."));
+                return Failure(QCoreApplication::translate("PhoneConformance",
+                                                           "The H.263 track has no 'd263' box."));
             const int level =
                 targetLevel > 0 ? targetLevel : LowestH263Level(track.width, track.height, samples);
             if (Result<void> written = WriteAt(file, track.h263LevelAt, QByteArray(1, char(level)));
@@ -90,21 +93,27 @@ Result<PhoneCheck> CheckPhoneFile(const QString& path, int targetLevel) {
             if (targetLevel > 0) {
                 limits = H263LevelLimits(targetLevel, track.width, track.height);
                 if (!limits)
-                    return NotFit(QStringLiteral("The profile asks for H.263 level %1, which "
-                                                 "this program does not know.")
-                                      .arg(targetLevel));
+                    return NotFit(
+                        QCoreApplication::translate("PhoneConformance",
+                                                    "The profile asks for H.263 level %1, which "
+                                                    "this program does not know.")
+                            .arg(targetLevel));
             }
         } else if (track.format == "mp4v" && targetLevel > 0) {
             if (track.mpeg4ProfileLevel != targetLevel)
-                return NotFit(QStringLiteral("The video says MPEG-4 profile and level %1, but "
-                                             "the profile asks for %2.")
-                                  .arg(track.mpeg4ProfileLevel)
-                                  .arg(targetLevel));
+                return NotFit(
+                    QCoreApplication::translate("PhoneConformance",
+                                                "The video says MPEG-4 profile and level %1, but "
+                                                "the profile asks for %2.")
+                        .arg(track.mpeg4ProfileLevel)
+                        .arg(targetLevel));
             limits = Mpeg4LevelLimits(targetLevel);
             if (!limits)
-                return NotFit(QStringLiteral("The profile asks for MPEG-4 profile and level "
-                                             "%1, which this program does not know.")
-                                  .arg(targetLevel));
+                return NotFit(
+                    QCoreApplication::translate("PhoneConformance",
+                                                "The profile asks for MPEG-4 profile and level "
+                                                "%1, which this program does not know.")
+                        .arg(targetLevel));
         }
         if (limits) {
             const LevelFit fit = FitLevel(*limits, track.width, track.height, samples);

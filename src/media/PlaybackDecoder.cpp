@@ -88,7 +88,7 @@ void PlaybackDecoder::SetAudioFormat(int sampleRate, int channels) {
 
 bool PlaybackDecoder::Play(double start, double length) {
     if (decoder == nullptr) {
-        lastError = QStringLiteral("No clip is open.");
+        lastError = tr("No clip is open.");
         return false;
     }
     if (!std::isfinite(start) || start < 0.0)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "media/VideoLevel.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 namespace {
@@ -136,16 +138,19 @@ LevelFit FitLevel(const LevelLimits& limits, int width, int height, const Sample
     const RateFigures rates = MeasureRates(table);
     const double fastest = rates.shortestInterval > 0.0 ? 1.0 / rates.shortestInterval : 0.0;
     if (limits.maxWidth > 0 && (width > limits.maxWidth || height > limits.maxHeight))
-        problems.append(QStringLiteral("pictures of %1x%2").arg(width).arg(height));
+        problems.append(
+            QCoreApplication::translate("VideoLevel", "pictures of %1x%2").arg(width).arg(height));
     if (limits.maxPicturesPerSecond > 0 && fastest * IntervalSlack > limits.maxPicturesPerSecond)
-        problems.append(QStringLiteral("%1 pictures per second").arg(fastest, 0, 'f', 2));
+        problems.append(QCoreApplication::translate("VideoLevel", "%1 pictures per second")
+                            .arg(fastest, 0, 'f', 2));
     const int macroblocks = Macroblocks(width, height);
     if (limits.maxMacroblocks > 0 && macroblocks > limits.maxMacroblocks)
-        problems.append(QStringLiteral("%1 macroblocks per picture").arg(macroblocks));
+        problems.append(QCoreApplication::translate("VideoLevel", "%1 macroblocks per picture")
+                            .arg(macroblocks));
     if (limits.maxMacroblocksPerSecond > 0 &&
         macroblocks * fastest * IntervalSlack > limits.maxMacroblocksPerSecond)
-        problems.append(
-            QStringLiteral("%1 macroblocks per second").arg(macroblocks * fastest, 0, 'f', 0));
+        problems.append(QCoreApplication::translate("VideoLevel", "%1 macroblocks per second")
+                            .arg(macroblocks * fastest, 0, 'f', 0));
     const bool mendable = problems.isEmpty();
 
     const double average = rates.averageBitRate / limits.maxBitRate;
@@ -153,18 +158,19 @@ LevelFit FitLevel(const LevelLimits& limits, int width, int height, const Sample
     const double picture =
         limits.maxPictureBits > 0 ? rates.largestSampleBits / limits.maxPictureBits : 0.0;
     if (average > 1.0)
-        problems.append(QStringLiteral("an average of %1 kbit/s")
+        problems.append(QCoreApplication::translate("VideoLevel", "an average of %1 kbit/s")
                             .arg(rates.averageBitRate / 1000.0, 0, 'f', 1));
     if (buffer > 1.0)
-        problems.append(QStringLiteral("a decoder buffer of %1 kbit")
+        problems.append(QCoreApplication::translate("VideoLevel", "a decoder buffer of %1 kbit")
                             .arg(buffer * limits.bufferBits / 1000.0, 0, 'f', 1));
     if (picture > 1.0)
-        problems.append(
-            QStringLiteral("a picture of %1 bits").arg(rates.largestSampleBits, 0, 'f', 0));
+        problems.append(QCoreApplication::translate("VideoLevel", "a picture of %1 bits")
+                            .arg(rates.largestSampleBits, 0, 'f', 0));
     if (problems.isEmpty())
         return fit;
     fit.fits = false;
-    fit.problem = QStringLiteral("The video does not fit %1 (%2 kbit/s, a %3 kbit buffer): %4.")
+    fit.problem = QCoreApplication::translate(
+                      "VideoLevel", "The video does not fit %1 (%2 kbit/s, a %3 kbit buffer): %4.")
                       .arg(limits.name)
                       .arg(limits.maxBitRate / 1000.0, 0, 'f', 0)
                       .arg(limits.bufferBits / 1000.0, 0, 'f', 1)

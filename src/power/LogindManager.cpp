@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "power/LogindManager.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusInterface>
 
@@ -8,7 +9,8 @@ std::unique_ptr<QDBusInterface> LogindManager(QString* reason) {
     const QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected()) {
         if (reason != nullptr)
-            *reason = QStringLiteral("The system bus is not available.");
+            *reason =
+                QCoreApplication::translate("LogindManager", "The system bus is not available.");
         return nullptr;
     }
     auto manager = std::make_unique<QDBusInterface>(
@@ -16,7 +18,8 @@ std::unique_ptr<QDBusInterface> LogindManager(QString* reason) {
         QStringLiteral("org.freedesktop.login1.Manager"), bus);
     if (!manager->isValid()) {
         if (reason != nullptr)
-            *reason = QStringLiteral("The login manager is not available.");
+            *reason =
+                QCoreApplication::translate("LogindManager", "The login manager is not available.");
         return nullptr;
     }
     return manager;

@@ -91,7 +91,7 @@ bool CVideoEdit::OpenClipRange(const QString& path, double start, double length,
     clipPath.clear();
     clipHasVideo = clipHasAudio = false;
     if (!decoder->Open(path)) {
-        lastError = QStringLiteral("%1 cannot be played.\n%2")
+        lastError = tr("%1 cannot be played.\n%2")
                         .arg(QDir::toNativeSeparators(path), decoder->LastError());
         blank = true; // the clip shown before is gone
         update();
@@ -118,7 +118,7 @@ bool CVideoEdit::SetClipRange(const QString& path, double start, double length) 
 
 bool CVideoEdit::Play() {
     if (clipPath.isEmpty() || !decoder->IsOpen()) {
-        lastError = QStringLiteral("No clip is open.");
+        lastError = tr("No clip is open.");
         return false;
     }
     stills->Cancel(); // the playback's pictures take the window
@@ -197,7 +197,7 @@ void CVideoEdit::StopExport() {
 
 bool CVideoEdit::ExportToFile(const QString& path) {
     if (clipPath.isEmpty()) {
-        lastError = QStringLiteral("No clip is open.");
+        lastError = tr("No clip is open.");
         return false;
     }
     if (!exporter->SetClipRange(clipPath, rangeStart, rangeLength) ||
@@ -329,7 +329,7 @@ double CVideoEdit::ClockNow() {
 }
 
 QString CVideoEdit::NoSoundDeviceNote() {
-    return QStringLiteral("No sound device: playing without sound");
+    return tr("No sound device: playing without sound");
 }
 
 bool CVideoEdit::StartSound() {

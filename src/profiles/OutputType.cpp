@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "profiles/OutputType.h"
 
+#include <QCoreApplication>
+
 #include <array>
 
 namespace {
@@ -13,9 +15,12 @@ struct OutputTypeInfo {
 };
 
 constexpr std::array<OutputTypeInfo, OutputTypeCount> outputTypes{{
-    {"Cell Phone 3GP  files (3GP + AMR)", "3GP_AMR_Profile.ini", ".3gp", 1},
-    {"Cell Phone 3GP  files (3GP + AAC)", "3GP_AAC_Profile.ini", ".3gp", 1},
-    {"Cell Phone 3GP2 files (3GP2 + AAC)", "3GP2_AAC_Profile.ini", ".3g2", 3},
+    {QT_TRANSLATE_NOOP("OutputType", "Cell Phone 3GP  files (3GP + AMR)"), "3GP_AMR_Profile.ini",
+     ".3gp", 1},
+    {QT_TRANSLATE_NOOP("OutputType", "Cell Phone 3GP  files (3GP + AAC)"), "3GP_AAC_Profile.ini",
+     ".3gp", 1},
+    {QT_TRANSLATE_NOOP("OutputType", "Cell Phone 3GP2 files (3GP2 + AAC)"), "3GP2_AAC_Profile.ini",
+     ".3g2", 3},
 }};
 
 const OutputTypeInfo& InfoOf(OutputType type) {
@@ -29,7 +34,7 @@ bool IsValidOutputType(int value) {
 }
 
 QString OutputTypeTitle(OutputType type) {
-    return QString::fromLatin1(InfoOf(type).title);
+    return QCoreApplication::translate("OutputType", InfoOf(type).title);
 }
 
 QString ProfileFileName(OutputType type) {

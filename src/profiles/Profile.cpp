@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "profiles/Profile.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #include <limits>
 
@@ -36,7 +38,23 @@ QStringList PassTemplates(const Profile& profile, OutputType type) {
     return templates;
 }
 
+QString ProfileFilePath(const QStringList& profileDirs, OutputType type) {
+    const QString fileName = ProfileFileName(type);
+    for (const QString& dir : profileDirs) {
+        const QString path = QDir(dir).filePath(fileName);
+        if (QFileInfo::exists(path))
+            return path;
+    }
+    return profileDirs.isEmpty() ? fileName : QDir(profileDirs.last()).filePath(fileName);
+}
+
 Result<ResolvedProfile> ResolveProfile(CProfileIniReader& reader, const QString& profileDir,
+                                       OutputType type, int listSelection,
+                                       ProfileProblem* problem) {
+    return ResolveProfile(reader, QStringList{profileDir}, type, listSelection, problem);
+}
+
+Result<ResolvedProfile> ResolveProfile(CProfileIniReader& reader, const QStringList& profileDirs,
                                        OutputType type, int listSelection,
                                        ProfileProblem* problem) {
     const auto fail = [problem](ProfileProblem kind, const QString& message) {
@@ -46,23 +64,27 @@ Result<ResolvedProfile> ResolveProfile(CProfileIniReader& reader, const QString&
     };
     if (problem != nullptr)
         *problem = ProfileProblem::None;
-    const QString fileName = ProfileFileName(type);
-    reader.SetFile(QDir(profileDir).filePath(fileName));
+    reader.SetFile(ProfileFilePath(profileDirs, type));
+    // Named whole: it may be the user's own copy or the shipped file.
+    const QString fileName = QDir::toNativeSeparators(reader.File());
 
     QStringList names;
     const int count = reader.GetSectionNames(names);
     if (count == 0)
         return fail(ProfileProblem::NoProfiles,
-                    QStringLiteral("The profile file %1 is missing or holds no profiles.")
-                        .arg(QDir::toNativeSeparators(reader.File())));
+                    QCoreApplication::translate(
+                        "Profile", "The profile file %1 is missing or holds no profiles.")
+                        .arg(fileName));
     if (listSelection < 0)
         return fail(ProfileProblem::NoProfileSelected,
-                    QStringLiteral("No profile is selected. Please select a profile."));
+                    QCoreApplication::translate(
+                        "Profile", "No profile is selected. Please select a profile."));
     const int position = listSelection + 1;
     if (position >= count)
-        return fail(
-            ProfileProblem::NoSuchProfile,
-            QStringLiteral("The profile file %1 has no profile %2.").arg(fileName).arg(position));
+        return fail(ProfileProblem::NoSuchProfile,
+                    QCoreApplication::translate("Profile", "The profile file %1 has no profile %2.")
+                        .arg(fileName)
+                        .arg(position));
 
     ResolvedProfile result;
     Profile& profile = result.profile;
@@ -76,7 +98,8 @@ Result<ResolvedProfile> ResolveProfile(CProfileIniReader& reader, const QString&
         const int needed = PassCount(type) == 1 ? 2 : 5;
         return fail(
             ProfileProblem::Malformed,
-            QStringLiteral("The profile \"%1\" in %2 is malformed: it needs at least %3 lines "
+            QCoreApplication::translate(
+                "Profile", "The profile \"%1\" in %2 is malformed: it needs at least %3 lines "
                            "(a title and the command lines), and none of them blank; it has %4.")
                 .arg(profile.title.isEmpty() ? profile.sectionName : profile.title, fileName)
                 .arg(needed)
@@ -86,9 +109,13 @@ Result<ResolvedProfile> ResolveProfile(CProfileIniReader& reader, const QString&
 }
 
 ProfileList ReadProfileList(const QString& profileDir, OutputType type) {
+    return ReadProfileList(QStringList{profileDir}, type);
+}
+
+ProfileList ReadProfileList(const QStringList& profileDirs, OutputType type) {
     ProfileList list;
     CProfileIniReader reader;
-    reader.SetFile(QDir(profileDir).filePath(ProfileFileName(type)));
+    reader.SetFile(ProfileFilePath(profileDirs, type));
     const QString info = QStringLiteral("Info");
     list.hasFile = reader.HasKeys(info);
     if (!list.hasFile)

@@ -40,10 +40,18 @@ enum class ProfileProblem {
     Malformed,         // fewer values than the passes need
 };
 
+// The profile file of an output type in the first of profileDirs that holds one (a user's own
+// copy before the shipped file); the last folder's file when none does.
+QString ProfileFilePath(const QStringList& profileDirs, OutputType type);
+
 // Resolves the profile at list selection (0-based; -1 for none) of an output type's profile
 // file in profileDir: the section at position selection + 1. Binds the reader to that file.
 // A caller that must tell the problems apart passes problem, which is set on every call.
 Result<ResolvedProfile> ResolveProfile(CProfileIniReader& reader, const QString& profileDir,
+                                       OutputType type, int listSelection,
+                                       ProfileProblem* problem = nullptr);
+// The same with the file taken from the first of profileDirs that holds it (ProfileFilePath).
+Result<ResolvedProfile> ResolveProfile(CProfileIniReader& reader, const QStringList& profileDirs,
                                        OutputType type, int listSelection,
                                        ProfileProblem* problem = nullptr);
 
@@ -57,3 +65,4 @@ struct ProfileList {
 
 // Reads the profile list of an output type's profile file in profileDir.
 ProfileList ReadProfileList(const QString& profileDir, OutputType type);
+ProfileList ReadProfileList(const QStringList& profileDirs, OutputType type);

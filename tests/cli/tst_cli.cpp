@@ -5,11 +5,13 @@
 #include "engine/ErrorLog.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,8 +41,13 @@ private slots:
     void defaultOutputDirectory_data();
     void defaultOutputDirectory();
     void missingOutputDirectory();
+    void sharedOutputFolder_data();
+    void sharedOutputFolder();
     void fileListsShardsAndJson();
     void fullDiskIsAFailure();
+    void userProfilesReplaceShipped_data();
+    void userProfilesReplaceShipped();
+    void unwritableLogGoesToStandardError();
     void encoderProblemsAreNamed_data();
     void encoderProblemsAreNamed();
     void stopLeavesNoPartialFile_data();
@@ -62,6 +69,21 @@ private:
     QString soundClip;
     std::unique_ptr<QTemporaryDir> outDir;
 };
+
+namespace {
+
+// Puts a profile file of the user's own for 3GP + AAC into configHome, as a user who copied and
+// edited the shipped one would.
+bool WriteUserAacProfile(const QString& configHome, const QString& title, const QString& command) {
+    const QDir profiles(QDir(configHome).filePath("Morvane/Morvane/profiles"));
+    QFile file(profiles.filePath("3GP_AAC_Profile.ini"));
+    return profiles.mkpath(".") && file.open(QIODevice::WriteOnly) &&
+           file.write(("[Info]\nDescription=Mine\nDefaultProfile=1\n[Own]\nTitle=" + title +
+                       "\nCommand=" + command + "\n")
+                          .toUtf8()) > 0;
+}
+
+} // namespace
 
 void TestCli::initTestCase() {
     fixtures.emplace(fixtureDir.path());
@@ -91,7 +113,10 @@ void TestCli::usageErrors_data() {
     QTest::newRow("too many jobs") << QStringList{"-j", "9", "x.avi"} << "from 1 to 8";
     QTest::newRow("jobs not a number") << QStringList{"--jobs", "two", "x.avi"} << "or auto";
     QTest::newRow("missing option value") << QStringList{"x.avi", "-o"} << "Missing value";
+    QTest::newRow("verbose and quiet") << QStringList{"-v", "-q", "x.avi"} << "exclude each other";
     QTest::newRow("shard past its count") << QStringList{"--shard", "3/3", "x.avi"} << "K/N";
+    QTest::newRow("fit size without a number")
+        << QStringList{"--fit", "MMS", "x.avi"} << "such as 300K";
 }
 
 void TestCli::usageErrors() {
@@ -192,12 +217,17 @@ void TestCli::oddFileNamesConvert() {
     QTemporaryDir sources;
     const QString path = QDir(sources.path()).filePath(baseName + '.' + extension);
     QVERIFY(QFile::copy(extension == "avi" ? videoClip : soundClip, path));
-    const CliTest::Run run = CliTest::RunCli({"-t", "1", "-o", Out(), path});
+    const CliTest::Run run = CliTest::RunCli({"-v", "-t", "1", "-o", Out(), path});
     QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
     const QString shown = "[1/1] " + EscapeForLog(baseName + '.' + extension) + ": ";
     for (const QString& line : run.out.split(u'\n', Qt::SkipEmptyParts))
         QVERIFY2(line.startsWith(shown) || line == "Converting Finished", qPrintable(line));
     QVERIFY(!run.out.contains(QChar(0x1b)));
+    // -v: the encoder's own lines, which name the file too, each after its job, escaped.
+    QVERIFY2(run.err.contains("[1/1] Input #0, "), qPrintable(run.err));
+    for (const QString& line : run.err.split(u'\n', Qt::SkipEmptyParts))
+        QVERIFY2(line.startsWith("[1/1] "), qPrintable(line));
+    QVERIFY(!run.err.contains(QChar(0x1b)));
     QCOMPARE(OutFiles(), QStringList{baseName + ".3gp"});
     const QString output = QDir(Out()).filePath(baseName + ".3gp");
     QCOMPARE(CliTest::CodecOf(CliTest::Probe(output), "audio"), QStringLiteral("aac"));
@@ -279,6 +309,74 @@ void TestCli::missingOutputDirectory() {
     QVERIFY(QFileInfo::exists(QDir(missing).filePath("clip.3gp")));
 }
 
+void TestCli::sharedOutputFolder_data() {
+    QTest::addColumn<QStringList>("before"); // a run into the folder first; empty: none
+    // A: a/clip.avi, B: b/clip.wav, BASE: their folders' folder, WORK: a work folder
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("files"); // what the output folder holds then
+    QTest::addColumn<QString>("said");      // on standard output or error
+    // A work folder on a local disk (a tmpfs where there is one: another file system).
+    QTest::newRow("work folder elsewhere")
+        << QStringList() << QStringList{"--work-dir", "WORK", "A", "A"} << 0
+        << QStringList{"clip (2).3gp", "clip.3gp"} << "saved as clip (2).3gp";
+    // --skip-existing skips only a file made from the same source: two different clip.* files
+    // never share one output.
+    QTest::newRow("skip-existing, the same source again")
+        << QStringList{"A"} << QStringList{"--skip-existing", "A"} << 0 << QStringList{"clip.3gp"}
+        << "clip.3gp already exists, made from this source";
+    QTest::newRow("skip-existing, another source of the name")
+        << QStringList{"A"} << QStringList{"--skip-existing", "B"} << 0
+        << QStringList{"clip (2).3gp", "clip.3gp"}
+        << "saved as clip (2).3gp: clip.3gp is not known to be made from this source";
+    // A run again over both (a retried array task) converts neither.
+    QTest::newRow("skip-existing, a numbered file of the same source")
+        << QStringList{"A", "B"} << QStringList{"--skip-existing", "--json", "B", "A"} << 0
+        << QStringList{"clip (2).3gp", "clip.3gp"} << "\"skipped\":2";
+    QTest::newRow("keep-folders mirrors the folders")
+        << QStringList() << QStringList{"--keep-folders", "BASE", "A", "B"} << 0
+        << QStringList{"a/clip.3gp", "b/clip.3gp"} << "Converting Finished";
+    QTest::newRow("keep-folders, a file outside")
+        << QStringList() << QStringList{"--keep-folders", "BASE/a", "A", "B"} << 1
+        << QStringList{"clip.3gp"} << "b/clip.wav: it is not inside the folder";
+}
+
+// Runs of several folders meet in one output folder: nothing is lost, nothing is replaced.
+void TestCli::sharedOutputFolder() {
+    QFETCH(QStringList, before);
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QTemporaryDir sources;
+    const QDir base(sources.path());
+    QVERIFY(base.mkpath("a") && base.mkpath("b"));
+    QVERIFY(QFile::copy(videoClip, base.filePath("a/clip.avi")));
+    QVERIFY(QFile::copy(soundClip, base.filePath("b/clip.wav")));
+    // /dev/shm is a tmpfs, the build folder most often not.
+    QTemporaryDir work(QFileInfo("/dev/shm").isWritable() ? "/dev/shm/morvane-test-XXXXXX"
+                                                          : QString());
+    const auto expand = [&](QStringList list) {
+        list.replaceInStrings(QRegularExpression("^A$"), base.filePath("a/clip.avi"));
+        list.replaceInStrings(QRegularExpression("^B$"), base.filePath("b/clip.wav"));
+        list.replaceInStrings(QRegularExpression("^WORK$"), work.path());
+        list.replaceInStrings(QRegularExpression("^BASE"), base.path());
+        return QStringList{"-t", "1", "-e", "1", "-o", Out()} + list;
+    };
+    if (!before.isEmpty())
+        QCOMPARE(CliTest::RunCli(expand(before)).exitCode, 0);
+    const CliTest::Run run = CliTest::RunCli(expand(args));
+    QVERIFY2(run.exitCode == exitCode, qPrintable(run.out + run.err));
+    QFETCH(QString, said);
+    QVERIFY2((run.out + run.err).contains(said), qPrintable(run.out + run.err));
+    QStringList files;
+    for (QDirIterator it(Out(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+         it.hasNext();)
+        files.append(QDir(Out()).relativeFilePath(it.next()));
+    files.sort();
+    QTEST(files, "files");
+    QCOMPARE(QDir(work.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
+}
+
 // A list with settings and NUL separators, split over three runs by --shard into one folder:
 // every entry is converted (or refused) by exactly one run, with its own range and type, and
 // --json says so line by line, a failed job with its reason.
@@ -356,6 +454,65 @@ void TestCli::fullDiskIsAFailure() {
     QVERIFY2(run.out.contains("clip.avi: Failed\n"), qPrintable(run.out));
     QVERIFY2(run.err.contains("1 of 1 jobs failed"), qPrintable(run.err));
     QCOMPARE(OutFiles(), QStringList());
+}
+
+void TestCli::userProfilesReplaceShipped_data() {
+    QTest::addColumn<bool>("userFile");
+    QTest::newRow("shipped only") << false;
+    QTest::newRow("user's own file") << true;
+}
+
+// A profile file in the user's config folder wins over the shipped one of the same name; the
+// other types keep the shipped files.
+void TestCli::userProfilesReplaceShipped() {
+    QFETCH(bool, userFile);
+    QTemporaryDir config;
+    if (userFile)
+        QVERIFY(WriteUserAacProfile(config.path(), "My phone", "ffmpeg -i $INPUT_FILE x.3gp"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", config.path());
+    const CliTest::Run list = CliTest::RunCli({"--list-profiles"}, env);
+    QCOMPARE(list.exitCode, 0);
+    const QString aac =
+        list.out.section("1: Cell Phone 3GP  files (3GP + AAC)\n", 1).section("\n2: ", 0, 0);
+    QCOMPARE(aac == " * 1. My phone", userFile);
+    QVERIFY2(list.out.contains("\n   1. Small: H.263 128x96"), qPrintable(list.out)); // 3GP + AMR
+    QVERIFY2(list.out.contains("\n2: Cell Phone 3GP2 files (3GP2 + AAC)\n   1. Compatible"),
+             qPrintable(list.out));
+    // A profile that the file in use lacks is reported with that file's whole path.
+    const CliTest::Run missing = CliTest::RunCli({"-t", "1", "-p", "9", "x.avi"}, env);
+    QCOMPARE(missing.exitCode, 2);
+    const QString used = userFile ? QDir(config.path()).filePath("Morvane/Morvane/profiles")
+                                  : QDir(TestPaths::ProgramDir()).filePath("app");
+    QVERIFY2(missing.err.contains(used + "/3GP_AAC_Profile.ini has no profile 9"),
+             qPrintable(missing.err));
+}
+
+// With nowhere to write log.txt (a home that is no folder), a failed job's entry, the
+// encoder's last lines included, goes to standard error with its time, and the message at the
+// end sends the user there.
+void TestCli::unwritableLogGoesToStandardError() {
+    QTemporaryDir config;
+    QVERIFY(
+        WriteUserAacProfile(config.path(), "Broken",
+                            "sh -c \"echo encoder says: no sound today >&2; exit 1\" $INPUT_FILE"));
+    const QString home = QDir(config.path()).filePath("home");
+    QFile homeFile(home);
+    QVERIFY(homeFile.open(QIODevice::WriteOnly));
+    homeFile.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home);
+    env.remove("XDG_DATA_HOME");
+    env.remove("XDG_CACHE_HOME");
+    env.insert("XDG_CONFIG_HOME", config.path());
+    const CliTest::Run run = CliTest::RunCli({"-t", "1", "-o", Out(), soundClip}, env);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains("log.txt could not be written"), qPrintable(run.err));
+    static const QRegularExpression entry(QStringLiteral(
+        "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d FAILED:  source"));
+    QVERIFY2(run.err.contains(entry), qPrintable(run.err));
+    QVERIFY2(run.err.contains("encoder says: no sound today"), qPrintable(run.err));
+    QVERIFY2(run.err.contains("1 of 1 jobs failed; see standard error ("), qPrintable(run.err));
 }
 
 void TestCli::encoderProblemsAreNamed_data() {

@@ -25,6 +25,8 @@ private slots:
     void everyFormat();
     void everyProfile_data();
     void everyProfile();
+    void fitInto_data();
+    void fitInto();
 
 private:
     struct Expected {
@@ -223,6 +225,45 @@ void TestCliEndToEnd::everyProfile() {
                 << "-e"
                 << "0.9";
     Convert(source, options, expected);
+}
+
+void TestCliEndToEnd::fitInto_data() {
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<QString>("reason"); // empty: the file must be made
+    // 10 s of noise: the default profiles' own rates make 140-190 KB of it.
+    QTest::newRow("into 100 KB") << "100K" << qint64(100000) << QString();
+    QTest::newRow("into 1 MB, more than the level allows") << "1M" << qint64(1000000) << QString();
+    // The sound alone (AAC) or the sound and the least picture (AMR) need more.
+    QTest::newRow("into 30 KB: cannot fit") << "30K" << qint64(30000) << "into 30 KB";
+}
+
+// A file made to fit a size is never over it, and one that cannot fit fails with the reason
+// and leaves nothing behind.
+void TestCliEndToEnd::fitInto() {
+    QFETCH(QString, size);
+    QFETCH(qint64, bytes);
+    QFETCH(QString, reason);
+    const QString source = fixtures->MakeWith(
+        prefix + "noise.avi",
+        {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=10,noise=alls=40:allf=t",
+         "-f", "lavfi", "-i", "anoisesrc=duration=10:amplitude=0.3", "-c:v", "mpeg4", "-q:v", "2",
+         "-c:a", "pcm_s16le"});
+    QVERIFY2(!source.isEmpty(), qPrintable(fixtures->LastError()));
+    const CliTest::Run run = CliTest::RunCli(
+        {"-t", QString::number(int(type)), "-o", outDir.path(), "--fit", size, source});
+    const QString output =
+        QDir(outDir.path()).filePath(QFileInfo(source).completeBaseName() + OutputExtension(type));
+    if (!reason.isEmpty()) {
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.out.contains(reason), qPrintable(run.out + run.err));
+        QVERIFY(!QFileInfo::exists(output));
+        return;
+    }
+    QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
+    const qint64 made = QFileInfo(output).size();
+    QVERIFY2(made > 0 && made <= bytes, qPrintable(QString::number(made)));
+    QCOMPARE(CliTest::DecodeErrors(output), QString());
 }
 
 QTEST_GUILESS_MAIN(TestCliEndToEnd)

@@ -3,6 +3,7 @@
 #include "engine/ErrorLog.h"
 #include "media/AppPaths.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -58,12 +59,13 @@ QString TestChildProcessRunner::ReadLog() const {
     return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
 }
 
-// Every test gets a fresh program folder, so log.txt starts empty.
+// Every test gets a fresh program and data folder, so log.txt starts empty.
 void TestChildProcessRunner::init() {
     dir = std::make_unique<QTemporaryDir>();
     QVERIFY(dir->isValid());
     QVERIFY(QDir(dir->path()).mkpath(QStringLiteral("app")));
     AppPaths::SetProgramDir(dir->path());
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir->path())); // log.txt starts empty
 }
 
 void TestChildProcessRunner::outputChannelsReadAlike_data() {
@@ -124,9 +126,15 @@ void TestChildProcessRunner::missingProgramIsLoggedOnce() {
     const QString log = ReadLog();
     QTEST(int(log.count("ERROR:")), "entries");
     if (withOutput) {
-        QCOMPARE(log, QStringLiteral("ERROR:   API         =   CreateProcess.\n"
-                                     "       error   code   =   2.\n"
-                                     "       message         =   No such file or directory.\n"));
+        // Each entry starts with its local time and offset, which reads back as now.
+        const QDateTime stamp = QDateTime::fromString(log.section(u' ', 0, 0), Qt::ISODate);
+        QVERIFY2(stamp.isValid() && qAbs(stamp.secsTo(QDateTime::currentDateTime())) < 60,
+                 qPrintable(log));
+        QCOMPARE(stamp.offsetFromUtc(), QDateTime::currentDateTime().offsetFromUtc());
+        QCOMPARE(log.section(u' ', 1),
+                 QStringLiteral("ERROR:   API         =   CreateProcess.\n"
+                                "       error   code   =   2.\n"
+                                "       message         =   No such file or directory.\n"));
     }
 }
 

@@ -137,6 +137,7 @@ void TestConversionEngine::init() {
     QVERIFY(QDir(dir->path()).mkpath("out"));
     QVERIFY(QDir(dir->path()).mkpath("src"));
     AppPaths::SetProgramDir(dir->path());
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir->path())); // log.txt starts empty
     host = RecordingHost();
     stallSeconds = BatchSettings().stallTimeoutSeconds;
 }
@@ -590,6 +591,8 @@ void TestConversionEngine::abandonedWorkFoldersGo_data() {
     QTest::newRow("another machine's run") << "foreign" << false;
     QTest::newRow("another machine's run, a week old") << "foreign old" << true;
     QTest::newRow("another process namespace") << "namespace" << false;
+    // Its machine stopped before the record reached the disk; the run has ended by now.
+    QTest::newRow("a record cut short, a week old") << "cut short old" << true;
 }
 
 // Work folders that a stop, a crash or a kill left behind go with the next run in that
@@ -621,10 +624,12 @@ void TestConversionEngine::abandonedWorkFoldersGo() {
                                                               : WorkFolder::OwnerRecordName()));
         if (kind != "no record") {
             QVERIFY(record.open(QIODevice::WriteOnly));
-            record.write(kind == "bare pid" ? QByteArray("2147483000") : owner.ToRecord());
+            record.write(kind == "bare pid"             ? QByteArray("2147483000")
+                         : kind.startsWith("cut short") ? owner.ToRecord().left(25)
+                                                        : owner.ToRecord());
             record.close();
         }
-        if (kind == "foreign old") {
+        if (kind.endsWith(" old")) {
             const timespec weekAgo[2] = {{time(nullptr) - 8 * 24 * 3600, 0},
                                          {time(nullptr) - 8 * 24 * 3600, 0}};
             QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(record.fileName()).constData(), weekAgo,

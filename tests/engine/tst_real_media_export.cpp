@@ -81,6 +81,7 @@ void TestRealMediaExport::init() {
     QVERIFY(QDir(dir->path()).mkpath("app"));
     QVERIFY(QDir(dir->path()).mkpath("out"));
     AppPaths::SetProgramDir(dir->path());
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir->path())); // log.txt starts empty
     // The first pass keeps a copy of its input, so the test sees what it read, and "encodes"
     // by copying a playable file.
     QFile profile(QDir(AppPaths::ProfileDir()).filePath(ProfileFileName(OutputType::Amr3gp)));

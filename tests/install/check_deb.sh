@@ -10,9 +10,12 @@
 #
 # In the new root, as an ordinary user, it checks that:
 #   - apt installs the package with its Depends only (no Recommends),
-#   - bin/ holds links into lib/morvane/, with the profiles, the help and the desktop entry,
+#   - the programs are in bin/, their data (profiles, help) in share/morvane/, with the manual
+#     pages, the changelog, the desktop entry, the metainfo and the icons,
 #   - morvane-cli converts a clip made with ffmpeg into each output type, checked with ffprobe,
-#   - log.txt goes to the user's data folder, as the program folder is not writable,
+#   - log.txt goes to the user's data folder (root's too), never beside the program,
+#   - a profile file in the user's config folder replaces the shipped one, and stays when the
+#     package is installed again,
 #   - morvane starts (offscreen) and is still running after a few seconds.
 #
 # Environment: MORVANE_MIRROR, MORVANE_KEEP_ROOT=1 (keep the root folder for a look),
@@ -116,20 +119,24 @@ in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-r
 echo "$(in_root dpkg-query -W -f='${binary:Package}\n' | wc -l) packages in the root"
 
 step "Installed files"
-[ "$(in_root readlink -f /usr/bin/morvane)" = /usr/lib/morvane/morvane ] ||
-    fail "/usr/bin/morvane does not lead to /usr/lib/morvane/morvane"
-[ "$(in_root readlink -f /usr/bin/morvane-cli)" = /usr/lib/morvane/morvane-cli ] ||
-    fail "/usr/bin/morvane-cli does not lead to /usr/lib/morvane/morvane-cli"
-for file in /usr/lib/morvane/app/3GP_AMR_Profile.ini /usr/lib/morvane/app/3GP_AAC_Profile.ini \
-    /usr/lib/morvane/app/3GP2_AAC_Profile.ini /usr/lib/morvane/help/help.html \
+for file in /usr/bin/morvane /usr/bin/morvane-cli; do
+    [ -x "$root$file" ] && [ ! -L "$root$file" ] || fail "$file is not a program"
+done
+for file in /usr/share/morvane/app/3GP_AMR_Profile.ini /usr/share/morvane/app/3GP_AAC_Profile.ini \
+    /usr/share/morvane/app/3GP2_AAC_Profile.ini /usr/share/morvane/help/help.html \
     /usr/share/applications/morvane.desktop /usr/share/icons/hicolor/scalable/apps/morvane.svg \
-    /usr/share/doc/morvane/copyright; do
+    /usr/share/icons/hicolor/48x48/apps/morvane.png \
+    /usr/share/metainfo/invalid.morvane.Morvane.metainfo.xml \
+    /usr/share/man/man1/morvane.1.gz /usr/share/man/man1/morvane-cli.1.gz \
+    /usr/share/doc/morvane/changelog.Debian.gz /usr/share/doc/morvane/copyright; do
     [ -f "$root$file" ] || fail "$file is missing"
 done
+[ ! -e "$root/usr/lib/morvane" ] || fail "/usr/lib/morvane is still there"
 head -n 1 "$root/usr/share/doc/morvane/copyright" | grep -q '^Format: .*copyright-format/1.0' ||
     fail "the copyright file is not in Debian's machine-readable format"
-[ -f "$root/usr/lib/morvane/Derov.skf" ] || echo "note: no skin (Derov.skf) in the package"
-echo "links, profiles, help, desktop entry, icon and copyright are in place"
+[ -f "$root/usr/share/morvane/Derov.skf" ] || echo "note: no skin (Derov.skf) in the package"
+echo "programs, profiles, help, manual pages, changelog, desktop entry, icons and copyright:" \
+    "in place"
 
 # ---- Convert as an ordinary user ---------------------------------------------------------------
 in_root useradd --create-home --shell /bin/bash tester
@@ -175,15 +182,38 @@ for type in 0 1 2; do
 done
 
 step "log.txt goes to the user's data folder"
+# A profile of the user's own whose encoder fails: its job is logged with the encoder's words.
+broken=/tmp/broken-config/Morvane/Morvane/profiles
+in_root mkdir -p "$broken"
+printf '%s\n' '[Info]' 'DefaultProfile=1' '[Broken]' 'Title=Broken' \
+    'Command=sh -c "echo no sound today >&2; exit 1" $INPUT_FILE' \
+    >"$root$broken/3GP_AAC_Profile.ini"
+in_root chmod -R a+rX /tmp/broken-config
 as_user mkdir /home/tester/out2
 status=0
-as_user_path /nonexistent /usr/bin/morvane-cli -o /home/tester/out2 "/home/tester/test clip.avi" ||
-    status=$?
-[ "$status" -eq 1 ] || fail "without ffmpeg morvane-cli ended with $status, expected 1"
+as_user env XDG_CONFIG_HOME=/tmp/broken-config morvane-cli -t 1 -o /home/tester/out2 \
+    "/home/tester/test clip.avi" || status=$?
+[ "$status" -eq 1 ] || fail "with a failing encoder morvane-cli ended with $status, expected 1"
 log=/home/tester/.local/share/Morvane/Morvane/log.txt
-grep -q "CreateProcess" "$root$log" || fail "no CreateProcess entry in $log"
-[ ! -e "$root/usr/lib/morvane/log.txt" ] || fail "log.txt was written into the program folder"
-echo "$log holds the failed start; nothing was written to /usr/lib/morvane"
+grep -q "no sound today" "$root$log" || fail "the failed job is not in $log"
+# Root's entries go to root's own data folder, not beside the program.
+in_root env HOME=/root XDG_CONFIG_HOME=/tmp/broken-config morvane-cli -t 1 -o /tmp \
+    "/home/tester/test clip.avi" || true
+grep -q "no sound today" "$root/root/.local/share/Morvane/Morvane/log.txt" ||
+    fail "root's failed job is not in /root/.local/share/Morvane/Morvane/log.txt"
+[ -z "$(find "$root/usr" -name log.txt)" ] || fail "log.txt was written under /usr"
+echo "$log and root's log.txt hold the failed jobs; nothing was written under /usr"
+
+step "A user's own profile wins and stays when the package is installed again"
+profiles=/home/tester/.config/Morvane/Morvane/profiles
+as_user mkdir -p "$profiles"
+as_user sh -c "sed 's/^Title=Normal: /Title=Edited: /' /usr/share/morvane/app/3GP_AAC_Profile.ini \
+    >$profiles/3GP_AAC_Profile.ini"
+in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --reinstall /tmp/morvane.deb \
+    >>"$root/tmp/apt.log" 2>&1 || fail "apt could not install the package again"
+as_user morvane-cli --list-profiles | grep -q ' \* 2\. Edited: ' ||
+    fail "the edited profile is not listed after the package was installed again"
+echo "the edited 3GP + AAC profile is listed after the reinstall"
 
 # ---- The window -----------------------------------------------------------------------------
 step "morvane starts offscreen"

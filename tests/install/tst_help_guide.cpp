@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -15,15 +16,16 @@ Q_DECLARE_METATYPE(Job)
 
 // The user guide as it is shipped (help/ in the program folder): it is read offline, so every
 // picture, style sheet and link must be local and resolve; and it must describe the programs as
-// they are: every option and exit code of morvane-cli, every text of the Progress column.
+// they are: every option and exit code of morvane-cli, every text of the Progress column. The
+// manual pages, too, name every option that the programs' --help lists.
 class TestHelpGuide : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
     void referencesAreLocalAndResolve_data();
     void referencesAreLocalAndResolve();
-    void cliOptionsAreDocumented_data();
-    void cliOptionsAreDocumented();
+    void optionsAreDocumented_data();
+    void optionsAreDocumented();
     void cliExitCodesAreDocumented_data();
     void cliExitCodesAreDocumented();
     void progressTextsAreDocumented_data();
@@ -31,11 +33,14 @@ private slots:
 
 private:
     static QString ReadText(const QString& path);
+    static QString HelpOf(const QString& program);
 
     QString helpDir;
     QString html;
     QString css;
     QString cliHelp;
+    QString windowHelp;
+    QMap<QString, QString> manPages; // by file name
     QSet<QString> ids;
 };
 
@@ -57,13 +62,23 @@ void TestHelpGuide::initTestCase() {
     for (const auto& match : idPattern.globalMatch(html))
         ids.insert(match.captured(1));
 
-    QProcess cli;
-    cli.start(QDir(TestPaths::ProgramDir()).filePath(QStringLiteral("morvane-cli")),
-              {QStringLiteral("--help")});
-    QVERIFY(cli.waitForFinished(30000));
-    QCOMPARE(cli.exitCode(), 0);
-    cliHelp = QString::fromUtf8(cli.readAllStandardOutput());
+    cliHelp = HelpOf(QStringLiteral("morvane-cli"));
+    windowHelp = HelpOf(QStringLiteral("morvane"));
     QVERIFY(cliHelp.contains(QStringLiteral("Options:")));
+    QVERIFY(windowHelp.contains(QStringLiteral("Options:")));
+    for (const QString& page : {QStringLiteral("morvane.1"), QStringLiteral("morvane-cli.1")}) {
+        manPages.insert(page,
+                        ReadText(QDir(TestPaths::SourceDir()).filePath("packaging/man/" + page)));
+        QVERIFY2(!manPages.value(page).isEmpty(), qPrintable(page + " is missing"));
+    }
+}
+
+QString TestHelpGuide::HelpOf(const QString& program) {
+    QProcess process;
+    process.start(QDir(TestPaths::ProgramDir()).filePath(program), {QStringLiteral("--help")});
+    if (!process.waitForFinished(30000) || process.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(process.readAllStandardOutput());
 }
 
 void TestHelpGuide::referencesAreLocalAndResolve_data() {
@@ -96,37 +111,67 @@ void TestHelpGuide::referencesAreLocalAndResolve() {
              "the file is not in help/ of the program folder");
 }
 
-void TestHelpGuide::cliOptionsAreDocumented_data() {
+void TestHelpGuide::optionsAreDocumented_data() {
     QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("document"); // "guide" or a manual page
     // "  -t, --type <0|1|2>   Output type ..." or "  --list-profiles   Lists ..."
     static const QRegularExpression optionLine(QStringLiteral("^  (?:-\\w, )?(--[a-z][a-z-]*)"),
                                                QRegularExpression::MultilineOption);
-    for (const auto& match : optionLine.globalMatch(cliHelp))
-        QTest::newRow(qPrintable(match.captured(1))) << match.captured(1);
+    for (const auto& match : optionLine.globalMatch(cliHelp)) {
+        for (const QString& document : {QStringLiteral("guide"), QStringLiteral("morvane-cli.1")})
+            QTest::addRow("%s: %s", qPrintable(document), qPrintable(match.captured(1)))
+                << match.captured(1) << document;
+    }
+    for (const auto& match : optionLine.globalMatch(windowHelp))
+        QTest::addRow("morvane.1: %s", qPrintable(match.captured(1)))
+            << match.captured(1) << QStringLiteral("morvane.1");
 }
 
-void TestHelpGuide::cliOptionsAreDocumented() {
+void TestHelpGuide::optionsAreDocumented() {
     QFETCH(QString, option);
-    // The option itself, not a longer one that starts with it.
+    QFETCH(QString, document);
+    // The option itself, not a longer one that starts with it; a manual page writes each
+    // hyphen as "\-".
+    if (document == QStringLiteral("guide")) {
+        const QRegularExpression documented(
+            QStringLiteral("<code>%1(?![\\w-])").arg(QRegularExpression::escape(option)));
+        QVERIFY2(html.contains(documented), "the guide does not explain it");
+        return;
+    }
+    const QString roff = QString(option).replace(u'-', QStringLiteral("\\-"));
     const QRegularExpression documented(
-        QStringLiteral("<code>%1(?![\\w-])").arg(QRegularExpression::escape(option)));
-    QVERIFY2(html.contains(documented), "the guide does not explain it");
+        QStringLiteral("^\\.B[IR]? (?:.* )?%1(?![\\w\\\\])").arg(QRegularExpression::escape(roff)),
+        QRegularExpression::MultilineOption);
+    QVERIFY2(manPages.value(document).contains(documented), "the manual page does not explain it");
 }
 
 void TestHelpGuide::cliExitCodesAreDocumented_data() {
     QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("document"); // "guide" or a manual page
     // "Exit codes: 0 every job finished, 1 a job failed ..., 2 wrong usage, 130 stopped ..."
     const QString exitCodes =
         cliHelp.section(QStringLiteral("Exit codes:"), 1).section(u'\n', 0, 0);
     static const QRegularExpression codePattern(QStringLiteral("(?:^|, )\\s*(\\d+) "));
-    for (const auto& match : codePattern.globalMatch(exitCodes))
-        QTest::newRow(qPrintable(match.captured(1))) << match.captured(1);
+    for (const auto& match : codePattern.globalMatch(exitCodes)) {
+        for (const QString& document : {QStringLiteral("guide"), QStringLiteral("morvane-cli.1")})
+            QTest::addRow("%s: %s", qPrintable(document), qPrintable(match.captured(1)))
+                << match.captured(1) << document;
+    }
 }
 
 void TestHelpGuide::cliExitCodesAreDocumented() {
     QFETCH(QString, code);
-    QVERIFY2(html.contains(QStringLiteral("<tr><td><code>%1</code></td>").arg(code)),
-             "the exit code table does not list it");
+    QFETCH(QString, document);
+    if (document == QStringLiteral("guide")) {
+        QVERIFY2(html.contains(QStringLiteral("<tr><td><code>%1</code></td>").arg(code)),
+                 "the exit code table does not list it");
+        return;
+    }
+    const QString exitStatus = manPages.value(document)
+                                   .section(QStringLiteral(".SH EXIT STATUS\n"), 1)
+                                   .section(QStringLiteral("\n.SH "), 0, 0);
+    QVERIFY2(exitStatus.contains(QStringLiteral(".TP\n.B %1\n").arg(code)),
+             "the manual page's EXIT STATUS does not list it");
 }
 
 void TestHelpGuide::progressTextsAreDocumented_data() {
