@@ -104,4 +104,4 @@ xdotool mousemove 400 188 click 1; sleep 0.3               # the second profile
 xdotool mousemove 100 352 click 1; sleep 0.3; xdotool key ctrl+t; sleep 0.3
 xdotool mousemove 400 162 click 1; sleep 0.3               # the page back on the first
 xdotool mousemove 330 356; sleep 0.3; xdotool mousemove 335 352; sleep 2
-shot per-job-profile 760x640
+shot per-job-profile 840x640
