@@ -281,6 +281,14 @@
         <source>%1 h %2 min left</source>
         <translation>noch %1 h %2 min</translation>
     </message>
+    <message>
+        <source>Source missing</source>
+        <translation>Quelle fehlt</translation>
+    </message>
+    <message>
+        <source>Interrupted</source>
+        <translation>Unterbrochen</translation>
+    </message>
 </context>
 <context>
     <name>LogindManager</name>

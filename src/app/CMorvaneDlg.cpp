@@ -5,9 +5,12 @@
 #include "app/ShutdownCountdown.h"
 
 #include "app/AccessibleControls.h"
+#include "app/BatchController.h"
+#include "app/JobListController.h"
 #include "app/PageFont.h"
 #include "app/PowerControl.h"
 #include "app/SkinEngine.h"
+#include "app/TrimController.h"
 #include "app/UserPrompts.h"
 #include "controls/CCellListCtrl.h"
 #include "controls/CFadePicture.h"
@@ -15,6 +18,7 @@
 #include "controls/CImageButton.h"
 #include "controls/Resources.h"
 #include "engine/JobCellText.h"
+#include "engine/QueueStore.h"
 #include "engine/StoredSettings.h"
 #include "media/AppPaths.h"
 #include "preview/CRangeSlider.h"
@@ -22,6 +26,7 @@
 #include "profiles/OutputType.h"
 #include "profiles/Profile.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -102,6 +107,9 @@ CMorvaneDlg::~CMorvaneDlg() {
     SaveFileNumber();
     if (converting)
         OnStopConverting();
+    // Written now, while the list and the controls are there; what the engine's end still
+    // changes is not (nothing runs at the next start anyway).
+    delete queueKeeper;
 }
 
 void CMorvaneDlg::SetUserPrompts(UserPrompts* newPrompts) {
@@ -150,6 +158,11 @@ void CMorvaneDlg::CreateControls() {
     directoryLabel = new QLabel(QStringLiteral("Output Directory:"), this);
     outputTypeLabel = new QLabel(QStringLiteral("Select Output Type:"), this);
     profileLabel = new QLabel(QStringLiteral("Select Profile:"), this);
+    statusLine = new QLabel(this);
+    statusLine->setObjectName(QStringLiteral("statusLine"));
+    listController = new JobListController(jobs, engine, this);
+    trim = new TrimController(engine, jobs, this);
+    batch = new BatchController(engine, jobs, this);
     outputDirEdit = new QLineEdit(this);
     removeButton = makeButton(QString(), QStringLiteral("remove"));
     helpButton = makeButton(QStringLiteral("Help"), QStringLiteral("help"));
@@ -171,13 +184,39 @@ void CMorvaneDlg::ConnectHandlers() {
     connect(addButton, &QPushButton::clicked, this, &CMorvaneDlg::AddFile);
     connect(removeButton, &QPushButton::clicked, this, &CMorvaneDlg::RemoveSelected);
     connect(removeAllButton, &QPushButton::clicked, this, &CMorvaneDlg::RemoveAll);
+    connect(listController->RemoveAllAction(), &QAction::enabledChanged, removeAllButton,
+            &QWidget::setEnabled);
+    connect(listController->AddAction(), &QAction::triggered, this, &CMorvaneDlg::AddFile);
+    connect(listController->RemoveAction(), &QAction::triggered, this,
+            &CMorvaneDlg::RemoveSelected);
+    connect(listController->RemoveAllAction(), &QAction::triggered, this, &CMorvaneDlg::RemoveAll);
+    connect(listController->MoveUpAction(), &QAction::triggered, this,
+            [this] { MoveJob(SelectionMark(), SelectionMark() - 1); });
+    connect(listController->MoveDownAction(), &QAction::triggered, this,
+            [this] { MoveJob(SelectionMark(), SelectionMark() + 1); });
+    connect(listController->OwnProfileAction(), &QAction::triggered, this,
+            [this] { SetRowProfile(true); });
+    connect(listController->PageProfileAction(), &QAction::triggered, this,
+            [this] { SetRowProfile(false); });
+    // Their keys work wherever the focus is on the page.
+    addActions({listController->OwnProfileAction(), listController->PageProfileAction()});
     connect(jobList, &CCellListCtrl::Clicked, this, &CMorvaneDlg::OnListClick);
     connect(jobList, &CCellListCtrl::RightClicked, this, &CMorvaneDlg::OnListClick);
     connect(jobList, &CCellListCtrl::DoubleClicked, this, &CMorvaneDlg::OnListClick);
     connect(jobList, &CCellListCtrl::RightDoubleClicked, this, &CMorvaneDlg::OnListClick);
     connect(jobList, &CCellListCtrl::DoubleClicked, this, &CMorvaneDlg::EditTimeCell);
-    connect(startButton, &QPushButton::clicked, this, &CMorvaneDlg::OnStartConverting);
-    connect(stopButton, &QPushButton::clicked, this, &CMorvaneDlg::OnStopConverting);
+    connect(startButton, &QPushButton::clicked, batch->StartAction(), &QAction::trigger);
+    connect(stopButton, &QPushButton::clicked, batch->StopAction(), &QAction::trigger);
+    connect(batch->StartAction(), &QAction::triggered, this, &CMorvaneDlg::OnStartConverting);
+    connect(batch->StopAction(), &QAction::triggered, this, &CMorvaneDlg::OnStopConverting);
+    connect(batch->PauseAction(), &QAction::toggled, this, &CMorvaneDlg::OnPauseConverting);
+    connect(batch->StopAfterAction(), &QAction::triggered, this, &CMorvaneDlg::OnStopAfterCurrent);
+    connect(batch->RetryAction(), &QAction::triggered, this, &CMorvaneDlg::OnRetryFailed);
+    // What waits for the end of a batch looks (and reads to a screen reader) disabled.
+    connect(batch->IdleAction(), &QAction::enabledChanged, browseButton, &QWidget::setEnabled);
+    connect(trim->PreviewAction(), &QAction::enabledChanged, previewButton, &QWidget::setEnabled);
+    connect(trim->StopPreviewAction(), &QAction::enabledChanged, stopPreviewButton,
+            &QWidget::setEnabled);
     connect(outputType, &QComboBox::activated, this, &CMorvaneDlg::OnOutputTypeChanged);
     connect(browseButton, &QPushButton::clicked, this, &CMorvaneDlg::OnBrowse);
     connect(shutdownBox, &QCheckBox::toggled, this, [this](bool checked) {
@@ -185,12 +224,13 @@ void CMorvaneDlg::ConnectHandlers() {
             CheckPowerOffAllowed(); // said now, not after the batch and the countdown
     });
     connect(helpButton, &QPushButton::clicked, this, &CMorvaneDlg::OpenHtmlHelp);
-    connect(previewButton, &QPushButton::clicked, this, &CMorvaneDlg::OnPreview);
-    connect(stopPreviewButton, &QPushButton::clicked, this, &CMorvaneDlg::OnStopPreview);
+    connect(previewButton, &QPushButton::clicked, trim->PreviewAction(), &QAction::trigger);
+    connect(stopPreviewButton, &QPushButton::clicked, trim->StopPreviewAction(), &QAction::trigger);
+    connect(trim->PreviewAction(), &QAction::triggered, this, &CMorvaneDlg::OnPreview);
+    connect(trim->StopPreviewAction(), &QAction::triggered, this, &CMorvaneDlg::OnStopPreview);
     connect(videoEdit, &CVideoEdit::OnPlayPosition, this, &CMorvaneDlg::OnPlayPosition);
     connect(videoEdit, &CVideoEdit::StillFailed, this, &CMorvaneDlg::OnStillFailed);
 
-    engine.SetExporter(&videoEdit->Exporter());
     connect(&engine, &ConversionEngine::JobChanged, this, &CMorvaneDlg::RepaintProgressCell);
     connect(&engine, &ConversionEngine::JobEnded, this, &CMorvaneDlg::OnJobEnded);
     connect(&engine, &ConversionEngine::ConvertingChanged, this, &CMorvaneDlg::ConvertingChanged);
@@ -259,6 +299,7 @@ void CMorvaneDlg::OnInitDialog() {
     SetLinkAddresses();
     OrderAndNameControls();
     LoadOutputDir();
+    RestoreQueue();
     background = Resources::LoadBitmapResource(185);
 }
 
@@ -349,7 +390,7 @@ void CMorvaneDlg::PlaceControls() {
         {links[3], 18, 525, 320, 15},        {addButton, 621, 313, 22, 22},
         {removeButton, 621, 353, 22, 22},    {removeAllButton, 621, 393, 22, 22},
         {helpButton, 505, 495, 75, 32},      {startButton, 580, 470, 70, 70},
-        {stopButton, 580, 470, 70, 70},
+        {stopButton, 580, 470, 70, 70},      {statusLine, 18, 566, 555, 16},
     };
     for (const Placement& p : placements)
         p.widget->setGeometry(p.x, p.y, p.width, p.height);
@@ -390,6 +431,7 @@ void CMorvaneDlg::OrderAndNameControls() {
         {profiles, "Select Profile", nullptr},
         {description, "Profile description", nullptr},
         {outputDirEdit, "Output Directory", nullptr},
+        {statusLine, "Status", "Why the last change of the list did not happen"},
         {shutdownBox, "Automatically Shut Down the computer when converting finished", nullptr},
         {videoFrame, "Video", "The picture of the selected video"},
         {videoEdit, "Video", "The picture of the selected video"},
@@ -490,6 +532,8 @@ QWidget* CMorvaneDlg::Control(ControlId id) const {
         return links[2];
     case IdcLink4:
         return links[3];
+    case IdcStatusLine:
+        return statusLine;
     }
     return nullptr;
 }
@@ -505,10 +549,12 @@ void CMorvaneDlg::paintEvent(QPaintEvent* /*event*/) {
 void CMorvaneDlg::FillProfiles(int type) {
     if (!IsValidOutputType(type))
         return;
-    const ProfileList list = ReadProfileList(AppPaths::ProfileDirs(), static_cast<OutputType>(type));
+    const ProfileList list =
+        ReadProfileList(AppPaths::ProfileDirs(), static_cast<OutputType>(type));
     if (!list.hasFile)
         return; // a missing file leaves the previous type's description and profiles
     description->setText(list.description);
+    profileTitles.insert(type, list.titles);
     profiles->clear();
     profiles->addItems(list.titles);
     profiles->setCurrentRow(list.defaultRow);
@@ -550,8 +596,58 @@ void CMorvaneDlg::LoadOutputDir() {
     outputDirEdit->setText(outputDir);
 }
 
+int CMorvaneDlg::SelectedProfile() const {
+    return profiles->currentItem() != nullptr && profiles->currentItem()->isSelected()
+               ? profiles->currentRow()
+               : -1;
+}
+
+QueueState CMorvaneDlg::RememberedQueue() const {
+    QueueState state;
+    state.jobs = jobs;
+    state.outputType = std::max(outputType->currentIndex(), 0);
+    state.profileSelection = SelectedProfile();
+    state.simultaneousJobs = simultaneousJobs;
+    return state;
+}
+
+void CMorvaneDlg::RestoreQueue() {
+    const QString path = QueueStore::DefaultPath();
+    const bool remembered = QFileInfo::exists(path);
+    QueueState state = QueueStore::ReadOrSetAside(path);
+    if (remembered) {
+        if (IsValidOutputType(state.outputType) && state.outputType != outputType->currentIndex()) {
+            outputType->setCurrentIndex(state.outputType);
+            FillProfiles(state.outputType);
+        }
+        if (state.profileSelection >= 0 && state.profileSelection < profiles->count())
+            profiles->setCurrentRow(state.profileSelection);
+        simultaneousJobs =
+            std::clamp(state.simultaneousJobs, 0, ConversionEngine::MaxSimultaneousJobs);
+    }
+    jobs = std::move(state.jobs);
+    // A batch has run on this list: "Retry failed" converts what it left unfinished.
+    batch->SetBatchEnded(std::any_of(
+        jobs.begin(), jobs.end(), [](const Job& job) { return job.status != JobStatus::Waiting; }));
+    queueKeeper = new QueueKeeper(
+        path, [this] { return RememberedQueue(); }, this);
+    connect(listController, &JobListController::Changed, queueKeeper, &QueueKeeper::Changed);
+    connect(&engine, &ConversionEngine::JobChanged, queueKeeper, &QueueKeeper::Changed);
+    connect(&engine, &ConversionEngine::JobEnded, queueKeeper, &QueueKeeper::Changed);
+    connect(&engine, &ConversionEngine::ConvertingChanged, queueKeeper, &QueueKeeper::Changed);
+    connect(outputType, &QComboBox::currentIndexChanged, queueKeeper, &QueueKeeper::Changed);
+    connect(profiles, &QListWidget::itemSelectionChanged, queueKeeper, &QueueKeeper::Changed);
+    if (jobs.Count() == 0)
+        return;
+    videoEdit->show();
+    videoFrame->hide();
+    RefreshList();
+    currentJob = 0;
+    LoadJob(currentJob);
+}
+
 void CMorvaneDlg::OnBrowse() {
-    if (converting)
+    if (!batch->IdleAction()->isEnabled())
         return;
     const QString folder = prompts->BrowseForFolder(this, outputDir);
     if (!folder.isEmpty()) {
@@ -586,6 +682,16 @@ void CMorvaneDlg::ShutDownComputer() {
     if (!reason.isEmpty())
         text += QStringLiteral("\n\n") + reason; // the system's own words
     ShowMessage(text, QStringLiteral("Warning"), UserPrompts::Icon::Error);
+}
+
+QString CMorvaneDlg::StatusText() const {
+    return statusLine->text();
+}
+
+void CMorvaneDlg::ShowStatus(const QString& text) {
+    statusLine->setText(text);
+    // Screen readers hear it as the label's name changes.
+    statusLine->setAccessibleName(text.isEmpty() ? QStringLiteral("Status") : text);
 }
 
 void CMorvaneDlg::ShowMessage(const QString& text, const QString& caption, UserPrompts::Icon icon) {

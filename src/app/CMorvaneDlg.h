@@ -6,6 +6,7 @@
 #include "engine/EncoderCapabilities.h"
 #include "engine/JobList.h"
 
+#include <QHash>
 #include <QPixmap>
 #include <QPointer>
 #include <QSet>
@@ -21,22 +22,29 @@ class CImageButton;
 class CRangeSlider;
 class CVideoEdit;
 struct CellInfo;
+class BatchController;
+class JobListController;
+class TrimController;
+class QueueKeeper;
+struct QueueState;
 class PowerControl;
 class ShutdownCountdown;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
+class QMouseEvent;
 class QTimer;
 class QPushButton;
 
 // The main page: the job list, the preview and trim controls, the output settings and the
-// Start/Stop buttons. It owns the job list and the page-wide state; every handler that would
-// change the list, its selection, the output directory or the trim does nothing while a
-// conversion runs.
+// Start/Stop buttons. It owns the job list and the page-wide state. During a batch the rows
+// that wait may still be added, removed, moved and trimmed (JobListController says which);
+// the output settings wait for the batch's end.
 class CMorvaneDlg : public QWidget {
     Q_OBJECT
 public:
@@ -69,6 +77,7 @@ public:
         IdcLink2 = 1071,
         IdcLink3 = 1072,
         IdcLink4 = 1073,
+        IdcStatusLine = 1074,
     };
 
     // The file dialog's filter: description and patterns, as the user sees them.
@@ -90,6 +99,10 @@ public:
     bool IsConverting() const { return converting; }
     QString OutputDir() const { return outputDir; }
     ConversionEngine& Engine() { return engine; }
+    JobListController& ListController() { return *listController; }
+    BatchController& Batch() { return *batch; }
+    // What the status line says (why an edit was refused).
+    QString StatusText() const;
     BatchExtras* Extras() const { return extras; } // sizes, fit into, Show log, taskbar progress
 
     // Handlers, connected to the controls in the constructor.
@@ -102,6 +115,13 @@ public:
     void AddFiles(const QStringList& paths);
     void RemoveSelected();
     void RemoveAll();
+    // Moves a row to another place (keys Ctrl+Up and Ctrl+Down, or a drag).
+    void MoveJob(int from, int to);
+    // Gives the selected row the page's type and profile as its own (own), or lets it follow
+    // the page's again.
+    void SetRowProfile(bool own);
+    // The profile list's selected row, -1 for none.
+    int SelectedProfile() const;
     void OnListClick();
     void OnStartConverting();
     void OnStopConverting();
@@ -160,8 +180,8 @@ public:
     bool CheckPowerOffAllowed();
 
     // The engine's notifications.
-    void RepaintProgressCell(int row);
-    void OnJobEnded(int row, JobStatus status);
+    void RepaintProgressCell(JobId id);
+    void OnJobEnded(JobId id, JobStatus status);
     void ConvertingChanged(bool converting);
     // The window's title: the batch's share done and time left while it runs.
     void UpdateTitle();
@@ -183,10 +203,19 @@ private:
     void ConnectHandlers();
     void OnGetCellInfo(CellInfo& cell);
     void DressProgressCell(const Job& job, CellInfo& cell);
+    // The Output cell's tooltip of a row with its own type and profile.
+    QString OwnProfileText(const Job& job) const;
     void OnRangeChanged(int part, int dragEnded);
     void LoadOutputDir();
+    // The list, type, profile and simultaneous jobs of the last run, read back at start.
+    void RestoreQueue();
+    QueueState RememberedQueue() const;
     void SaveFileNumber();
-    bool HandleListKey(int key);
+    bool HandleListKey(const QKeyEvent& event);
+    void FollowRowDrag(const QMouseEvent& event);
+    // Says on the status line why something did not happen.
+    void ShowStatus(const QString& text);
+    void UpdateTrimEnabled();
     int SelectionMark() const;
     void ShowMessage(const QString& text, const QString& caption, UserPrompts::Icon icon);
     // Moves the trim slider (and sets its length unless below 0) without the move counting as
@@ -205,9 +234,11 @@ private:
     bool closing = false;
     QPointer<QWidget> closeQuestion; // on screen while askingToClose
     bool askingToClose = false;
-    bool batchEnded = false; // a batch has run: "Retry failed" means something
     int fileNumber = 0;
     int simultaneousJobs = 1;
+    int dragRow = -1; // the row under the left button's press, while it is held
+    QPoint dragStart;
+    bool dragging = false;
     QTimer* titleTimer = nullptr;
     // Rows whose Progress cell changed since screen readers were last told (a few times a
     // second at most, however often the encoder reports).
@@ -215,9 +246,16 @@ private:
     QTimer* announceTimer = nullptr;
     QString outputDir; // always with a trailing separator once set
     QPixmap background;
+    // Profile titles by output type, for the tooltips of rows with their own profile.
+    mutable QHash<int, QStringList> profileTitles;
 
     EncoderCapabilities capabilities;
     ConversionEngine engine;
+    // The page's work: the list's edits, the trim and preview, the batch.
+    JobListController* listController = nullptr;
+    TrimController* trim = nullptr;
+    BatchController* batch = nullptr;
+    QueueKeeper* queueKeeper = nullptr; // writes the list on every change
     std::unique_ptr<UserPrompts> ownPrompts;
     std::unique_ptr<PowerControl> ownPower;
     UserPrompts* prompts;
@@ -242,6 +280,7 @@ private:
     QLabel* directoryLabel = nullptr;
     QLabel* outputTypeLabel = nullptr;
     QLabel* profileLabel = nullptr;
+    QLabel* statusLine = nullptr;
     QLineEdit* outputDirEdit = nullptr;
     CImageButton* removeButton = nullptr;
     CImageButton* helpButton = nullptr;

@@ -3,8 +3,10 @@
 #include "app/CMorvaneDlg.h"
 
 #include "app/AccessibleControls.h"
+#include "app/BatchController.h"
 #include "app/BatchExtras.h"
 #include "app/BatchSummary.h"
+#include "app/JobListController.h"
 #include "app/PowerControl.h"
 #include "app/ShutdownCountdown.h"
 #include "app/UserPrompts.h"
@@ -12,6 +14,7 @@
 #include "controls/CImageButton.h"
 #include "engine/ErrorLog.h"
 #include "engine/JobCellText.h"
+#include "engine/QueueStore.h"
 #include "engine/StoredSettings.h"
 #include "preview/CRangeSlider.h"
 #include "preview/CVideoEdit.h"
@@ -59,13 +62,12 @@ void CMorvaneDlg::OnRetryFailed() {
 }
 
 void CMorvaneDlg::StartBatch(bool retryUnfinished) {
-    if (converting || jobs.Count() < 1)
+    if (!batch->StartAction()->isEnabled() || jobs.Count() < 1)
         return;
     if (const QString empty = EmptyRangeJobs(jobs); !empty.isEmpty()) {
         ShowMessage(empty, QStringLiteral("Error"), UserPrompts::Icon::Error);
         return;
     }
-    videoEdit->StopExport();
     if (outputDirEdit->text().isEmpty()) {
         ShowMessage(ConversionEngine::NoOutputDirMessage(), QStringLiteral("Error"),
                     UserPrompts::Icon::Error);
@@ -73,16 +75,14 @@ void CMorvaneDlg::StartBatch(bool retryUnfinished) {
     }
     BatchSettings settings;
     settings.outputType = static_cast<OutputType>(std::max(outputType->currentIndex(), 0));
-    settings.profileSelection = profiles->currentRow();
-    if (profiles->currentItem() == nullptr || !profiles->currentItem()->isSelected())
-        settings.profileSelection = -1;
+    settings.profileSelection = SelectedProfile();
     settings.outputDir = outputDir;
     settings.capabilities = &capabilities;
     settings.simultaneousJobs =
         simultaneousJobs == 0 ? ConversionEngine::AutoSimultaneousJobs() : simultaneousJobs;
     settings.retryUnfinished = retryUnfinished;
     // What would stop every job is said before any question is asked.
-    if (const Result<void> ready = ConversionEngine::CheckSettings(settings); !ready) {
+    if (const Result<void> ready = ConversionEngine::CheckSettings(settings, &jobs); !ready) {
         ShowMessage(ready.error(), QStringLiteral("Error"), UserPrompts::Icon::Error);
         return;
     }
@@ -108,7 +108,6 @@ void CMorvaneDlg::StartBatch(bool retryUnfinished) {
 void CMorvaneDlg::OnBatchFinished(const BatchResult& result) {
     if (!result.Ran() || closing)
         return;
-    batchEnded = true;
     if (result.status == BatchResult::Status::Completed && shutdownBox->isChecked()) {
         StartShutdownCountdown();
         return;
@@ -125,10 +124,11 @@ void CMorvaneDlg::OnStopAfterCurrent() {
 }
 
 void CMorvaneDlg::SetSimultaneousJobs(int jobsSideBySide) {
-    if (converting)
+    if (!batch->IdleAction()->isEnabled())
         return;
     simultaneousJobs = std::clamp(jobsSideBySide, 0, ConversionEngine::MaxSimultaneousJobs);
     StoredSettings::StoreSimultaneousJobs(simultaneousJobs);
+    queueKeeper->Changed();
     jobList->viewport()->update(); // the rows' time left
 }
 
@@ -137,24 +137,11 @@ QMenu* CMorvaneDlg::CreateBatchMenu() {
     // take the page's fixed skin palette, under which a disabled item would look enabled.
     auto* menu = new QMenu;
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    QAction* pause = menu->addAction(QStringLiteral("&Pause"));
-    pause->setCheckable(true);
-    pause->setChecked(engine.IsPaused());
-    pause->setEnabled(converting && !engine.CancelRequested());
-    connect(pause, &QAction::toggled, this, &CMorvaneDlg::OnPauseConverting);
-    QAction* stopAfter = menu->addAction(QStringLiteral("Stop &after current jobs"));
-    stopAfter->setEnabled(converting && !engine.StopsAfterCurrentJobs() &&
-                          !engine.CancelRequested());
-    connect(stopAfter, &QAction::triggered, this, &CMorvaneDlg::OnStopAfterCurrent);
-    QAction* retry = menu->addAction(QStringLiteral("&Retry failed"));
-    // After a batch: the jobs that failed, were canceled or were not reached (a stop).
-    const bool anyLeft = std::any_of(jobs.begin(), jobs.end(),
-                                     [](const Job& job) { return NeedsRetry(job.status); });
-    retry->setEnabled(!converting && batchEnded && anyLeft);
-    connect(retry, &QAction::triggered, this, &CMorvaneDlg::OnRetryFailed);
+    batch->UpdateActions(); // the list's rows may have changed since
+    menu->addActions({batch->PauseAction(), batch->StopAfterAction(), batch->RetryAction()});
     menu->addSeparator();
-    QMenu* side = menu->addMenu(QStringLiteral("&Simultaneous jobs"));
-    side->setEnabled(!converting);
+    QMenu* side = menu->addMenu(batch->IdleAction()->text());
+    side->setEnabled(batch->IdleAction()->isEnabled());
     auto* choices = new QActionGroup(side);
     for (int n = 0; n <= ConversionEngine::MaxSimultaneousJobs; ++n) {
         QAction* choice = side->addAction(
@@ -166,6 +153,12 @@ QMenu* CMorvaneDlg::CreateBatchMenu() {
         connect(choice, &QAction::triggered, this, [this, n] { SetSimultaneousJobs(n); });
     }
     extras->AddMenuItems(menu); // "Fit into", "Show log"
+    // The list's own edits, also during a batch for the rows that wait.
+    menu->addSeparator();
+    menu->addActions({listController->MoveUpAction(), listController->MoveDownAction(),
+                      listController->RemoveAction()});
+    menu->addSeparator();
+    menu->addActions({listController->OwnProfileAction(), listController->PageProfileAction()});
     return menu;
 }
 
@@ -262,7 +255,12 @@ void CMorvaneDlg::PrepareToClose() {
         OnStopConverting();
 }
 
-void CMorvaneDlg::RepaintProgressCell(int row) {
+void CMorvaneDlg::RepaintProgressCell(JobId id) {
+    const int row = int(jobs.IndexOf(id));
+    if (row < 0)
+        return;
+    if (row == SelectionMark())
+        UpdateTrimEnabled(); // it may have started
     // The output name may change too (a name taken meanwhile gets the next free one).
     jobList->InvalidateCells(row, row, int(JobColumn::Output), false);
     jobList->InvalidateCells(row, row, int(JobColumn::Progress), false);
@@ -271,17 +269,19 @@ void CMorvaneDlg::RepaintProgressCell(int row) {
         announceTimer->start();
 }
 
-void CMorvaneDlg::OnJobEnded(int row, JobStatus status) {
-    if (status == JobStatus::Finished && jobs.IsValidIndex(row)) {
+void CMorvaneDlg::OnJobEnded(JobId id, JobStatus status) {
+    const int row = int(jobs.IndexOf(id));
+    if (status == JobStatus::Finished && row >= 0) {
         // The file's name stays on the row whatever type is chosen later; the type cannot
         // change during the batch.
         Job job = jobs.At(row);
         job.writtenName =
             job.outputName +
-            OutputExtension(static_cast<OutputType>(std::max(outputType->currentIndex(), 0)));
+            OutputExtension(OutputTypeOf(
+                job, static_cast<OutputType>(std::max(outputType->currentIndex(), 0))));
         jobs.Set(row, job);
     }
-    RepaintProgressCell(row);
+    RepaintProgressCell(id);
 }
 
 void CMorvaneDlg::ConvertingChanged(bool nowConverting) {
@@ -293,10 +293,9 @@ void CMorvaneDlg::ConvertingChanged(bool nowConverting) {
         power->AllowSleep();
     EnableSettingsControls(!nowConverting);
     // What does nothing during a batch looks (and reads to a screen reader) disabled.
-    for (QWidget* idle :
-         std::initializer_list<QWidget*>{addButton, removeButton, removeAllButton, browseButton,
-                                         previewButton, stopPreviewButton, trimSlider})
-        idle->setEnabled(!nowConverting);
+    UpdateTrimEnabled();
+    if (!nowConverting)
+        ShowStatus(QString()); // what was refused during the batch may be done now
     // A batch that ends while the user is asked whether to stop it: the question is moot.
     if (!nowConverting && closeQuestion != nullptr)
         closeQuestion->close();

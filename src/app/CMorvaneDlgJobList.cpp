@@ -3,6 +3,7 @@
 #include "app/CMorvaneDlg.h"
 
 #include "app/BatchExtras.h"
+#include "app/JobListController.h"
 #include "app/TimeCellEditor.h"
 #include "app/UserPrompts.h"
 #include "controls/CCellListCtrl.h"
@@ -10,9 +11,13 @@
 #include "controls/CImageButton.h"
 #include "engine/JobCellText.h"
 #include "engine/StoredSettings.h"
+#include "media/AppPaths.h"
 #include "media/MediaProbe.h"
 #include "preview/CVideoEdit.h"
+#include "profiles/OutputType.h"
+#include "profiles/Profile.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
@@ -89,11 +94,16 @@ void CMorvaneDlg::OnGetCellInfo(CellInfo& cell) {
     const Job& job = jobs.At(cell.row);
     const auto column = static_cast<JobColumn>(cell.column);
     if (column != JobColumn::Progress) {
-        cell.text = JobCellText(job, column, outputType->currentIndex());
+        const bool own = job.ownProfile >= 0 && IsValidOutputType(job.ownOutputType);
+        cell.text = JobCellText(job, column, own ? job.ownOutputType : outputType->currentIndex());
         if (column == JobColumn::Source) // two files of one name from two folders differ here
             cell.toolTip = QDir::toNativeSeparators(job.sourcePath);
         if (column == JobColumn::Output && extras != nullptr) // its name and expected size
             cell.toolTip = extras->OutputToolTip(job, cell.text);
+        if (column == JobColumn::Output && own)
+            cell.toolTip =
+                OwnProfileText(job) +
+                (cell.toolTip.isEmpty() ? QString() : QStringLiteral("\n\n") + cell.toolTip);
         return;
     }
     const ProgressCell progress = JobProgressCell(job, simultaneousJobs != 1);
@@ -141,6 +151,37 @@ void CMorvaneDlg::DressProgressCell(const Job& job, CellInfo& cell) {
     }
 }
 
+QString CMorvaneDlg::OwnProfileText(const Job& job) const {
+    if (!profileTitles.contains(job.ownOutputType))
+        profileTitles.insert(
+            job.ownOutputType,
+            ReadProfileList(AppPaths::ProfileDir(), static_cast<OutputType>(job.ownOutputType))
+                .titles);
+    const QString title =
+        profileTitles.value(job.ownOutputType)
+            .value(job.ownProfile, QStringLiteral("profile %1").arg(job.ownProfile + 1));
+    return QStringLiteral("Its own type and profile:\n%1\n%2")
+        .arg(OutputTypeTitle(static_cast<OutputType>(job.ownOutputType)), title);
+}
+
+void CMorvaneDlg::SetRowProfile(bool own) {
+    const int row = SelectionMark();
+    if (!jobs.IsValidIndex(row))
+        return;
+    const int profile = own ? SelectedProfile() : -1;
+    if (own && profile < 0) {
+        ShowStatus(QStringLiteral("Select a profile first."));
+        return;
+    }
+    if (const Result<void> set =
+            listController->SetOwnProfile(row, outputType->currentIndex(), profile);
+        !set) {
+        ShowStatus(set.error());
+        return;
+    }
+    jobList->InvalidateCells(row, row, int(JobColumn::Output), false);
+}
+
 void CMorvaneDlg::RefreshList() {
     jobList->SetItemCount(int(jobs.Count()));
     const int mark = SelectionMark();
@@ -149,14 +190,14 @@ void CMorvaneDlg::RefreshList() {
 
 void CMorvaneDlg::SelectRow(int index) {
     jobList->SetSelectionMark(index);
+    listController->SetCurrentRow(index);
+    UpdateTrimEnabled();
     jobList->SetItemSelected(index);
     jobList->setFocus();
     jobList->EnsureVisible(index, true);
 }
 
 void CMorvaneDlg::AddFile() {
-    if (converting)
-        return;
     const QStringList paths =
         prompts->OpenFiles(this, QtFileFilter(), StoredSettings::LoadAddFolder());
     if (paths.isEmpty())
@@ -167,8 +208,6 @@ void CMorvaneDlg::AddFile() {
 }
 
 bool CMorvaneDlg::AddPath(const QString& path, QString* error) {
-    if (converting)
-        return false;
     QString reason;
     const double length = videoEdit->GetClipLength(path, &reason);
     if (length >= 0 && IsStillPicture(path))
@@ -182,7 +221,7 @@ bool CMorvaneDlg::AddPath(const QString& path, QString* error) {
     }
     videoEdit->show();
     videoFrame->hide();
-    jobs.Append(Job::FromPath(QDir::toNativeSeparators(path), length));
+    listController->Append(Job::FromPath(QDir::toNativeSeparators(path), length));
     ResetTrimSlider();
     RefreshList();
     currentJob = int(jobs.Count()) - 1;
@@ -205,13 +244,15 @@ void CMorvaneDlg::AddFiles(const QStringList& paths) {
 }
 
 void CMorvaneDlg::RemoveSelected() {
-    if (converting)
-        return;
     const int mark = SelectionMark();
     if (!jobs.IsValidIndex(mark))
         return;
-    jobs.RemoveAt(mark);
+    if (const Result<void> removed = listController->Remove(mark); !removed) {
+        ShowStatus(removed.error());
+        return;
+    }
     RefreshList();
+    jobList->viewport()->update(); // the rows below moved up
     if (jobs.Count() == 0) {
         currentJob = -1;
         videoEdit->CloseClip();
@@ -224,7 +265,7 @@ void CMorvaneDlg::RemoveSelected() {
 }
 
 void CMorvaneDlg::RemoveAll() {
-    if (converting || jobs.Count() == 0)
+    if (!listController->RemoveAllAction()->isEnabled() || jobs.Count() == 0)
         return;
     // The whole list, trims and all, is gone at once: the user says so first.
     if (jobs.Count() > 1 &&
@@ -233,7 +274,7 @@ void CMorvaneDlg::RemoveAll() {
                           QStringLiteral("Remove all"), QStringLiteral("Remove all"),
                           QStringLiteral("Keep them")))
         return;
-    jobs.Clear();
+    listController->Clear();
     jobList->DeleteAllItems();
     currentJob = -1;
     videoEdit->CloseClip();
@@ -242,15 +283,6 @@ void CMorvaneDlg::RemoveAll() {
 }
 
 void CMorvaneDlg::OnListClick() {
-    if (converting) {
-        // The list may have moved its highlight before asking: put it back on the running
-        // job, or a trim made after the batch would land on the clicked row.
-        if (jobs.IsValidIndex(currentJob)) {
-            jobList->SetSelectionMark(currentJob);
-            jobList->SetItemSelected(currentJob);
-        }
-        return;
-    }
     const int mark = SelectionMark();
     if (mark != currentJob && jobs.IsValidIndex(mark)) {
         currentJob = mark;
@@ -260,9 +292,30 @@ void CMorvaneDlg::OnListClick() {
     }
 }
 
-bool CMorvaneDlg::HandleListKey(int key) {
+void CMorvaneDlg::MoveJob(int from, int to) {
+    if (const Result<void> moved = listController->Move(from, to); !moved) {
+        ShowStatus(moved.error());
+        return;
+    }
+    if (!jobs.IsValidIndex(to))
+        return;
+    currentJob = to;
+    jobList->viewport()->update(); // every row between the two places changed
+    SelectRow(currentJob);
+}
+
+bool CMorvaneDlg::HandleListKey(const QKeyEvent& event) {
+    const int key = event.key();
     const int mark = SelectionMark();
     const int count = int(jobs.Count());
+    if (event.modifiers() & Qt::ControlModifier) {
+        if (key == Qt::Key_Up && mark > 0)
+            MoveJob(mark, mark - 1);
+        else if (key == Qt::Key_Down && mark >= 0 && mark + 1 < count)
+            MoveJob(mark, mark + 1);
+        if (key == Qt::Key_Up || key == Qt::Key_Down)
+            return true;
+    }
     int target = -1;
     switch (key) {
     case Qt::Key_PageUp:
@@ -318,22 +371,21 @@ bool CMorvaneDlg::eventFilter(QObject* watched, QEvent* event) {
         if (key == Qt::Key_Tab || key == Qt::Key_Backtab)
             return false; // the list never keeps the focus from the next control
         if (watched == jobList && type == QEvent::KeyPress)
-            return converting || HandleListKey(key);
+            return HandleListKey(*static_cast<QKeyEvent*>(event));
     }
     if (watched == jobList->viewport()) {
-        // While converting, clicks never reach the list, so its highlight and mark stay put.
-        if (converting && (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
-                           type == QEvent::MouseButtonDblClick))
-            return true;
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseMove ||
+            type == QEvent::MouseButtonRelease)
+            FollowRowDrag(*static_cast<QMouseEvent*>(event));
         if (type == QEvent::DragEnter || type == QEvent::DragMove) {
             auto* drag = static_cast<QDropEvent*>(event);
-            if (!converting && drag->mimeData()->hasUrls()) {
+            if (drag->mimeData()->hasUrls()) {
                 drag->acceptProposedAction();
                 return true;
             }
         } else if (type == QEvent::Drop) {
             auto* drop = static_cast<QDropEvent*>(event);
-            if (!converting && drop->mimeData()->hasUrls()) {
+            if (drop->mimeData()->hasUrls()) {
                 drop->acceptProposedAction();
                 QStringList paths;
                 for (const QUrl& url : drop->mimeData()->urls()) {
@@ -348,20 +400,56 @@ bool CMorvaneDlg::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+// A row dragged with the left button onto another row's place moves there (the list's own
+// click handling goes on as usual: the row under the release is selected).
+void CMorvaneDlg::FollowRowDrag(const QMouseEvent& event) {
+    const auto rowAt = [this](const QPoint& position) {
+        if (jobList->GetRowHeight() <= 0)
+            return -1;
+        const int row = jobList->GetTopIndex() + position.y() / jobList->GetRowHeight();
+        return jobs.IsValidIndex(row) ? row : int(jobs.Count()) - 1;
+    };
+    const QPoint position = event.position().toPoint();
+    if (event.type() == QEvent::MouseButtonPress) {
+        dragRow = event.button() == Qt::LeftButton ? rowAt(position) : -1;
+        dragStart = position;
+        dragging = false;
+    } else if (event.type() == QEvent::MouseMove) {
+        if (dragRow >= 0 && (event.buttons() & Qt::LeftButton) &&
+            (position - dragStart).manhattanLength() >= QApplication::startDragDistance())
+            dragging = true;
+    } else if (event.button() == Qt::LeftButton) {
+        const int from = dragRow;
+        const int to = rowAt(position);
+        const bool moved = dragging && from >= 0 && to >= 0 && to != from;
+        dragRow = -1;
+        dragging = false;
+        if (moved) // after the list has handled the release
+            QMetaObject::invokeMethod(
+                this, [this, from, to] { MoveJob(from, to); }, Qt::QueuedConnection);
+    }
+}
+
 void CMorvaneDlg::EditTimeCell(int row, int column) {
-    if (converting || !jobs.IsValidIndex(row) ||
+    if (!jobs.IsValidIndex(row) ||
         (column != int(JobColumn::BeginTime) && column != int(JobColumn::EndTime)))
         return;
+    if (const Result<void> editable = listController->CheckEditable(row); !editable) {
+        ShowStatus(editable.error());
+        return;
+    }
     const bool begin = column == int(JobColumn::BeginTime);
     const Job& job = jobs.At(row);
     auto* editor = new TimeCellEditor(FormatHms(begin ? job.beginTime : job.endTime),
                                       jobList->GetCellRect(row, column), jobList->viewport());
     // A begin at or after the end, or an end at or before the begin, would leave nothing to
     // convert: it is refused with a word rather than taken as an empty part.
-    editor->SetCheck([this, row, begin](double seconds) {
-        if (!jobs.IsValidIndex(row))
+    // Rows may move while the editor is open: the job is found by its id.
+    const JobId id = job.id;
+    editor->SetCheck([this, id, begin](double seconds) {
+        if (jobs.IndexOf(id) < 0)
             return QString();
-        const Job& edited = jobs.At(row);
+        const Job& edited = jobs.At(jobs.IndexOf(id));
         if (begin && seconds >= edited.endTime)
             return QStringLiteral("The begin must come before the end (%1).")
                 .arg(FormatHms(edited.endTime));
@@ -370,6 +458,8 @@ void CMorvaneDlg::EditTimeCell(int row, int column) {
                 .arg(FormatHms(edited.beginTime));
         return QString();
     });
-    connect(editor, &TimeCellEditor::Committed, this,
-            [this, row, begin](double seconds) { SetJobTime(row, begin, seconds); });
+    connect(editor, &TimeCellEditor::Committed, this, [this, id, begin](double seconds) {
+        if (jobs.IndexOf(id) >= 0)
+            SetJobTime(int(jobs.IndexOf(id)), begin, seconds);
+    });
 }

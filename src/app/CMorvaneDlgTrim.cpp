@@ -3,6 +3,8 @@
 #include "app/CMorvaneDlg.h"
 #include "controls/ListMessages.h"
 
+#include "app/JobListController.h"
+#include "app/TrimController.h"
 #include "app/UserPrompts.h"
 #include "controls/CCellListCtrl.h"
 #include "engine/JobCellText.h"
@@ -46,8 +48,6 @@ void CMorvaneDlg::LoadJob(int index) {
 }
 
 void CMorvaneDlg::OnRangeChanged(int part, int dragEnded) {
-    if (converting)
-        return;
     const int mark = SelectionMark();
     if (!jobs.IsValidIndex(mark) || rangeGuard)
         return;
@@ -55,7 +55,12 @@ void CMorvaneDlg::OnRangeChanged(int part, int dragEnded) {
     Job job = jobs.At(mark);
     job.beginTime = left;
     job.endTime = right;
-    jobs.Set(mark, job);
+    if (const Result<void> changed = listController->Change(mark, job); !changed) {
+        ShowStatus(changed.error());
+        const Job& kept = jobs.At(mark);
+        ShowTrim(-1.0, kept.beginTime, kept.endTime);
+        return;
+    }
     const int first = std::min(currentJob, mark);
     const int last = std::max(currentJob, mark);
     jobList->InvalidateCells(first, last, int(JobColumn::BeginTime), false);
@@ -66,6 +71,11 @@ void CMorvaneDlg::OnRangeChanged(int part, int dragEnded) {
         ShowStill(job.sourcePath, left);
     else if (part == RangeChangedEvent::RightEnd)
         ShowStill(job.sourcePath, right);
+}
+
+void CMorvaneDlg::UpdateTrimEnabled() {
+    // During a batch only a row that still waits can be trimmed; the others keep their range.
+    trimSlider->setEnabled(!converting || trim->CanTrim(SelectionMark()));
 }
 
 void CMorvaneDlg::ShowStill(const QString& path, double time) {
@@ -89,7 +99,7 @@ void CMorvaneDlg::OnStillFailed() {
 }
 
 void CMorvaneDlg::OnPreview() {
-    if (converting)
+    if (!trim->PreviewAction()->isEnabled())
         return;
     const int mark = SelectionMark();
     if (!jobs.IsValidIndex(mark))
@@ -111,14 +121,14 @@ void CMorvaneDlg::OnPreview() {
 }
 
 void CMorvaneDlg::OnStopPreview() {
-    if (converting || !jobs.IsValidIndex(SelectionMark()))
+    if (!trim->StopPreviewAction()->isEnabled() || !jobs.IsValidIndex(SelectionMark()))
         return;
     videoEdit->StopPlayback();
     rangePlaying = false;
 }
 
 void CMorvaneDlg::SetJobTime(int row, bool begin, double seconds) {
-    if (converting || !jobs.IsValidIndex(row))
+    if (!jobs.IsValidIndex(row))
         return;
     Job job = jobs.At(row);
     // Clamped as a drag of that end is: inside the clip, and never past the other end.
@@ -129,7 +139,10 @@ void CMorvaneDlg::SetJobTime(int row, bool begin, double seconds) {
         job.beginTime = std::clamp(seconds, 0.0, std::max(job.endTime, 0.0));
     else
         job.endTime = std::clamp(seconds, std::min(job.beginTime, length), length);
-    jobs.Set(row, job);
+    if (const Result<void> changed = listController->Change(row, job); !changed) {
+        ShowStatus(changed.error()); // the row started while its time was typed
+        return;
+    }
     jobList->InvalidateCells(row, row, int(JobColumn::BeginTime), false);
     jobList->InvalidateCells(row, row, int(JobColumn::EndTime), false);
     if (row != currentJob)

@@ -13,7 +13,6 @@
 #include "engine/StoredSettings.h"
 #include "media/AppPaths.h"
 #include "media/FileNames.h"
-#include "media/MediaExporter.h"
 #include "media/MediaProbe.h"
 #include "power/SleepInhibitor.h"
 #include "profiles/CProfileIniReader.h"
@@ -185,7 +184,6 @@ struct BatchGroup {
 BatchResult RunBatch(JobList& jobs, const BatchSettings& settings, InterruptWatcher& interrupt,
                      StandardOutput& human, StandardOutput* json, const QString& outputDir,
                      bool quiet, int firstJob, StandardOutput* verbose) {
-    MediaExporter exporter;
     const QString extension = OutputExtension(settings.outputType);
     CliProgressPrinter printer(jobs, human, extension, settings.simultaneousJobs > 1);
     const bool skipsSameSource = settings.existing == ExistingOutputs::SkipSameSource;
@@ -196,27 +194,30 @@ BatchResult RunBatch(JobList& jobs, const BatchSettings& settings, InterruptWatc
         events->SetSkipsSameSource(skipsSameSource);
     }
     ConversionEngine engine;
-    engine.SetExporter(&exporter);
     std::optional<EncoderEcho> echo;
     if (verbose != nullptr) {
         echo.emplace(jobs, *verbose);
-        QObject::connect(&engine, &ConversionEngine::EncoderOutput, &engine,
-                         [&echo](int row, const QByteArray& chunk) { echo->Output(row, chunk); });
+        QObject::connect(
+            &engine, &ConversionEngine::EncoderOutput, &engine,
+            [&](JobId id, const QByteArray& chunk) { echo->Output(int(jobs.IndexOf(id)), chunk); });
     }
-    QObject::connect(&engine, &ConversionEngine::JobChanged, &engine, [&](int row) {
+    QObject::connect(&engine, &ConversionEngine::JobChanged, &engine, [&](JobId id) {
+        const int row = int(jobs.IndexOf(id));
         if (!quiet)
             printer.JobChanged(row, engine.Progress());
         if (events)
             events->JobChanged(row);
     });
-    QObject::connect(&engine, &ConversionEngine::JobEnded, &engine, [&](int row, JobStatus status) {
-        if (!quiet)
-            printer.JobEnded(row, status);
-        if (events)
-            events->JobEnded(row);
-        if (echo)
-            echo->JobEnded(row);
-    });
+    QObject::connect(&engine, &ConversionEngine::JobEnded, &engine,
+                     [&](JobId id, JobStatus status) {
+                         const int row = int(jobs.IndexOf(id));
+                         if (!quiet)
+                             printer.JobEnded(row, status);
+                         if (events)
+                             events->JobEnded(row);
+                         if (echo)
+                             echo->JobEnded(row);
+                     });
     QObject::connect(&interrupt, &InterruptWatcher::InterruptRequested, &engine,
                      &ConversionEngine::CancelActiveJob);
     QObject::connect(&interrupt, &InterruptWatcher::SuspendRequested, &engine,

@@ -44,25 +44,19 @@ int ConversionEngine::AutoSimultaneousJobs() {
     return std::clamp(QThread::idealThreadCount(), 1, MaxSimultaneousJobs);
 }
 
-ConversionEngine::ConversionEngine(QObject* parent) : QObject(parent) {}
-
-ConversionEngine::~ConversionEngine() {
-    cancelRequested = true;
-    if (exportingJob != nullptr && exporter != nullptr)
-        exporter->StopExport();
-    // Each job's runner kills an encoder that still runs.
-    qDeleteAll(running);
-}
-
-void ConversionEngine::SetExporter(MediaExporter* newExporter) {
-    if (exporter != nullptr)
-        disconnect(exporter, nullptr, this, nullptr);
-    exporter = newExporter;
-    if (exporter == nullptr)
-        return;
+ConversionEngine::ConversionEngine(QObject* parent)
+    : QObject(parent), exporter(new MediaExporter(this)) {
     connect(exporter, &MediaExporter::ExportProgress, this, &ConversionEngine::OnExportProgress);
     connect(exporter, &MediaExporter::ExportDone, this, &ConversionEngine::OnExportDone);
     connect(exporter, &MediaExporter::ExportFailed, this, &ConversionEngine::OnExportFailed);
+}
+
+ConversionEngine::~ConversionEngine() {
+    cancelRequested = true;
+    if (exportingJob != nullptr)
+        exporter->StopExport();
+    // Each job's runner kills an encoder that still runs.
+    qDeleteAll(running);
 }
 
 Result<void> ConversionEngine::CheckOutputDir(const QString& outputDir) {
@@ -104,15 +98,41 @@ Result<void> ConversionEngine::CheckEncoder(const QStringList& passTemplates,
     return {};
 }
 
-Result<void> ConversionEngine::CheckSettings(const BatchSettings& batchSettings) {
+Result<void> ConversionEngine::CheckSettings(const BatchSettings& batchSettings,
+                                             const JobList* list) {
     if (const Result<void> dir = CheckOutputDir(batchSettings.outputDir); !dir)
         return dir;
     CProfileIniReader reader;
-    const Result<ResolvedProfile> profile = ResolveProfile(
-        reader, AppPaths::ProfileDirs(), batchSettings.outputType, batchSettings.profileSelection);
-    if (!profile)
-        return Failure(profile.error());
-    return CheckEncoder(profile->passTemplates, batchSettings.capabilities);
+    const auto check = [&](OutputType type, int selection) -> Result<void> {
+        const Result<ResolvedProfile> profile =
+            ResolveProfile(reader, AppPaths::ProfileDirs(), type, selection);
+        if (!profile)
+            return Failure(profile.error());
+        return CheckEncoder(profile->passTemplates, batchSettings.capabilities);
+    };
+    if (const Result<void> own = check(batchSettings.outputType, batchSettings.profileSelection);
+        !own)
+        return own;
+    if (list == nullptr)
+        return {};
+    BatchPlan batchPlan;
+    batchPlan.outputType = batchSettings.outputType;
+    batchPlan.profileSelection = batchSettings.profileSelection;
+    QSet<QPair<int, int>> checked{{int(batchPlan.outputType), batchPlan.profileSelection}};
+    for (const Job& job : *list) {
+        if (batchSettings.retryUnfinished && !NeedsRetry(job.status))
+            continue;
+        const BatchPlan jobPlan = batchPlan.For(job);
+        const QPair<int, int> key{int(jobPlan.outputType), jobPlan.profileSelection};
+        if (checked.contains(key))
+            continue;
+        checked.insert(key);
+        if (const Result<void> ready = check(jobPlan.outputType, jobPlan.profileSelection); !ready)
+            return Failure(QStringLiteral("%1 (its own type and profile): %2")
+                               .arg(QDir::toNativeSeparators(SourceFileNameOf(job.sourcePath)),
+                                    ready.error()));
+    }
+    return {};
 }
 
 BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& batchSettings) {
@@ -121,15 +141,14 @@ BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& bat
         refusal.status = BatchResult::Status::AlreadyConverting;
         return refusal;
     }
-    QList<int> rows;
-    for (int row = 0; row < list.Count(); ++row) {
-        if (!batchSettings.retryUnfinished || NeedsRetry(list.At(row).status))
-            rows.append(row);
+    QList<JobId> ids;
+    for (const Job& job : list) {
+        if (!batchSettings.retryUnfinished || NeedsRetry(job.status))
+            ids.append(job.id);
     }
-    if (rows.isEmpty())
+    if (ids.isEmpty())
         return refusal;
-    if (exporter != nullptr)
-        exporter->StopExport();
+    exporter->StopExport();
 
     // Everything that would stop every job is checked before anything runs.
     refusal.status = BatchResult::Status::Refused;
@@ -137,7 +156,7 @@ BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& bat
         refusal.message = why;
         return refusal;
     };
-    if (const Result<void> ready = CheckSettings(batchSettings); !ready)
+    if (const Result<void> ready = CheckSettings(batchSettings, &list); !ready)
         return refuse(ready.error());
     const QString outputDir = QDir(batchSettings.outputDir).absolutePath();
     const QString workDir =
@@ -157,8 +176,9 @@ BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& bat
     plan.sourceIndex = settings.sourceIndex;
     plan.stallTimeoutSeconds = std::max(settings.stallTimeoutSeconds, 0);
     plan.fitBytes = std::max<qint64>(settings.fitBytes, 0);
-    queue = rows;
-    nextInQueue = 0;
+    batchJobs = ids;
+    waiting = QSet<JobId>(ids.cbegin(), ids.cend());
+    startedJobs = 0;
     result = BatchResult();
     cancelRequested = false;
     stopAfterCurrent = false;
@@ -181,49 +201,91 @@ BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& bat
 void ConversionEngine::ScheduleJobs() {
     if (!converting)
         return;
-    while (!cancelRequested && !stopAfterCurrent && !paused && nextInQueue < queue.size() &&
+    while (!cancelRequested && !stopAfterCurrent && !paused &&
            running.size() < settings.simultaneousJobs) {
-        const int row = queue.at(nextInQueue);
+        const qsizetype row = NextWaitingRow();
+        if (row < 0)
+            break;
         const Job& job = jobs->At(row);
         if (job.status == JobStatus::Skipped) {
-            ++nextInQueue;
+            waiting.remove(job.id);
             ++result.skippedJobs;
-            emit JobEnded(row, JobStatus::Skipped);
+            emit JobEnded(job.id, JobStatus::Skipped);
             continue;
         }
-        if (job.isRealMedia && exporter != nullptr && exportingJob != nullptr)
+        if (job.isRealMedia && exportingJob != nullptr)
             break;
-        ++nextInQueue;
-        ConvertActiveJob(row);
+        waiting.remove(job.id);
+        if (joinedLate.contains(job.id))
+            PlanLateOutput(row);
+        ConvertActiveJob(job.id);
     }
     EndBatchWhenIdle();
 }
 
-void ConversionEngine::ConvertActiveJob(int row) {
-    Q_ASSERT(jobs != nullptr && jobs->IsValidIndex(row));
-    auto* job = new ConversionJob(*jobs, row, plan, workFolder.JobDir(row), this);
+qsizetype ConversionEngine::NextWaitingRow() const {
+    if (waiting.isEmpty())
+        return -1;
+    for (qsizetype row = 0; row < jobs->Count(); ++row) {
+        if (waiting.contains(jobs->At(row).id))
+            return row;
+    }
+    return -1;
+}
+
+bool ConversionEngine::IsEditable(JobId id) const {
+    return !converting || waiting.contains(id);
+}
+
+void ConversionEngine::AddToBatch(JobId id) {
+    if (!converting || cancelRequested)
+        return;
+    batchJobs.append(id);
+    waiting.insert(id);
+    joinedLate.insert(id);
+    // A slot may be free now (the rest of the batch had already started).
+    QMetaObject::invokeMethod(this, &ConversionEngine::ScheduleJobs, Qt::QueuedConnection);
+}
+
+bool ConversionEngine::RemoveFromBatch(JobId id) {
+    if (!converting)
+        return true;
+    if (!waiting.remove(id))
+        return false;
+    batchJobs.removeOne(id);
+    // The batch may have been waiting for this job only (paused, or stopping).
+    QMetaObject::invokeMethod(this, &ConversionEngine::EndBatchWhenIdle, Qt::QueuedConnection);
+    return true;
+}
+
+void ConversionEngine::ConvertActiveJob(JobId id) {
+    Q_ASSERT(jobs != nullptr && jobs->IndexOf(id) >= 0);
+    BatchPlan jobPlan = plan.For(jobs->At(jobs->IndexOf(id)));
+    if (joinedLate.contains(id))
+        jobPlan.existing = ExistingOutputs::KeepBoth; // the user was asked about none of its files
+    auto* job = new ConversionJob(*jobs, id, jobPlan, workFolder.JobDir(startedJobs++), this);
     running.append(job);
     connect(job, &ConversionJob::Changed, this, &ConversionEngine::JobChanged);
     // Only for a listener: every chunk would be copied otherwise.
     if (isSignalConnected(QMetaMethod::fromSignal(&ConversionEngine::EncoderOutput)))
         connect(job, &ConversionJob::EncoderOutput, this, &ConversionEngine::EncoderOutput);
     // Handled once the job's own call has returned: the engine may delete it then.
-    connect(job, &ConversionJob::Ended, this, [this](int ended, JobStatus status) {
+    connect(job, &ConversionJob::Ended, this, [this](JobId ended, JobStatus status) {
         QMetaObject::invokeMethod(
             this, [this, ended, status] { OnJobEnded(ended, status); }, Qt::QueuedConnection);
     });
     if (paused)
         job->Suspend(true);
-    if (jobs->At(row).isRealMedia && exporter != nullptr)
+    if (jobs->At(jobs->IndexOf(id)).isRealMedia)
         ExportRealMediaJob(*job);
     else
         job->Convert();
 }
 
-void ConversionEngine::OnJobEnded(int row, JobStatus status) {
+void ConversionEngine::OnJobEnded(JobId id, JobStatus status) {
     [[maybe_unused]] bool wasRunning = false;
     for (qsizetype i = 0; i < running.size(); ++i) {
-        if (running.at(i)->Row() == row) {
+        if (running.at(i)->Id() == id) {
             running.takeAt(i)->deleteLater();
             wasRunning = true;
             break;
@@ -243,7 +305,7 @@ void ConversionEngine::OnJobEnded(int row, JobStatus status) {
     default:
         break;
     }
-    emit JobEnded(row, status);
+    emit JobEnded(id, status);
     ScheduleJobs();
 }
 
@@ -251,15 +313,18 @@ void ConversionEngine::OnJobEnded(int row, JobStatus status) {
 void ConversionEngine::EndBatchWhenIdle() {
     if (!converting || !running.isEmpty())
         return;
-    const bool rest = nextInQueue < queue.size();
+    const bool rest = !waiting.isEmpty();
     if (rest && !cancelRequested && !stopAfterCurrent)
         return; // paused before the next job: it starts on resume
     workFolder.Remove();
     converting = false;
-    if (paused && exporter != nullptr)
-        exporter->Suspend(false); // the exporter serves the window's own exports too
+    if (paused)
+        exporter->Suspend(false);
     paused = false;
     jobs = nullptr;
+    waiting.clear();
+    joinedLate.clear();
+    batchJobs.clear();
     result.status = cancelRequested ? BatchResult::Status::Canceled
                     : rest          ? BatchResult::Status::Stopped
                                     : BatchResult::Status::Completed;
@@ -300,8 +365,7 @@ void ConversionEngine::SetPaused(bool pause) {
     batchClock.Pause(pause);
     // The exporter is one more child: it pauses with the encoders (and a job whose export is
     // held does not go on to its passes).
-    if (exporter != nullptr)
-        exporter->Suspend(pause);
+    exporter->Suspend(pause);
     for (ConversionJob* job : QList<ConversionJob*>(running))
         job->Suspend(pause);
     emit PausedChanged(paused);
@@ -315,7 +379,10 @@ BatchProgress ConversionEngine::Progress() const {
         return progress;
     double total = 0.0;
     double done = 0.0;
-    for (const int row : queue) {
+    for (const JobId id : batchJobs) {
+        const qsizetype row = jobs->IndexOf(id);
+        if (row < 0)
+            continue;
         const Job& job = jobs->At(row);
         if (job.status == JobStatus::Skipped)
             continue;
@@ -338,10 +405,10 @@ BatchProgress ConversionEngine::Progress() const {
 }
 
 void ConversionEngine::ExportRealMediaJob(ConversionJob& job) {
-    Q_ASSERT(exporter != nullptr && exportingJob == nullptr);
+    Q_ASSERT(exportingJob == nullptr);
     const ExportCodecChoice choice =
         ChooseExportCodecs(exporter->VideoCodecs(), exporter->AudioCodecs());
-    const Job record = jobs->At(job.Row());
+    const Job record = jobs->At(jobs->IndexOf(job.Id()));
     exporter->CloseClip();
     exporter->SetFrameWidth(ExportFrameWidth);
     exporter->SetFrameHeight(ExportFrameHeight);
@@ -389,7 +456,8 @@ void ConversionEngine::OnExportFailed(const QString& message) {
     AppendToLog(
         QStringLiteral("EXPORT:  source          =   %1.\n"
                        "         message         =   %2.\n")
-            .arg(QDir::toNativeSeparators(jobs->At(exportingJob->Row()).sourcePath), message));
+            .arg(QDir::toNativeSeparators(jobs->At(jobs->IndexOf(exportingJob->Id())).sourcePath),
+                 message));
     EndExport(false); // the job reads its source
 }
 
@@ -398,8 +466,7 @@ void ConversionEngine::OnExportFailed(const QString& message) {
 void ConversionEngine::EndExport(bool exported) {
     ConversionJob* job = exportingJob;
     exportingJob = nullptr;
-    if (exporter != nullptr)
-        exporter->StopExport();
+    exporter->StopExport();
     if (!exported)
         QFile::remove(exportPath);
     if (job != nullptr)
@@ -427,6 +494,14 @@ std::optional<FileId> IdOf(const QString& path) {
 bool NameExists(const QString& path) {
     struct stat info {};
     return ::lstat(EncodeFileName(path).constData(), &info) == 0;
+}
+
+// The first of "name (2)", "name (3)", ... that neither the list nor the folder holds.
+QString FreeName(const QString& name, const QSet<QString>& taken, const QString& folder,
+                 const QString& extension) {
+    return NextFreeName(name, [&](const QString& next) {
+        return taken.contains(next) || NameExists(folder + next + extension);
+    });
 }
 
 // The name (from name on: "clip", "clip (2)", ... while they exist) of the file in dir that
@@ -466,7 +541,7 @@ QStringList ConversionEngine::ExistingOutputNames(const JobList& list, OutputTyp
     for (const Job& job : fresh) {
         if (retryUnfinished && !NeedsRetry(job.status))
             continue;
-        const QString name = job.outputName + OutputExtension(type);
+        const QString name = job.outputName + OutputExtension(OutputTypeOf(job, type));
         if (NameExists(QDir(outputDir).filePath(name)))
             names.append(name);
     }
@@ -485,12 +560,14 @@ void ConversionEngine::PlanOutputs() {
     }
     if (!settings.retryUnfinished)
         jobs->ResetOutputNames();
-    const QString extension = OutputExtension(settings.outputType);
     QSet<QString> taken;
     for (const Job& job : *jobs)
         taken.insert(job.outputName);
-    for (const int i : std::as_const(queue)) {
+    for (qsizetype i = 0; i < jobs->Count(); ++i) {
+        if (!waiting.contains(jobs->At(i).id))
+            continue;
         Job job = jobs->At(i);
+        const QString extension = OutputExtension(OutputTypeOf(job, settings.outputType));
         if (job.status == JobStatus::Skipped)
             job.status = JobStatus::Waiting;
         const QString target = plan.outputDir + job.outputName + extension;
@@ -511,13 +588,28 @@ void ConversionEngine::PlanOutputs() {
             if (settings.existing == ExistingOutputs::Skip) {
                 job.status = JobStatus::Skipped;
             } else {
-                const QString name = NextFreeName(job.outputName, [&](const QString& next) {
-                    return taken.contains(next) || NameExists(plan.outputDir + next + extension);
-                });
+                const QString name = FreeName(job.outputName, taken, plan.outputDir, extension);
                 taken.insert(name);
                 jobs->SetOutputName(i, name);
             }
         }
+        // Fixed, whatever is added, moved or removed while the batch runs.
+        jobs->SetOutputName(i, jobs->At(i).outputName);
         jobs->Set(i, job);
     }
+}
+
+// A job added during the batch: the user was asked about none of its files, so a name taken
+// in the output folder is kept for the file there, never replaced.
+void ConversionEngine::PlanLateOutput(qsizetype row) {
+    const QString extension = OutputExtension(OutputTypeOf(jobs->At(row), settings.outputType));
+    QSet<QString> taken;
+    for (const Job& job : *jobs) {
+        if (job.outputNameFixed)
+            taken.insert(job.outputName);
+    }
+    QString name = jobs->At(row).outputName;
+    if (taken.contains(name) || NameExists(plan.outputDir + name + extension))
+        name = FreeName(name, taken, plan.outputDir, extension);
+    jobs->SetOutputName(row, name);
 }

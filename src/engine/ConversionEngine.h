@@ -10,13 +10,15 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 
 class EncoderCapabilities;
 class MediaExporter;
 
 // What the batch takes from the page when Start is pressed. The page disables these controls
-// during a batch, so they cannot change while it runs.
+// during a batch, so they cannot change while it runs (the job list can: see
+// ConversionEngine::IsEditable).
 struct BatchSettings {
     OutputType outputType = OutputType::Amr3gp; // the output type combo box
     int profileSelection = -1;                  // the profile list's row (0-based), -1 for none
@@ -82,8 +84,10 @@ struct BatchProgress {
 // profile, RealMedia sources first exported to an intermediate file. It never waits: StartBatch
 // starts the batch and returns, each job (a ConversionJob, which owns its encoder) runs on
 // through the event loop, and signals tell what happens. Up to BatchSettings::simultaneousJobs
-// jobs run side by side, started in list order as others end; the one exporter serves one
-// RealMedia job at a time. With one job at a time the jobs run strictly one after the other.
+// jobs run side by side; whenever one may start, it is the first waiting job of the batch in
+// the list's order at that moment, so rows added, moved or removed meanwhile count. Jobs are
+// known by their id, never by row. Its own exporter serves one RealMedia job at a time. With
+// one job at a time the jobs run strictly one after the other.
 class ConversionEngine : public QObject {
     Q_OBJECT
 public:
@@ -97,14 +101,23 @@ public:
     // Ends running encoders and exports: no child outlives the engine.
     ~ConversionEngine() override;
 
-    // The exporter that turns a RealMedia range into an intermediate file; without one,
-    // RealMedia jobs are encoded straight from their source.
-    void SetExporter(MediaExporter* exporter);
+    // The exporter that turns a RealMedia range into an intermediate file.
+    const MediaExporter& Exporter() const { return *exporter; }
 
     // Start: checks the output directory and the profile and, when nothing stops every job,
-    // starts converting and returns Started; BatchFinished() follows at the end. The list
-    // must not change meanwhile (the page refuses edits while IsConverting()).
+    // starts converting and returns Started; BatchFinished() follows at the end. Meanwhile
+    // the list may change only as IsEditable allows, each change told with AddToBatch or
+    // RemoveFromBatch.
     BatchResult StartBatch(JobList& jobs, const BatchSettings& settings);
+
+    // Whether a job may be edited (trimmed, moved, removed) now: always outside a batch;
+    // during one only while it waits for its turn, never once it runs or has ended.
+    bool IsEditable(JobId id) const;
+    // A job added to the list during a batch waits for its turn in it.
+    void AddToBatch(JobId id);
+    // Takes a waiting job out of the batch before the caller removes it from the list; false
+    // (nothing changes) for a job that runs or has ended in this batch.
+    bool RemoveFromBatch(JobId id);
 
     // Stop: cancels the running jobs and ends the batch; removes what they have half written.
     // Does nothing when no batch runs, and may be called again harmlessly.
@@ -123,14 +136,15 @@ public:
     int RunningJobs() const { return int(running.size()); }
     BatchProgress Progress() const;
 
-    // What StartBatch refuses for every job: the output directory, the profile and its encoder;
+    // What StartBatch refuses for every job: the output directory, the profile and its encoder,
+    // and the own profile of each job that has one (jobs: those the batch would convert);
     // fails with the message StartBatch would give. The window asks it before its questions.
-    static Result<void> CheckSettings(const BatchSettings& settings);
+    static Result<void> CheckSettings(const BatchSettings& settings, const JobList* jobs = nullptr);
     // Checks that an output directory exists and can be written to; else fails with a message.
     static Result<void> CheckOutputDir(const QString& outputDir);
     // The output files of the jobs that already exist in outputDir (names as the Output column
-    // shows them), so that the user can choose what to do before anything runs. With
-    // retryUnfinished only the jobs that a retry converts count.
+    // shows them, each with its own type's extension), so that the user can choose what to do
+    // before anything runs. With retryUnfinished only the jobs that a retry converts count.
     static QStringList ExistingOutputNames(const JobList& jobs, OutputType type,
                                            const QString& outputDir, bool retryUnfinished = false);
     // Checks that a profile's encoder program is there and can make what the profile asks
@@ -138,8 +152,8 @@ public:
     static Result<void> CheckEncoder(const QStringList& passTemplates,
                                      const EncoderCapabilities* capabilities);
 
-    // Starts the job of a row: its export first for a RealMedia source, then its passes.
-    void ConvertActiveJob(int row);
+    // Starts a job: its export first for a RealMedia source, then its passes.
+    void ConvertActiveJob(JobId id);
     void ExportRealMediaJob(ConversionJob& job);
 
     // The exporter's notifications.
@@ -149,11 +163,11 @@ public:
 
 signals:
     // A job's status or figures changed: repaint its Progress cell.
-    void JobChanged(int row);
+    void JobChanged(JobId id);
     // A job's conversion is over; its record in the list already shows the outcome.
-    void JobEnded(int row, JobStatus status);
+    void JobEnded(JobId id, JobStatus status);
     // What a job's encoder printed, as it came (-v of morvane-cli).
-    void EncoderOutput(int row, const QByteArray& chunk);
+    void EncoderOutput(JobId id, const QByteArray& chunk);
     // The batch starts (true) or has ended (false).
     void ConvertingChanged(bool converting);
     void PausedChanged(bool paused);
@@ -164,11 +178,14 @@ signals:
 private:
     void PlanOutputs();
     void ScheduleJobs();
-    void OnJobEnded(int row, JobStatus status);
+    void OnJobEnded(JobId id, JobStatus status);
+    // The first job of the list that waits for its turn in the batch, or -1.
+    qsizetype NextWaitingRow() const;
+    void PlanLateOutput(qsizetype row);
     void EndBatchWhenIdle();
     void EndExport(bool exported);
 
-    MediaExporter* exporter = nullptr;
+    MediaExporter* exporter; // a child of the engine
 
     // State of the running batch.
     bool converting = false;
@@ -179,8 +196,10 @@ private:
     BatchSettings settings;
     BatchPlan plan;
     WorkFolder workFolder;
-    QList<int> queue; // the rows the batch converts, in order
-    qsizetype nextInQueue = 0;
+    QList<JobId> batchJobs; // every job of the batch: its share of the progress
+    QSet<JobId> waiting;    // the jobs of the batch that have not started
+    QSet<JobId> joinedLate; // added while the batch ran
+    int startedJobs = 0;    // names the jobs' folders in the work folder
     QList<ConversionJob*> running;
     QPointer<ConversionJob> exportingJob;
     QString exportPath;

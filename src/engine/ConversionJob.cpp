@@ -70,10 +70,25 @@ qint64 ActiveClock::ElapsedMs() const {
     return std::max<qint64>(clock.elapsed() - paused, 0);
 }
 
-ConversionJob::ConversionJob(JobList& jobs, int row, const BatchPlan& plan, QString jobDir,
+OutputType OutputTypeOf(const Job& job, OutputType batchType) {
+    return job.ownProfile >= 0 && IsValidOutputType(job.ownOutputType)
+               ? static_cast<OutputType>(job.ownOutputType)
+               : batchType;
+}
+
+BatchPlan BatchPlan::For(const Job& job) const {
+    BatchPlan plan = *this;
+    if (job.ownProfile >= 0 && IsValidOutputType(job.ownOutputType)) {
+        plan.outputType = static_cast<OutputType>(job.ownOutputType);
+        plan.profileSelection = job.ownProfile;
+    }
+    return plan;
+}
+
+ConversionJob::ConversionJob(JobList& jobs, JobId id, const BatchPlan& plan, QString jobDir,
                              QObject* parent)
-    : QObject(parent), jobs(jobs), row(row), plan(plan), jobDir(std::move(jobDir)) {
-    Q_ASSERT(jobs.IsValidIndex(row));
+    : QObject(parent), jobs(jobs), id(id), plan(plan), jobDir(std::move(jobDir)) {
+    Q_ASSERT(jobs.IndexOf(id) >= 0);
     runner.SetWorkingDirectory(AppPaths::ProfileDir());
     runner.SetChunkHandler([this](QByteArrayView chunk) { ParseChunk(chunk); });
     connect(&runner, &ChildProcessRunner::PassEnded, this, &ConversionJob::OnPassEnded);
@@ -83,9 +98,15 @@ ConversionJob::ConversionJob(JobList& jobs, int row, const BatchPlan& plan, QStr
 // The runner kills an encoder that still runs; what the job wrote goes with the work folder.
 ConversionJob::~ConversionJob() = default;
 
+qsizetype ConversionJob::Row() const {
+    const qsizetype row = jobs.IndexOf(id);
+    Q_ASSERT_X(row >= 0, "ConversionJob", "a running job is never removed from the list");
+    return row;
+}
+
 void ConversionJob::Store(const Job& job) {
-    jobs.Set(row, job);
-    emit Changed(row);
+    jobs.Set(Row(), job);
+    emit Changed(id);
 }
 
 void ConversionJob::SetStatus(JobStatus status) {
@@ -117,7 +138,7 @@ void ConversionJob::EndExport(bool exported) {
         DeleteFile(job.exportPath); // the job reads its source
         job.exportPath.clear();
     }
-    jobs.Set(row, job);
+    jobs.Set(Row(), job);
     if (canceled)
         CancelJob();
     else
@@ -203,7 +224,7 @@ void ConversionJob::OnPassEnded() {
         Job job = Record();
         DeleteFile(job.exportPath);
         job.exportPath.clear();
-        jobs.Set(row, job);
+        jobs.Set(Row(), job);
     }
     if (canceled) {
         CancelJob();
@@ -304,7 +325,7 @@ void ConversionJob::CancelJob() {
     DiscardFolder(jobDir);
     Job job = Record();
     job.exportPath.clear();
-    jobs.Set(row, job);
+    jobs.Set(Row(), job);
     End(JobStatus::Canceled);
 }
 
@@ -449,7 +470,7 @@ Result<void> ConversionJob::PlaceOutput(const QString& finished) {
                                                               : PlaceMode::KeepExisting);
     if (!placed)
         return Failure(placed.error());
-    jobs.SetOutputName(row, *placed);
+    jobs.SetOutputName(Row(), *placed);
     // Without the record a later run keeps both files rather than skip this one: no reason to
     // fail a finished file.
     if (sourceIdentity) {
@@ -486,7 +507,7 @@ void ConversionJob::FailJob(const CommandLine& failed, const QString& failure) {
     Job job = Record();
     job.exportPath.clear();
     job.failReason = reason;
-    jobs.Set(row, job);
+    jobs.Set(Row(), job);
     End(JobStatus::Failed);
 }
 
@@ -495,12 +516,12 @@ void ConversionJob::End(JobStatus status) {
         return;
     ended = true;
     SetStatus(status);
-    emit Ended(row, status);
+    emit Ended(id, status);
 }
 
 void ConversionJob::ParseChunk(QByteArrayView chunk) {
     if (isSignalConnected(QMetaMethod::fromSignal(&ConversionJob::EncoderOutput)))
-        emit EncoderOutput(row, chunk.toByteArray());
+        emit EncoderOutput(id, chunk.toByteArray());
     if (pass != 1 || ended)
         return;
     Job job = Record();

@@ -37,7 +37,13 @@ struct BatchPlan {
     // over it is never finished. 0: a profile's own "FitInto" key, or the profile's rates.
     qint64 fitBytes = 0;
     bool sourceIndex = false; // see BatchSettings::sourceIndex
+
+    // The plan for one job: its own output type and profile when it has them.
+    BatchPlan For(const Job& job) const;
 };
+
+// The output type a job is converted to: its own, or the batch's.
+OutputType OutputTypeOf(const Job& job, OutputType batchType);
 
 // A clock of the time something has been running, paused time left out.
 class ActiveClock {
@@ -63,11 +69,11 @@ class ConversionJob : public QObject {
     Q_OBJECT
 public:
     // jobDir: the job's folder in the work folder ("$OUTPUT_DIR"), with a trailing separator.
-    ConversionJob(JobList& jobs, int row, const BatchPlan& plan, QString jobDir,
+    ConversionJob(JobList& jobs, JobId id, const BatchPlan& plan, QString jobDir,
                   QObject* parent = nullptr);
     ~ConversionJob() override;
 
-    int Row() const { return row; }
+    JobId Id() const { return id; }
     QString JobDir() const { return jobDir; }
 
     // The RealMedia range is being exported to path (the engine drives the one exporter).
@@ -89,13 +95,15 @@ public:
     static QString StallReason(int seconds);
 
 signals:
-    void Changed(int row);
-    void Ended(int row, JobStatus status);
+    void Changed(JobId id);
+    void Ended(JobId id, JobStatus status);
     // What the encoder printed, as it came (emitted only while something listens).
-    void EncoderOutput(int row, const QByteArray& chunk);
+    void EncoderOutput(JobId id, const QByteArray& chunk);
 
 private:
-    Job Record() const { return jobs.At(row); }
+    // The job's row now: rows may move while it runs, but a running job stays in the list.
+    qsizetype Row() const;
+    Job Record() const { return jobs.At(Row()); }
     void Store(const Job& job);
     void SetStatus(JobStatus status);
     void StartPass(int pass);
@@ -119,7 +127,7 @@ private:
     void NoteProgress();
 
     JobList& jobs;
-    const int row;
+    const JobId id;
     const BatchPlan plan;
     const QString jobDir;
     ChildProcessRunner runner;

@@ -25,7 +25,8 @@ Job Job::FromPath(const QString& path, double clipLength) {
 
 bool HasEnded(JobStatus status) {
     return status == JobStatus::Finished || status == JobStatus::Failed ||
-           status == JobStatus::Canceled || status == JobStatus::Skipped;
+           status == JobStatus::Canceled || status == JobStatus::Skipped ||
+           status == JobStatus::Interrupted;
 }
 
 bool NeedsRetry(JobStatus status) {

@@ -2,18 +2,24 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
+
+// A job's identity for as long as the program runs: given by JobList when the job is added,
+// never reused, unchanged when rows move. The engine and its signals know jobs by it.
+using JobId = qint64;
 
 // Where a job stands; the Progress column and morvane-cli's lines are made from it.
 enum class JobStatus : int {
-    Waiting,    // not converted (yet)
-    Exporting,  // its RealMedia range is being exported to an intermediate file
-    FirstPass,  // the encoder's first (for 3GP types only) pass runs
-    SecondPass, // 3GP2: the rewrap pass
-    ThirdPass,  // 3GP2: the last pass
-    Finished,   // its output file is checked and in place
-    Failed,     // the passes ended without a cancel but left no usable output
-    Canceled,   // Stop was pressed during the job
-    Skipped,    // its output already existed and the user chose to keep it
+    Waiting,     // not converted (yet)
+    Exporting,   // its RealMedia range is being exported to an intermediate file
+    FirstPass,   // the encoder's first (for 3GP types only) pass runs
+    SecondPass,  // 3GP2: the rewrap pass
+    ThirdPass,   // 3GP2: the last pass
+    Finished,    // its output file is checked and in place
+    Failed,      // the passes ended without a cancel but left no usable output
+    Canceled,    // Stop was pressed during the job
+    Skipped,     // its output already existed and the user chose to keep it
+    Interrupted, // it was running when the program ended without stopping it (a crash)
 };
 
 // True once a job's status says how its conversion ended.
@@ -27,6 +33,7 @@ bool NeedsRetry(JobStatus status);
 // One conversion task: a source file, its trim and its progress. A value type:
 // the engine copies a job, changes fields and writes the whole record back.
 struct Job {
+    JobId id = 0; // set by JobList::Append
     QString sourcePath;
     QString baseName; // file name without folder and extension
     double beginTime = 0.0;
@@ -44,11 +51,20 @@ struct Job {
     // Output file name without extension: baseName, made unique within the list
     // (" (2)", " (3)", ...) by JobList so that no job overwrites another's output.
     QString outputName;
+    // The batch has chosen outputName (checked against the files there): it stays when rows
+    // are added, moved or removed, until the batch is over.
+    bool outputNameFixed = false;
     // The name of the file a finished job wrote (name and extension), whatever type is chosen
     // since; empty until then.
     QString writtenName;
     // Why the job failed, for the user (the Progress cell's tooltip); empty otherwise.
     QString failReason;
+    // The row's own output type and profile (the profile list's row), or -1 for both: the
+    // page's choice at Start.
+    int ownOutputType = -1;
+    int ownProfile = -1;
+    // The source was gone when the remembered list was read back.
+    bool sourceMissing = false;
 
     // A new job for a source file whose playing time is clipLength seconds.
     static Job FromPath(const QString& path, double clipLength);

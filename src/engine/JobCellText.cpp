@@ -54,6 +54,8 @@ int EncodedPercent(const Job& job) {
 }
 
 ProgressCell JobProgressCell(const Job& job, bool withTimeLeft) {
+    if (job.sourceMissing && !IsRunning(job.status) && job.status != JobStatus::Finished)
+        return {QCoreApplication::translate("JobCellText", "Source missing")};
     switch (job.status) {
     case JobStatus::Finished:
         return Bar(QCoreApplication::translate("JobCellText", " Finished "), 100);
@@ -85,6 +87,8 @@ ProgressCell JobProgressCell(const Job& job, bool withTimeLeft) {
         return {QCoreApplication::translate("JobCellText", "Failed")};
     case JobStatus::Skipped:
         return {QCoreApplication::translate("JobCellText", "Skipped")};
+    case JobStatus::Interrupted:
+        return {QCoreApplication::translate("JobCellText", "Interrupted")};
     case JobStatus::Waiting:
         break;
     }

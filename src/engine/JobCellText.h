@@ -41,7 +41,8 @@ int EncodedPercent(const Job& job);
 
 // The Progress cell of a job: " Finished ", "Buffering  12.50%" while a RealMedia range is
 // exported, the encoding status during the first pass, "Exporting" and "Changeing" during the
-// second and third passes, "Canceled", "Failed", "Skipped", or nothing while it waits. With
+// second and third passes, "Canceled", "Failed", "Skipped", "Interrupted" (after a crash),
+// "Source missing" (a remembered row whose file is gone), or nothing while it waits. With
 // withTimeLeft (jobs side by side) the encoding status ends with the pass's time left.
 ProgressCell JobProgressCell(const Job& job, bool withTimeLeft = false);
 

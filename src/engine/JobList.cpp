@@ -5,25 +5,54 @@
 
 #include <QSet>
 
+#include <atomic>
+
+namespace {
+
+// One sequence for the whole program: ids of two lists never meet either.
+std::atomic<JobId> nextJobId{1};
+
+} // namespace
+
+qsizetype JobList::IndexOf(JobId id) const {
+    for (qsizetype i = 0; i < jobs.size(); ++i) {
+        if (jobs.at(i).id == id)
+            return i;
+    }
+    return -1;
+}
+
 qsizetype JobList::Append(const Job& job) {
     jobs.append(job);
-    UpdateOutputNames(jobs.size() - 1);
+    jobs.last().id = nextJobId++;
+    jobs.last().outputNameFixed = false;
+    UpdateOutputNames();
     return jobs.size() - 1;
 }
 
 void JobList::Set(qsizetype index, const Job& job) {
-    // The output name belongs to the list, whatever the caller's copy holds.
-    const QString outputName = jobs[index].outputName;
-    const bool renamed = jobs[index].baseName != job.baseName;
-    jobs[index] = job;
-    jobs[index].outputName = outputName;
+    // The id and output name belong to the list, whatever the caller's copy holds.
+    Job& stored = jobs[index];
+    const JobId id = stored.id;
+    const QString outputName = stored.outputName;
+    const bool fixed = stored.outputNameFixed;
+    const bool renamed = stored.baseName != job.baseName;
+    stored = job;
+    stored.id = id;
+    stored.outputName = outputName;
+    stored.outputNameFixed = fixed;
     if (renamed)
-        UpdateOutputNames(index);
+        UpdateOutputNames();
 }
 
 void JobList::RemoveAt(qsizetype index) {
     jobs.removeAt(index);
-    UpdateOutputNames(index);
+    UpdateOutputNames();
+}
+
+void JobList::Move(qsizetype from, qsizetype to) {
+    jobs.move(from, to);
+    UpdateOutputNames();
 }
 
 void JobList::Clear() {
@@ -44,16 +73,30 @@ void JobList::ResetProgress(bool unfinishedOnly) {
     }
 }
 
+void JobList::SetOutputName(qsizetype index, const QString& name) {
+    jobs[index].outputName = name;
+    jobs[index].outputNameFixed = true;
+}
+
+void JobList::ResetOutputNames() {
+    for (Job& job : jobs)
+        job.outputNameFixed = false;
+    UpdateOutputNames();
+}
+
 // A job whose base name an earlier job already uses gets " (2)", " (3)", ...: the same
 // file added twice with two trims must give two output files. A name too long for the file
-// system with the passes' suffixes is cut.
-void JobList::UpdateOutputNames(qsizetype from) {
+// system with the passes' suffixes is cut. Names a running batch chose are kept and taken.
+void JobList::UpdateOutputNames() {
     QSet<QString> taken;
     taken.reserve(jobs.size());
-    for (qsizetype i = 0; i < from && i < jobs.size(); ++i)
-        taken.insert(jobs[i].outputName);
-    for (qsizetype i = from; i < jobs.size(); ++i) {
-        Job& job = jobs[i];
+    for (const Job& job : jobs) {
+        if (job.outputNameFixed)
+            taken.insert(job.outputName);
+    }
+    for (Job& job : jobs) {
+        if (job.outputNameFixed)
+            continue;
         QString name = FitOutputName(job.baseName);
         if (taken.contains(name))
             name =

@@ -72,8 +72,6 @@ public:
     // Kept for callers that set it (the preview is always drawn in full colour); passed on
     // to the exporter.
     void SetBitsPerPixel(int bits);
-    // The exporter of RealMedia ranges that the conversion engine drives.
-    MediaExporter& Exporter() { return *exporter; }
     bool IsPlaying() const { return playing; }
     QString LastError() const { return lastError; }
 

@@ -14,6 +14,7 @@
 #include "controls/CCellListCtrl.h"
 #include "controls/ListMessages.h"
 #include "engine/ErrorLog.h"
+#include "engine/QueueStore.h"
 #include "engine/StoredSettings.h"
 #include "media/AppPaths.h"
 #include "preview/CRangeSlider.h"
@@ -207,7 +208,7 @@ private slots:
     void startRefusals_data();
     void startRefusals();
     void batchOfTwoFinishes();
-    void refusalsWhileConverting();
+    void editingWhileConverting();
     void restartClearsEveryRow();
     void existingOutputsAreAskedAbout_data();
     void existingOutputsAreAskedAbout();
@@ -234,6 +235,7 @@ private slots:
     void boxesDefaultToTheSafeAnswer_data();
     void boxesDefaultToTheSafeAnswer();
     void stopAfterCurrentLeavesRetry();
+    void rememberedListComesBack();
     void fitIntoAndShowLogFromTheMenu();
     void tooLittleFreeSpaceAsksFirst();
 
@@ -244,6 +246,8 @@ private:
     QString CellText(int row, int column);
     // Clicks Start and waits for the batch it started (if any) to end.
     void ClickStart();
+    // Chooses "Retry failed" in the batch menu (it must be enabled) and waits for the batch.
+    void RetryFailed();
     void UseProfileDir(const QString& programDir);
     QString WriteFakeProfiles(const QString& firstPass, const QString& secondPass);
     // Two jobs of one clip, a profile whose pass copies a playable 3GP, the output folder set.
@@ -270,6 +274,7 @@ void TestMainPage::init() {
     const QString config = temp.filePath(QStringLiteral("config%1").arg(++round));
     QDir().mkpath(config);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config);
+    qputenv("XDG_STATE_HOME", QFile::encodeName(config)); // the remembered list starts empty
     outDir = temp.filePath(QStringLiteral("out%1").arg(round));
     QDir().mkpath(outDir);
     AppPaths::SetProgramDir(TestPaths::ProgramDir());
@@ -316,6 +321,19 @@ void TestMainPage::ClickStart() {
     QTest::mouseClick(page->Control(CMorvaneDlg::IdcStart), Qt::LeftButton);
     if (page->IsConverting())
         QVERIFY(finished.wait(60000));
+}
+
+void TestMainPage::RetryFailed() {
+    std::unique_ptr<QMenu> menu(page->CreateBatchMenu());
+    QAction* retry = nullptr;
+    for (QAction* item : menu->actions()) {
+        if (item->text().remove(u'&') == "Retry failed")
+            retry = item;
+    }
+    QVERIFY(retry != nullptr && retry->isEnabled());
+    QSignalSpy finished(&page->Engine(), &ConversionEngine::BatchFinished);
+    retry->trigger();
+    QVERIFY(finished.wait(60000));
 }
 
 QString TestMainPage::CellText(int row, int column) {
@@ -456,6 +474,20 @@ void TestMainPage::outputColumnFollowsType() {
     QCOMPARE(CellText(0, 2), QString("00:00:02"));
     QVERIFY(page->Control(CMorvaneDlg::IdcMediaControl)->isVisible());
     QVERIFY(!page->Control(CMorvaneDlg::IdcVideoFrame)->isVisible());
+
+    // The last row keeps 3GP2 as its own (Ctrl+T); the others follow the page back to 3GP.
+    page->SelectRow(2);
+    QTest::keyClick(page->Control(CMorvaneDlg::IdcJobList), Qt::Key_T, Qt::ControlModifier);
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Up);
+    QTest::keyClick(combo, Qt::Key_Up);
+    QCOMPARE(CellText(0, 3), QString("clip.3gp"));
+    QCOMPARE(CellText(2, 3), QString("song.3g2"));
+    auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
+    const QString tip = list->CellToolTip(2, 3);
+    QVERIFY2(tip.startsWith("Its own type and profile:\nCell Phone 3GP2 files (3GP2 + AAC)\n"),
+             qPrintable(tip));
+    QVERIFY(!list->CellToolTip(0, 3).startsWith("Its own"));
 }
 
 void TestMainPage::unreadableFileIsRefused_data() {
@@ -561,6 +593,12 @@ void TestMainPage::listKeys_data() {
         << 0 << QList<int>{Qt::Key_Up, Qt::Key_Down, Qt::Key_Down} << QList<int>{0, 1, 2};
     QTest::newRow("down at the end") << 4 << QList<int>{Qt::Key_Down} << QList<int>{4};
     QTest::newRow("delete removes the row") << 4 << QList<int>{Qt::Key_Delete} << QList<int>{3};
+    // Ctrl with Up or Down moves the row itself, and the selection with it.
+    const int up = (Qt::CTRL | Qt::Key_Up).toCombined();
+    const int down = (Qt::CTRL | Qt::Key_Down).toCombined();
+    QTest::newRow("ctrl+up moves the row up") << 2 << QList<int>{up, up, up} << QList<int>{1, 0, 0};
+    QTest::newRow("ctrl+down moves the row down")
+        << 3 << QList<int>{down, down} << QList<int>{4, 4};
 }
 
 void TestMainPage::listKeys() {
@@ -573,10 +611,14 @@ void TestMainPage::listKeys() {
     page->OnListClick();
     QCOMPARE(page->CurrentJob(), start);
     auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
+    const JobId started = page->Jobs().At(start).id;
     for (int i = 0; i < keys.size(); ++i) {
-        QTest::keyClick(list, Qt::Key(keys.at(i)));
+        const QKeyCombination key = QKeyCombination::fromCombined(keys.at(i));
+        QTest::keyClick(list, key.key(), key.keyboardModifiers());
         QCOMPARE(page->CurrentJob(), rows.at(i));
         QCOMPARE(list->GetSelectionMark(), rows.at(i));
+        if (key.keyboardModifiers() & Qt::ControlModifier)
+            QCOMPARE(page->Jobs().At(rows.at(i)).id, started);
     }
 }
 
@@ -725,10 +767,11 @@ void TestMainPage::batchOfTwoFinishes() {
             QVERIFY(!page->Control(CMorvaneDlg::IdcOutputType)->isEnabled());
             QVERIFY(!page->Control(CMorvaneDlg::IdcProfiles)->isEnabled());
             QVERIFY(!page->Control(CMorvaneDlg::IdcShutdown)->isEnabled());
-            // What does nothing during a batch says so (to screen readers too).
-            for (auto id : {CMorvaneDlg::IdcAdd, CMorvaneDlg::IdcRemove, CMorvaneDlg::IdcRemoveAll,
-                            CMorvaneDlg::IdcBrowse})
+            // What does nothing during a batch says so (to screen readers too); rows can
+            // still be added and removed.
+            for (auto id : {CMorvaneDlg::IdcRemoveAll, CMorvaneDlg::IdcBrowse})
                 QVERIFY(!page->Control(id)->isEnabled());
+            QVERIFY(page->Control(CMorvaneDlg::IdcAdd)->isEnabled());
         }
     });
     probe.start(5);
@@ -757,38 +800,53 @@ void TestMainPage::batchOfTwoFinishes() {
     QVERIFY(prompts.documents.isEmpty()); // OK leaves the folder closed
 }
 
-void TestMainPage::refusalsWhileConverting() {
+// During a batch the rows that wait can be added, trimmed, moved and removed; the running
+// row cannot, and the status line says why; the output folder waits for the batch's end.
+void TestMainPage::editingWhileConverting() {
     UseProfileDir(WriteFakeProfiles("until-q=\"$OUTPUT_DIR$OUTPUT_FILE.3gp\"", "hang"));
     const QString clip = Fixture("avi");
+    const QString other = Fixture("avi", "other");
     AddFiles({clip, clip});
     prompts.folders.append(outDir);
     page->OnBrowse();
     page->SelectRow(0);
     page->OnListClick();
     auto* slider = static_cast<CRangeSlider*>(page->Control(CMorvaneDlg::IdcTrimSlider));
+    auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
     bool checked = false;
-    int markWhileConverting = -1;
-    int highlightWhileConverting = -1;
     QTimer::singleShot(300, this, [&] {
         QVERIFY(page->IsConverting());
-        prompts.files.append(clip);
-        prompts.folders.append(temp.path());
-        for (auto id : {CMorvaneDlg::IdcAdd, CMorvaneDlg::IdcRemove, CMorvaneDlg::IdcRemoveAll,
-                        CMorvaneDlg::IdcBrowse})
-            QTest::mouseClick(page->Control(id), Qt::LeftButton);
-        auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
-        QTest::keyClick(list, Qt::Key_Down);
+        // The running row stays, and its trim cannot be touched.
+        page->SelectRow(0);
+        page->OnListClick();
+        QVERIFY(!slider->isEnabled());
+        QTest::keyClick(list, Qt::Key_Delete);
+        QCOMPARE(page->Jobs().Count(), 2);
+        QCOMPARE(page->StatusText(),
+                 QString("clip.avi is being converted: it cannot be changed now."));
+        // A file added joins the batch; the row that waits takes a trim and moves down.
+        prompts.files.append(other);
+        QTest::mouseClick(page->Control(CMorvaneDlg::IdcAdd), Qt::LeftButton);
+        QCOMPARE(page->Jobs().Count(), 3);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->GetCellRect(1, 0).center());
-        markWhileConverting = list->GetSelectionMark();
-        highlightWhileConverting = list->GetSelectedItem();
+        QCOMPARE(list->GetSelectionMark(), 1);
+        QVERIFY(slider->isEnabled());
         slider->SetSelection(0.5, 1.0);
         RangeChangedEvent changed(RangeChangedEvent::BothEnds, 1);
-        QCoreApplication::sendEvent(page, &changed); // the page ignores it while converting
+        QCoreApplication::sendEvent(page, &changed);
+        QTest::keyClick(list, Qt::Key_Down, Qt::ControlModifier);
+        QCOMPARE(page->Jobs().At(2).beginTime, 0.5);
+        QCOMPARE(list->GetSelectionMark(), 2);
+        // The added row goes again.
+        page->SelectRow(1);
+        QTest::keyClick(list, Qt::Key_Delete);
         QCOMPARE(page->Jobs().Count(), 2);
-        QCOMPARE(page->CurrentJob(), 0);
-        QCOMPARE(page->Jobs().At(1).beginTime, 0.0);
+        // The output folder and Remove all wait for the end.
+        prompts.folders.append(temp.path());
+        for (auto id : {CMorvaneDlg::IdcRemoveAll, CMorvaneDlg::IdcBrowse})
+            QTest::mouseClick(page->Control(id), Qt::LeftButton);
+        QCOMPARE(page->Jobs().Count(), 2);
         QCOMPARE(page->OutputDir(), outDir + QDir::separator());
-        QCOMPARE(prompts.files.size(), 1); // the file dialog was never shown
         QVERIFY(prompts.boxes.isEmpty());
         page->OpenHtmlHelp(); // Help still works
         QCOMPARE(prompts.documents.size(), 1);
@@ -806,20 +864,14 @@ void TestMainPage::refusalsWhileConverting() {
     QVERIFY(QTest::qWaitForWindowActive(frame.get()));
     ClickStart();
     QVERIFY(checked);
-    QCOMPARE(markWhileConverting, 0); // a click moved neither the mark nor the highlight
-    QCOMPARE(highlightWhileConverting, 0);
     QCOMPARE(CellText(0, 4), QString("Canceled"));
     QCOMPARE(prompts.boxes.size(), 1);
     QCOMPARE(prompts.boxes.first().text,
              QString("Converting ended: 0 of 2 jobs finished.\n\n1 canceled, 1 not converted."));
     QCOMPARE(prompts.boxes.first().caption, QString("Information"));
     QCOMPARE(QApplication::focusWidget(), page->Control(CMorvaneDlg::IdcStart));
-    // After the batch a trim still edits the running job's row, not the clicked one.
-    slider->SetSelection(0.25, 1.0);
-    RangeChangedEvent after(RangeChangedEvent::BothEnds, 0);
-    QCoreApplication::sendEvent(page, &after);
-    QCOMPARE(page->Jobs().At(0).beginTime, 0.25);
-    QCOMPARE(page->Jobs().At(1).beginTime, 0.0);
+    QCOMPARE(page->StatusText(), QString());
+    QCOMPARE(page->Jobs().At(1).beginTime, 0.5);
 }
 
 void TestMainPage::existingOutputsAreAskedAbout_data() {
@@ -1738,20 +1790,65 @@ void TestMainPage::stopAfterCurrentLeavesRetry() {
     QCOMPARE(prompts.boxes.size(), 1);
     QCOMPARE(prompts.boxes.first().text,
              QString("Converting ended: 0 of 2 jobs finished.\n\n2 not converted."));
-    QMenu* menu = page->CreateBatchMenu();
-    QAction* retry = nullptr;
-    for (QAction* item : menu->actions()) {
-        if (item->text().remove(u'&') == "Retry failed")
-            retry = item;
-    }
-    QVERIFY(retry != nullptr && retry->isEnabled());
     disconnect(&page->Engine(), &ConversionEngine::ConvertingChanged, this, nullptr);
-    QSignalSpy finished(&page->Engine(), &ConversionEngine::BatchFinished);
-    retry->trigger();
-    delete menu;
-    QVERIFY(finished.wait(60000));
+    RetryFailed();
     QCOMPARE(CellText(0, 4), QString(" Finished "));
     QCOMPARE(CellText(1, 4), QString(" Finished "));
+}
+
+// The list, type and profile come back at the next start; after a crash the row that was
+// converting shows "Interrupted", a file gone since stays as missing, and "Retry failed"
+// converts exactly the rows that did not finish.
+void TestMainPage::rememberedListComesBack() {
+    TwoJobsThatCopy();
+    const QString gone = QFileInfo(Fixture("avi")).absolutePath() + "/gone.avi";
+    QFile::copy(Fixture("avi"), gone);
+    AddFiles({gone});
+    auto* combo = static_cast<QComboBox*>(page->Control(CMorvaneDlg::IdcOutputType));
+    combo->setCurrentIndex(1);
+    page->OnOutputTypeChanged();
+    frame.reset(); // the list is written at the latest as the window goes
+
+    // What a kill in the middle of the first batch leaves: the first row finished, the second
+    // converting.
+    const QString path = QueueStore::DefaultPath();
+    Result<QueueState> state = QueueStore::Read(path);
+    QVERIFY2(state, qPrintable(state.error()));
+    QCOMPARE(state->jobs.Count(), 3);
+    QCOMPARE(state->outputType, 1);
+    Job first = state->jobs.At(0);
+    first.status = JobStatus::Finished;
+    first.writtenName = "clip.3gp";
+    state->jobs.Set(0, first);
+    Job second = state->jobs.At(1);
+    second.status = JobStatus::FirstPass;
+    state->jobs.Set(1, second);
+    QVERIFY(QueueStore::Write(path, *state));
+    QFile earlier(outDir + "/clip.3gp");
+    QVERIFY(earlier.open(QIODevice::WriteOnly));
+    earlier.write("the first row's result");
+    earlier.close();
+    QVERIFY(QFile::remove(gone));
+
+    frame = std::make_unique<CFrameDlg>();
+    page = &frame->Page();
+    page->SetUserPrompts(&prompts);
+    page->SetPowerControl(&power);
+    combo = static_cast<QComboBox*>(page->Control(CMorvaneDlg::IdcOutputType));
+    QCOMPARE(combo->currentIndex(), 1);
+    QCOMPARE(page->Jobs().Count(), 3);
+    QCOMPARE(CellText(0, 4), QString(" Finished "));
+    QCOMPARE(CellText(1, 4), QString("Interrupted"));
+    QCOMPARE(CellText(2, 4), QString("Source missing"));
+    QCOMPARE(CellText(2, 0), QString("gone.avi"));
+
+    RetryFailed();
+    QCOMPARE(page->Jobs().At(0).status, JobStatus::Finished);
+    QCOMPARE(page->Jobs().At(1).status, JobStatus::Finished);
+    QCOMPARE(page->Jobs().At(2).status, JobStatus::Failed);
+    QVERIFY(earlier.open(QIODevice::ReadOnly));
+    QCOMPARE(earlier.readAll(), QByteArray("the first row's result")); // not converted twice
+    QCOMPARE(QDir(outDir).entryList(QDir::Files), (QStringList{"clip (2).3gp", "clip.3gp"}));
 }
 
 // "Fit into" of the batch menu reaches the batch: a profile that names no video rate cannot

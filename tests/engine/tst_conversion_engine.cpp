@@ -26,12 +26,12 @@ class RecordingHost {
 public:
     void Attach(ConversionEngine& engine) {
         QObject::connect(&engine, &ConversionEngine::JobChanged, &engine,
-                         [this](int row) { RepaintProgressCell(row); });
+                         [this](JobId id) { RepaintProgressCell(int(jobs->IndexOf(id))); });
         QObject::connect(&engine, &ConversionEngine::ConvertingChanged, &engine,
                          [this](bool converting) { convertingChanges.append(converting); });
         QObject::connect(&engine, &ConversionEngine::JobEnded, &engine,
-                         [this](int row, JobStatus status) {
-                             ended.append({row, int(status)});
+                         [this](JobId id, JobStatus status) {
+                             ended.append({int(jobs->IndexOf(id)), int(status)});
                          });
     }
     void RepaintProgressCell(int row) {
@@ -86,6 +86,8 @@ private slots:
     void pauseStopsTheEncoders();
     void passStartedDuringPauseWaits();
     void retryConvertsOnlyWhatDidNotFinish();
+    void editsWhileTheBatchRuns();
+    void rowsWithTheirOwnProfile();
     void overshootIsEncodedOnceMore_data();
     void overshootIsEncodedOnceMore();
 
@@ -921,6 +923,76 @@ void TestConversionEngine::overshootIsEncodedOnceMore() {
     QTEST(int(ReadLog().count("RETRY:   source")), "retries");
     QFETCH(QString, reason);
     QVERIFY2(jobs.At(0).failReason.contains(reason), qPrintable(jobs.At(0).failReason));
+}
+
+// While the first job runs, the rows that wait are trimmed, moved, added and removed: each
+// job starts with what its row holds at its turn, in the list's order then; the running one
+// cannot be taken out.
+void TestConversionEngine::editsWhileTheBatchRuns() {
+    const QString notes = Path("notes.txt");
+    WriteProfile(OutputType::Amr3gp, {Encodes("$OUTPUT_DIR$OUTPUT_FILE.3gp") + " \"note=" + notes +
+                                      ":$OUTPUT_FILE $START\" status=3"});
+    JobList jobs;
+    for (const QString name : {"a.avi", "b.avi", "c.avi"})
+        jobs.Append(Job::FromPath(Source(name), MediaFixtures::ClipSeconds));
+    ConversionEngine engine;
+    bool edited = false;
+    host.onRepaint = [&](const Job& job) {
+        if (edited || job.status != JobStatus::FirstPass)
+            return;
+        edited = true;
+        const JobId running = job.id;
+        QVERIFY(!engine.IsEditable(running));
+        QVERIFY(!engine.RemoveFromBatch(running));
+        Job b = jobs.At(1);
+        QVERIFY(engine.IsEditable(b.id));
+        b.beginTime = 0.1; // the copied file still fits the range
+        jobs.Set(1, b);
+        jobs.Move(2, 1); // a, c, b
+        engine.AddToBatch(jobs.At(jobs.Append(Job::FromPath(Source("d.avi"), 2.0))).id);
+        const qsizetype gone = jobs.Append(Job::FromPath(Source("e.avi"), 2.0));
+        engine.AddToBatch(jobs.At(gone).id);
+        QVERIFY(engine.RemoveFromBatch(jobs.At(gone).id));
+        jobs.RemoveAt(gone);
+    };
+    const BatchResult result = Convert(engine, jobs, Settings());
+    QVERIFY(edited);
+    QCOMPARE(result.status, BatchResult::Status::Completed);
+    QCOMPARE(result.finishedJobs, 4);
+    QFile file(notes);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts),
+             (QStringList{"a ", "c ", "b 00:00:00.100", "d "}));
+    QCOMPARE(OutputFiles(), (QStringList{"a.3gp", "b.3gp", "c.3gp", "d.3gp"}));
+}
+
+// A row with its own type and profile is converted with them (its passes, its extension);
+// the others follow the batch's. An own profile that cannot run stops Start, naming the row.
+void TestConversionEngine::rowsWithTheirOwnProfile() {
+    const QString to = "$OUTPUT_DIR$OUTPUT_FILE";
+    const QString out = "\"" + to;
+    WriteProfile(OutputType::Amr3gp, {Encodes(to + ".3gp")});
+    WriteProfile(OutputType::Aac3g2, {Encodes(to + "_temp.3gp", true),
+                                      Fake() + " copy=" + out + "_temp.3gp:" + to + "_temp_2.3g2\"",
+                                      Fake() + " copy=" + out + "_temp_2.3g2:" + to + ".3g2\""});
+    JobList jobs;
+    for (const QString name : {"a.avi", "b.avi"})
+        jobs.Append(Job::FromPath(Source(name), MediaFixtures::ClipSeconds));
+    Job own = jobs.At(1);
+    own.ownOutputType = int(OutputType::Aac3g2);
+    own.ownProfile = 0;
+    jobs.Set(1, own);
+    ConversionEngine engine;
+    const BatchResult result = Convert(engine, jobs, Settings(OutputType::Amr3gp));
+    QCOMPARE(result.finishedJobs, 2);
+    QCOMPARE(OutputFiles(), (QStringList{"a.3gp", "b.3g2"}));
+
+    own.ownProfile = 4; // the file has one profile
+    jobs.Set(1, own);
+    const BatchResult refused = Convert(engine, jobs, Settings(OutputType::Amr3gp));
+    QCOMPARE(refused.status, BatchResult::Status::Refused);
+    QVERIFY2(refused.message.startsWith("b.avi (its own type and profile): "),
+             qPrintable(refused.message));
 }
 
 QTEST_GUILESS_MAIN(TestConversionEngine)

@@ -22,11 +22,9 @@ namespace {
 
 class ExportHost {
 public:
-    explicit ExportHost(MediaExporter* exporter) : exporter(exporter) {}
     void Attach(ConversionEngine& engine) {
-        engine.SetExporter(exporter);
         QObject::connect(&engine, &ConversionEngine::JobChanged, &engine,
-                         [this](int row) { RepaintProgressCell(row); });
+                         [this](JobId id) { RepaintProgressCell(int(jobs->IndexOf(id))); });
     }
     void RepaintProgressCell(int row) {
         const QString text = JobProgressCell(jobs->At(row)).text;
@@ -36,7 +34,6 @@ public:
             onRepaint(jobs->At(row));
     }
 
-    MediaExporter* exporter;
     const JobList* jobs = nullptr;
     QStringList texts;
     std::function<void(const Job&)> onRepaint;
@@ -205,8 +202,7 @@ void TestRealMediaExport::firstPassReadsTheExport() {
     QVERIFY(job.isRealMedia);
     jobs.Append(job);
 
-    MediaExporter exporter;
-    ExportHost host(&exporter);
+    ExportHost host;
     ConversionEngine engine;
     const BatchResult result = Convert(jobs, host, engine);
     QCOMPARE(result.status, BatchResult::Status::Completed);
@@ -230,8 +226,7 @@ void TestRealMediaExport::firstPassReadsTheExport() {
 void TestRealMediaExport::cancelDuringExportLeavesNothing() {
     JobList jobs;
     jobs.Append(Job::FromPath(realMediaClip, 2.0));
-    MediaExporter exporter;
-    ExportHost host(&exporter);
+    ExportHost host;
     ConversionEngine engine;
     // Stop is pressed as soon as the export has been set up.
     host.onRepaint = [&engine](const Job& job) {
@@ -241,7 +236,7 @@ void TestRealMediaExport::cancelDuringExportLeavesNothing() {
     const BatchResult result = Convert(jobs, host, engine);
     QCOMPARE(result.status, BatchResult::Status::Canceled);
     QCOMPARE(JobProgressCell(jobs.At(0)).text, QStringLiteral("Canceled"));
-    QVERIFY(!exporter.IsExporting());
+    QVERIFY(!engine.Exporter().IsExporting());
     QCOMPARE(Intermediates(), QStringList());
     QCOMPARE(QDir(Path("out")).entryList(QDir::Files), QStringList());
 }
@@ -253,8 +248,7 @@ void TestRealMediaExport::pauseHoldsTheExport() {
     Job job = Job::FromPath(realMediaClip, 2.0);
     job.endTime = 1.5; // as long as the reference the fake pass copies
     jobs.Append(job);
-    MediaExporter exporter;
-    ExportHost host(&exporter);
+    ExportHost host;
     ConversionEngine engine;
     bool pausedOnce = false;
     QList<JobStatus> whilePaused;
@@ -286,7 +280,7 @@ void TestRealMediaExport::pauseHoldsTheExport() {
     QVERIFY2(!whilePaused.contains(JobStatus::FirstPass) &&
                  !whilePaused.contains(JobStatus::Finished),
              "the job moved on while paused");
-    QVERIFY(!exporter.IsSuspended());
+    QVERIFY(!engine.Exporter().IsSuspended());
 }
 
 QTEST_GUILESS_MAIN(TestRealMediaExport)

@@ -10,6 +10,7 @@
 //   until-q=FILE      print status lines and grow FILE until "q" arrives on stdin (exit 3
 //                     when stdin ends without it)
 //   touch=FILE        create an empty FILE
+//   note=FILE:TEXT    append TEXT and a line end to FILE (which passes ran, with what)
 //   child=FILE        start a child that sleeps for ever (its id in FILE), as an encoder
 //                     that starts helpers of its own
 //   close-output      close stdout and stderr
@@ -119,6 +120,9 @@ int main(int argc, char* argv[]) {
                 return 3;
         } else if (name == "touch") {
             WriteFile(value, std::string());
+        } else if (name == "note") {
+            const size_t colon = value.find(':');
+            WriteFile(value.substr(0, colon), value.substr(colon + 1) + "\n", true);
         } else if (name == "child") {
             const pid_t child = fork();
             if (child == 0) {

@@ -192,11 +192,14 @@ void TestHelpGuide::progressTextsAreDocumented_data() {
     QTest::newRow("buffering") << buffering;
     QTest::newRow("status line") << running;
     for (const JobStatus phase : {JobStatus::SecondPass, JobStatus::ThirdPass, JobStatus::Canceled,
-                                  JobStatus::Failed, JobStatus::Skipped}) {
+                                  JobStatus::Failed, JobStatus::Skipped, JobStatus::Interrupted}) {
         Job job;
         job.status = phase;
         QTest::addRow("phase %d", int(phase)) << job;
     }
+    Job missing;
+    missing.sourceMissing = true;
+    QTest::newRow("source missing") << missing;
 }
 
 void TestHelpGuide::progressTextsAreDocumented() {
