@@ -80,19 +80,46 @@ std::optional<SizeProfile> BatchExtras::CurrentProfile() const {
     if (type == nullptr || profiles == nullptr || profiles->currentItem() == nullptr ||
         !profiles->currentItem()->isSelected())
         return std::nullopt;
-    const auto outputType = static_cast<OutputType>(std::max(type->currentIndex(), 0));
-    const int row = profiles->currentRow();
-    const QFileInfo file(AppPaths::ProfileDir() + ProfileFileName(outputType));
-    // Read again only when the choice or the file changed: the status line asks on every repaint.
-    const QString key = QStringLiteral("%1/%2/%3")
-                            .arg(int(outputType))
+    return ProfileAt(static_cast<OutputType>(std::max(type->currentIndex(), 0)),
+                     profiles->currentRow());
+}
+
+std::optional<SizeProfile> BatchExtras::ProfileAt(OutputType type, int row) const {
+    const QFileInfo file(ProfileFilePath(AppPaths::ProfileDirs(), type));
+    // Read again only when the file changed: the status line asks on every repaint.
+    const QString key = QStringLiteral("%1/%2/%3/%4")
+                            .arg(int(type))
                             .arg(row)
+                            .arg(file.absoluteFilePath())
                             .arg(file.lastModified().toMSecsSinceEpoch());
-    if (key != cachedFor) {
-        cachedFor = key;
-        cachedProfile = ReadSizeProfile(outputType, row);
+    auto cached = profileCache.find(key);
+    if (cached == profileCache.end()) {
+        if (profileCache.size() > 64) // profiles edited over and over in one session
+            profileCache.clear();
+        cached = profileCache.insert(key, ReadSizeProfile(type, row));
     }
-    return cachedProfile;
+    return *cached;
+}
+
+// A row with a type and profile of its own is sized by those, the others by the page's.
+std::optional<SizeProfile> BatchExtras::ProfileOfJob(const Job& job, OutputType pageType,
+                                                     int pageRow) const {
+    if (job.ownOutputType >= 0 && job.ownProfile >= 0)
+        return ProfileAt(static_cast<OutputType>(job.ownOutputType), job.ownProfile);
+    if (pageRow < 0)
+        return std::nullopt;
+    return ProfileAt(pageType, pageRow);
+}
+
+SizeModel::ProfileOfJob BatchExtras::PageProfiles() const {
+    const auto* type = qobject_cast<QComboBox*>(page->Control(CMorvaneDlg::IdcOutputType));
+    const auto* profiles = qobject_cast<QListWidget*>(page->Control(CMorvaneDlg::IdcProfiles));
+    const bool chosen = type != nullptr && profiles != nullptr &&
+                        profiles->currentItem() != nullptr && profiles->currentItem()->isSelected();
+    const auto pageType = static_cast<OutputType>(chosen ? std::max(type->currentIndex(), 0) : 0);
+    const int pageRow = chosen ? profiles->currentRow() : -1;
+    return
+        [this, pageType, pageRow](const Job& job) { return ProfileOfJob(job, pageType, pageRow); };
 }
 
 QString BatchExtras::OutputToolTip(const Job& job, const QString& shownName) const {
@@ -110,7 +137,7 @@ QString BatchExtras::OutputSizeText(const Job& job) const {
         if (written.isFile())
             return FormatFileSize(written.size());
     }
-    const std::optional<SizeProfile> profile = CurrentProfile();
+    const std::optional<SizeProfile> profile = PageProfiles()(job);
     if (!profile)
         return {};
     const qint64 expected = model.EstimateJob(job, *profile);
@@ -121,10 +148,11 @@ QString BatchExtras::OutputSizeText(const Job& job) const {
 
 QString BatchExtras::StatusText() const {
     const JobList& jobs = page->Jobs();
-    const std::optional<SizeProfile> profile = CurrentProfile();
-    if (jobs.Count() == 0 || !profile)
+    if (jobs.Count() == 0 ||
+        (!CurrentProfile() && std::none_of(jobs.begin(), jobs.end(),
+                                           [](const Job& job) { return job.ownProfile >= 0; })))
         return {};
-    const qint64 total = model.EstimateBatch(jobs, *profile, fitBytes);
+    const qint64 total = model.EstimateBatch(jobs, PageProfiles(), fitBytes);
     QString text =
         jobs.Count() == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(jobs.Count());
     text += QStringLiteral(", about %1").arg(FormatFileSize(total));
@@ -201,12 +229,13 @@ void BatchExtras::AskFitSize(QWidget* owner) {
 
 bool BatchExtras::PrepareStart(BatchSettings& settings, UserPrompts& prompts) {
     settings.fitBytes = fitBytes;
-    const std::optional<SizeProfile> profile =
-        ReadSizeProfile(settings.outputType, settings.profileSelection);
-    if (!profile)
-        return true; // Start says what is wrong with the profile
-    const qint64 total =
-        model.EstimateBatch(page->Jobs(), *profile, fitBytes, settings.retryUnfinished);
+    const OutputType pageType = settings.outputType;
+    const int pageRow = settings.profileSelection;
+    // A profile that cannot be read counts nothing: Start says what is wrong with it.
+    const qint64 total = model.EstimateBatch(
+        page->Jobs(),
+        [this, pageType, pageRow](const Job& job) { return ProfileOfJob(job, pageType, pageRow); },
+        fitBytes, settings.retryUnfinished);
     const QStorageInfo storage(settings.outputDir);
     if (!storage.isValid() || total <= storage.bytesAvailable())
         return true;

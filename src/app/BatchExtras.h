@@ -48,6 +48,10 @@ public:
 
 private:
     std::optional<SizeProfile> CurrentProfile() const;
+    std::optional<SizeProfile> ProfileAt(OutputType type, int row) const;
+    std::optional<SizeProfile> ProfileOfJob(const Job& job, OutputType pageType, int pageRow) const;
+    // Each job's profile for sizes: its own, else the page's current choice.
+    SizeModel::ProfileOfJob PageProfiles() const;
     void AskFitSize(QWidget* owner);
     void UpdateStatus();
     void OnConvertingChanged(bool converting);
@@ -60,7 +64,6 @@ private:
     QTimer* launcherTimer = nullptr;
     qint64 fitBytes = 0;
     SizeModel model;
-    // The last profile read for sizes, kept while its file is unchanged.
-    mutable std::optional<SizeProfile> cachedProfile;
-    mutable QString cachedFor;
+    // Profiles read for sizes, by type, row, file and its time: kept while the file is unchanged.
+    mutable QHash<QString, std::optional<SizeProfile>> profileCache;
 };

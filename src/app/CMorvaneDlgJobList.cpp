@@ -155,7 +155,7 @@ QString CMorvaneDlg::OwnProfileText(const Job& job) const {
     if (!profileTitles.contains(job.ownOutputType))
         profileTitles.insert(
             job.ownOutputType,
-            ReadProfileList(AppPaths::ProfileDir(), static_cast<OutputType>(job.ownOutputType))
+            ReadProfileList(AppPaths::ProfileDirs(), static_cast<OutputType>(job.ownOutputType))
                 .titles);
     const QString title =
         profileTitles.value(job.ownOutputType)

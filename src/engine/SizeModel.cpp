@@ -158,7 +158,7 @@ double FitPictureRateShare(double videoFactor) {
 std::optional<SizeProfile> ReadSizeProfile(OutputType type, int listSelection) {
     CProfileIniReader reader;
     const Result<ResolvedProfile> profile =
-        ResolveProfile(reader, AppPaths::ProfileDir(), type, listSelection);
+        ResolveProfile(reader, AppPaths::ProfileDirs(), type, listSelection);
     if (!profile)
         return std::nullopt;
     return SizeProfile{SizeProfileKey(type, profile->profile.sectionName),
@@ -202,10 +202,18 @@ qint64 SizeModel::EstimateJob(const Job& job, const SizeProfile& profile, qint64
 
 qint64 SizeModel::EstimateBatch(const JobList& jobs, const SizeProfile& profile, qint64 fitBytes,
                                 bool retryUnfinished) const {
+    return EstimateBatch(
+        jobs, [&profile](const Job&) { return std::optional(profile); }, fitBytes, retryUnfinished);
+}
+
+qint64 SizeModel::EstimateBatch(const JobList& jobs, const ProfileOfJob& profileOf, qint64 fitBytes,
+                                bool retryUnfinished) const {
     qint64 total = 0;
     for (const Job& job : jobs) {
-        if (!retryUnfinished || NeedsRetry(job.status))
-            total += EstimateJob(job, profile, fitBytes);
+        if (retryUnfinished && !NeedsRetry(job.status))
+            continue;
+        if (const std::optional<SizeProfile> profile = profileOf(job))
+            total += EstimateJob(job, *profile, fitBytes);
     }
     return total;
 }

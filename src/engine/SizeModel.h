@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // What a profile's first pass asks of the encoder, for sizes: read from its options.
@@ -78,6 +79,11 @@ public:
     // The sum over the jobs that a batch converts (with retryUnfinished, only those a retry
     // converts).
     qint64 EstimateBatch(const JobList& jobs, const SizeProfile& profile, qint64 fitBytes = 0,
+                         bool retryUnfinished = false) const;
+    // The same where jobs may have profiles of their own: profileOf gives a job's (nullopt: the
+    // job counts nothing).
+    using ProfileOfJob = std::function<std::optional<SizeProfile>(const Job&)>;
+    qint64 EstimateBatch(const JobList& jobs, const ProfileOfJob& profileOf, qint64 fitBytes = 0,
                          bool retryUnfinished = false) const;
 
     // A job of the profile that was expected (uncorrected) at estimatedBytes made actualBytes:

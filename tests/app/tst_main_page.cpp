@@ -476,6 +476,9 @@ void TestMainPage::outputColumnFollowsType() {
     QVERIFY(!page->Control(CMorvaneDlg::IdcVideoFrame)->isVisible());
 
     // The last row keeps 3GP2 as its own (Ctrl+T); the others follow the page back to 3GP.
+    auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
+    const QString sizeAs3g2 = list->CellToolTip(2, 3).section(u',', -1);
+    QVERIFY2(sizeAs3g2.contains("about"), qPrintable(sizeAs3g2));
     page->SelectRow(2);
     QTest::keyClick(page->Control(CMorvaneDlg::IdcJobList), Qt::Key_T, Qt::ControlModifier);
     combo->setFocus();
@@ -483,10 +486,10 @@ void TestMainPage::outputColumnFollowsType() {
     QTest::keyClick(combo, Qt::Key_Up);
     QCOMPARE(CellText(0, 3), QString("clip.3gp"));
     QCOMPARE(CellText(2, 3), QString("song.3g2"));
-    auto* list = static_cast<CCellListCtrl*>(page->Control(CMorvaneDlg::IdcJobList));
     const QString tip = list->CellToolTip(2, 3);
     QVERIFY2(tip.startsWith("Its own type and profile:\nCell Phone 3GP2 files (3GP2 + AAC)\n"),
              qPrintable(tip));
+    QVERIFY2(tip.endsWith(sizeAs3g2), qPrintable(tip)); // sized by its own profile
     QVERIFY(!list->CellToolTip(0, 3).startsWith("Its own"));
 }
 
