@@ -516,10 +516,13 @@ std::optional<QString> OutputOfSameSource(const QString& dir, const QString& nam
         if (!recorded)
             continue;
         if (!source) {
+            // As the job records it: with its own type and profile, and the batch's fit size.
+            const bool own = job.ownProfile >= 0 && IsValidOutputType(job.ownOutputType);
             const Result<SourceIdentity> identity = SourceIdentity::Of(
                 job.sourcePath,
-                SourceIdentity::Settings(int(settings.outputType), settings.profileSelection,
-                                         job.beginTime, job.endTime));
+                SourceIdentity::Settings(int(OutputTypeOf(job, settings.outputType)),
+                                         own ? job.ownProfile : settings.profileSelection,
+                                         job.beginTime, job.endTime, settings.fitBytes));
             if (!identity)
                 return std::nullopt;
             source = *identity;

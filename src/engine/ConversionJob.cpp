@@ -171,8 +171,9 @@ void ConversionJob::Convert() {
         return;
     }
     const Result<SourceIdentity> identity = SourceIdentity::Of(
-        reading.sourcePath, SourceIdentity::Settings(int(plan.outputType), plan.profileSelection,
-                                                     reading.beginTime, reading.endTime));
+        reading.sourcePath,
+        SourceIdentity::Settings(int(plan.outputType), plan.profileSelection, reading.beginTime,
+                                 reading.endTime, plan.fitBytes));
     sourceIdentity = identity ? std::optional(*identity) : std::nullopt;
     if (!QtReachesFileName(reading.sourcePath)) {
         // A name that is not valid UTF-8 cannot travel in an argument list: the encoder reads

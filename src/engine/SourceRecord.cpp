@@ -93,14 +93,18 @@ Result<SourceIdentity> SourceIdentity::Of(const QString& path, const QByteArray&
     return identity;
 }
 
-QByteArray SourceIdentity::Settings(int outputType, int profileSelection, double begin,
-                                    double end) {
-    return QStringLiteral("type=%1 profile=%2 begin=%3 end=%4")
-        .arg(outputType)
-        .arg(profileSelection + 1)
-        .arg(begin, 0, 'f', 3)
-        .arg(end, 0, 'f', 3)
-        .toLatin1();
+QByteArray SourceIdentity::Settings(int outputType, int profileSelection, double begin, double end,
+                                    qint64 fitBytes) {
+    QString settings = QStringLiteral("type=%1 profile=%2 begin=%3 end=%4")
+                           .arg(outputType)
+                           .arg(profileSelection + 1)
+                           .arg(begin, 0, 'f', 3)
+                           .arg(end, 0, 'f', 3);
+    // A file fitted into a size is another file than one at the profile's rates; records of
+    // files made without a size read as before.
+    if (fitBytes > 0)
+        settings += QStringLiteral(" fit=%1").arg(fitBytes);
+    return settings.toLatin1();
 }
 
 QByteArray SourceIdentity::ToRecord() const {

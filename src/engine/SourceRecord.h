@@ -23,7 +23,8 @@ struct SourceIdentity {
     // The identity of the file at path, converted with settings; fails when it cannot be read.
     static Result<SourceIdentity> Of(const QString& path, const QByteArray& settings);
     // The settings' text as it is kept.
-    static QByteArray Settings(int outputType, int profileSelection, double begin, double end);
+    static QByteArray Settings(int outputType, int profileSelection, double begin, double end,
+                               qint64 fitBytes = 0);
 
     QByteArray ToRecord() const;
     static std::optional<SourceIdentity> FromRecord(const QByteArray& record);

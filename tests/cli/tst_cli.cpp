@@ -329,6 +329,11 @@ void TestCli::sharedOutputFolder_data() {
         << QStringList{"A"} << QStringList{"--skip-existing", "B"} << 0
         << QStringList{"clip (2).3gp", "clip.3gp"}
         << "saved as clip (2).3gp: clip.3gp is not known to be made from this source";
+    // A file fitted into a size is not the file made at the profile's rates.
+    QTest::newRow("skip-existing, the same source fitted into a size")
+        << QStringList{"A"} << QStringList{"--skip-existing", "--fit", "1M", "A"} << 0
+        << QStringList{"clip (2).3gp", "clip.3gp"}
+        << "saved as clip (2).3gp: clip.3gp is not known to be made from this source";
     // A run again over both (a retried array task) converts neither.
     QTest::newRow("skip-existing, a numbered file of the same source")
         << QStringList{"A", "B"} << QStringList{"--skip-existing", "--json", "B", "A"} << 0
