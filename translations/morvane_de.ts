@@ -595,6 +595,10 @@ Der Computer wird nach der Umwandlung nicht heruntergefahren.</translation>
         <source>The encoder program &quot;%1&quot; that the profile names cannot be found. Install it, or correct the profile file.</source>
         <translation>Das Encoder-Programm „%1“, das das Profil nennt, wurde nicht gefunden. Installieren Sie es oder korrigieren Sie die Profildatei.</translation>
     </message>
+    <message>
+        <source>%1 (its own type and profile): %2</source>
+        <translation>%1 (eigener Typ und eigenes Profil): %2</translation>
+    </message>
 </context>
 <context>
     <name>ConversionJob</name>
@@ -675,6 +679,10 @@ Der Computer wird nach der Umwandlung nicht heruntergefahren.</translation>
     <message>
         <source>The output file cannot be moved to %1: %2</source>
         <translation>Die Ausgabedatei kann nicht nach %1 verschoben werden: %2</translation>
+    </message>
+    <message>
+        <source>The output file cannot be copied into %1: %2</source>
+        <translation>Die Ausgabedatei kann nicht nach %1 kopiert werden: %2</translation>
     </message>
 </context>
 <context>
