@@ -17,6 +17,116 @@
     </message>
 </context>
 <context>
+    <name>BatchController</name>
+    <message>
+        <source>Start Converting</source>
+        <translation>Umwandlung starten</translation>
+    </message>
+    <message>
+        <source>Stop Converting</source>
+        <translation>Umwandlung anhalten</translation>
+    </message>
+    <message>
+        <source>&amp;Pause</source>
+        <translation>&amp;Pause</translation>
+    </message>
+    <message>
+        <source>Stop &amp;after current jobs</source>
+        <translation>Nach den laufenden Aufträgen an&amp;halten</translation>
+    </message>
+    <message>
+        <source>&amp;Retry failed</source>
+        <translation>Fehlgeschlagene &amp;wiederholen</translation>
+    </message>
+    <message>
+        <source>&amp;Simultaneous jobs</source>
+        <translation>&amp;Gleichzeitige Aufträge</translation>
+    </message>
+</context>
+<context>
+    <name>BatchExtras</name>
+    <message>
+        <source>Expected size</source>
+        <translation>Erwartete Größe</translation>
+    </message>
+    <message>
+        <source>at most %1</source>
+        <translation>höchstens %1</translation>
+    </message>
+    <message>
+        <source>about %1</source>
+        <translation>etwa %1</translation>
+    </message>
+    <message>
+        <source>1 file</source>
+        <translation>1 Datei</translation>
+    </message>
+    <message>
+        <source>%1 files</source>
+        <translation>%1 Dateien</translation>
+    </message>
+    <message>
+        <source>, about %1</source>
+        <translation>, etwa %1</translation>
+    </message>
+    <message>
+        <source> (each fits into %1)</source>
+        <translation> (jede passt in %1)</translation>
+    </message>
+    <message>
+        <source>&amp;Fit into</source>
+        <translation>&amp;Einpassen in</translation>
+    </message>
+    <message>
+        <source>Other si&amp;ze...</source>
+        <translation>Andere &amp;Größe...</translation>
+    </message>
+    <message>
+        <source>Other si&amp;ze (%1)...</source>
+        <translation>Andere &amp;Größe (%1)...</translation>
+    </message>
+    <message>
+        <source>&amp;Off</source>
+        <translation>&amp;Aus</translation>
+    </message>
+    <message>
+        <source>Show &amp;log</source>
+        <translation>Protoko&amp;ll anzeigen</translation>
+    </message>
+    <message>
+        <source>Fit into</source>
+        <translation>Einpassen in</translation>
+    </message>
+    <message>
+        <source>Every file at most (for example 300K, 1.5M, or bytes):</source>
+        <translation>Jede Datei höchstens (zum Beispiel 300K, 1.5M oder Bytes):</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a size such as 300K, 1.5M or a number of bytes. The size is unchanged.</source>
+        <translation>„%1“ ist keine Größe wie 300K, 1.5M oder eine Anzahl Bytes. Die Größe bleibt unverändert.</translation>
+    </message>
+    <message>
+        <source>The files of this batch need about %1, but the output folder %2 has only %3 free. Converting may stop when the disk is full.
+
+Convert anyway?</source>
+        <translation>Die Dateien dieses Durchgangs brauchen etwa %1, aber im Ausgabeordner %2 sind nur %3 frei. Die Umwandlung kann abbrechen, wenn der Datenträger voll ist.
+
+Trotzdem umwandeln?</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Warnung</translation>
+    </message>
+    <message>
+        <source>Convert anyway</source>
+        <translation>Trotzdem umwandeln</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
     <name>BatchSummary</name>
     <message>
         <source>%1 finished</source>
@@ -81,6 +191,342 @@
     <message>
         <source>, %1 skipped</source>
         <translation>, %1 übersprungen</translation>
+    </message>
+</context>
+<context>
+    <name>CHyperlinkLabel</name>
+    <message>
+        <source>Unable to open hyperlink: no program on this computer opens web addresses.
+
+Install a web browser and xdg-utils (which provides xdg-open), or open the address in a web browser by hand:
+
+</source>
+        <translation>Der Link kann nicht geöffnet werden: Kein Programm auf diesem Computer öffnet Webadressen.
+
+Installieren Sie einen Webbrowser und xdg-utils (das xdg-open enthält), oder öffnen Sie die Adresse von Hand in einem Webbrowser:
+
+</translation>
+    </message>
+</context>
+<context>
+    <name>CMorvaneDlg</name>
+    <message>
+        <source>FFmpeg: the encoder behind every profile</source>
+        <translation>FFmpeg: der Encoder hinter jedem Profil</translation>
+    </message>
+    <message>
+        <source>OpenCORE AMR: the AMR-NB speech codec for 3GP</source>
+        <translation>OpenCORE AMR: der AMR-NB-Sprachcodec für 3GP</translation>
+    </message>
+    <message>
+        <source>3GPP: the 3GP file format for mobile phones</source>
+        <translation>3GPP: das 3GP-Dateiformat für Handys</translation>
+    </message>
+    <message>
+        <source>3GPP2: the 3G2 file format for CDMA phones</source>
+        <translation>3GPP2: das 3G2-Dateiformat für CDMA-Handys</translation>
+    </message>
+    <message>
+        <source>Support Video Files</source>
+        <translation>Unterstützte Videodateien</translation>
+    </message>
+    <message>
+        <source>AVI Files</source>
+        <translation>AVI-Dateien</translation>
+    </message>
+    <message>
+        <source>WAV Files</source>
+        <translation>WAV-Dateien</translation>
+    </message>
+    <message>
+        <source>Mpeg files</source>
+        <translation>MPEG-Dateien</translation>
+    </message>
+    <message>
+        <source>RealMedia Files</source>
+        <translation>RealMedia-Dateien</translation>
+    </message>
+    <message>
+        <source>Windows Media files</source>
+        <translation>Windows-Media-Dateien</translation>
+    </message>
+    <message>
+        <source>Quick Time Files</source>
+        <translation>QuickTime-Dateien</translation>
+    </message>
+    <message>
+        <source>Other media files</source>
+        <translation>Andere Mediendateien</translation>
+    </message>
+    <message>
+        <source>All files</source>
+        <translation>Alle Dateien</translation>
+    </message>
+    <message>
+        <source>Output Setting</source>
+        <translation>Ausgabeeinstellungen</translation>
+    </message>
+    <message>
+        <source>Automatically Shut Down the computer when converting finished</source>
+        <translation>Computer nach der Umwandlung automatisch herunterfahren</translation>
+    </message>
+    <message>
+        <source>Output Directory:</source>
+        <translation>Ausgabeordner:</translation>
+    </message>
+    <message>
+        <source>Select Output Type:</source>
+        <translation>Ausgabetyp:</translation>
+    </message>
+    <message>
+        <source>Select Profile:</source>
+        <translation>Profil wählen:</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>Hilfe</translation>
+    </message>
+    <message>
+        <source>Browse</source>
+        <translation>Wählen</translation>
+    </message>
+    <message>
+        <source>Add a video to converting task</source>
+        <translation>Ein Video zur Umwandlung hinzufügen</translation>
+    </message>
+    <message>
+        <source>Remove selected video</source>
+        <translation>Gewähltes Video entfernen</translation>
+    </message>
+    <message>
+        <source>Remove all videos</source>
+        <translation>Alle Videos entfernen</translation>
+    </message>
+    <message>
+        <source>Start Converting</source>
+        <translation>Umwandlung starten</translation>
+    </message>
+    <message>
+        <source>Stop Converting</source>
+        <translation>Umwandlung anhalten</translation>
+    </message>
+    <message>
+        <source>Contents</source>
+        <translation>Inhalt</translation>
+    </message>
+    <message>
+        <source>Preview selected videos</source>
+        <translation>Vorschau der gewählten Videos</translation>
+    </message>
+    <message>
+        <source>Stop preview</source>
+        <translation>Vorschau beenden</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>Hinzufügen</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Entfernen</translation>
+    </message>
+    <message>
+        <source>Remove all</source>
+        <translation>Alle entfernen</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>Starten</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Anhalten</translation>
+    </message>
+    <message>
+        <source>Preview</source>
+        <translation>Vorschau</translation>
+    </message>
+    <message>
+        <source>Choose the output directory</source>
+        <translation>Den Ausgabeordner wählen</translation>
+    </message>
+    <message>
+        <source>Trim</source>
+        <translation>Zuschneiden</translation>
+    </message>
+    <message>
+        <source>Begin and end of the part to convert</source>
+        <translation>Anfang und Ende des Teils, der umgewandelt wird</translation>
+    </message>
+    <message>
+        <source>Jobs</source>
+        <translation>Aufträge</translation>
+    </message>
+    <message>
+        <source>The videos to convert: source, begin and end time, output, progress</source>
+        <translation>Die Videos, die umgewandelt werden: Quelle, Start- und Endzeit, Ausgabe, Fortschritt</translation>
+    </message>
+    <message>
+        <source>Select Output Type</source>
+        <translation>Ausgabetyp wählen</translation>
+    </message>
+    <message>
+        <source>Select Profile</source>
+        <translation>Profil wählen</translation>
+    </message>
+    <message>
+        <source>Profile description</source>
+        <translation>Profilbeschreibung</translation>
+    </message>
+    <message>
+        <source>Output Directory</source>
+        <translation>Ausgabeordner</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Why the last change of the list did not happen</source>
+        <translation>Warum die letzte Änderung der Liste nicht ausgeführt wurde</translation>
+    </message>
+    <message>
+        <source>Video</source>
+        <translation>Video</translation>
+    </message>
+    <message>
+        <source>The picture of the selected video</source>
+        <translation>Das Bild des gewählten Videos</translation>
+    </message>
+    <message>
+        <source>Conversion list</source>
+        <translation>Umwandlungsliste</translation>
+    </message>
+    <message>
+        <source>Your computer cannot shutdown</source>
+        <translation>Ihr Computer kann nicht heruntergefahren werden</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Warnung</translation>
+    </message>
+    <message>
+        <source>Nothing was converted: the trimmed range of these files is empty (the end must come after the begin):
+%1</source>
+        <translation>Nichts wurde umgewandelt: Der zugeschnittene Bereich dieser Dateien ist leer (das Ende muss nach dem Anfang kommen):
+%1</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Fehler</translation>
+    </message>
+    <message>
+        <source>&amp;Auto (%1)</source>
+        <translation>&amp;Automatisch (%1)</translation>
+    </message>
+    <message>
+        <source> - paused</source>
+        <translation> - angehalten</translation>
+    </message>
+    <message>
+        <source> - estimating</source>
+        <translation> - wird geschätzt</translation>
+    </message>
+    <message>
+        <source> - stopping after the current jobs</source>
+        <translation> - hält nach den laufenden Aufträgen an</translation>
+    </message>
+    <message>
+        <source>Morvane: converting ended</source>
+        <translation>Morvane: Umwandlung beendet</translation>
+    </message>
+    <message>
+        <source>Morvane: converting finished</source>
+        <translation>Morvane: Umwandlung abgeschlossen</translation>
+    </message>
+    <message>
+        <source>The computer shuts down in a minute.</source>
+        <translation>Der Computer wird in einer Minute heruntergefahren.</translation>
+    </message>
+    <message>
+        <source>
+
+Converting will not end with a shutdown.</source>
+        <translation>
+
+Der Computer wird nach der Umwandlung nicht heruntergefahren.</translation>
+    </message>
+    <message>
+        <source>%1 holds no media files.</source>
+        <translation>%1 enthält keine Mediendateien.</translation>
+    </message>
+    <message>
+        <source>estimating</source>
+        <translation>wird geschätzt</translation>
+    </message>
+    <message>
+        <source>Paused  %1%</source>
+        <translation>Angehalten  %1%</translation>
+    </message>
+    <message>
+        <source>Paused</source>
+        <translation>Angehalten</translation>
+    </message>
+    <message>
+        <source> (paused)</source>
+        <translation> (angehalten)</translation>
+    </message>
+    <message>
+        <source>Not started: stopping after the current jobs</source>
+        <translation>Nicht gestartet: Anhalten nach den laufenden Aufträgen</translation>
+    </message>
+    <message>
+        <source>profile %1</source>
+        <translation>Profil %1</translation>
+    </message>
+    <message>
+        <source>Its own type and profile:
+%1
+%2</source>
+        <translation>Eigener Typ und eigenes Profil:
+%1
+%2</translation>
+    </message>
+    <message>
+        <source>Select a profile first.</source>
+        <translation>Wählen Sie zuerst ein Profil.</translation>
+    </message>
+    <message>
+        <source>It is a still picture, not a video or a sound: there is nothing to convert.</source>
+        <translation>Es ist ein Standbild, kein Video und kein Ton: Es gibt nichts umzuwandeln.</translation>
+    </message>
+    <message>
+        <source>%1 cannot be added.
+%2</source>
+        <translation>%1 kann nicht hinzugefügt werden.
+%2</translation>
+    </message>
+    <message>
+        <source>Remove all %1 videos from the list?</source>
+        <translation>Alle %1 Videos aus der Liste entfernen?</translation>
+    </message>
+    <message>
+        <source>Keep them</source>
+        <translation>Behalten</translation>
+    </message>
+    <message>
+        <source>The begin must come before the end (%1).</source>
+        <translation>Der Anfang muss vor dem Ende (%1) liegen.</translation>
+    </message>
+    <message>
+        <source>The end must come after the begin (%1).</source>
+        <translation>Das Ende muss nach dem Anfang (%1) liegen.</translation>
+    </message>
+    <message>
+        <source>%1 cannot be played.
+%2</source>
+        <translation>%1 kann nicht abgespielt werden.
+%2</translation>
     </message>
 </context>
 <context>
@@ -149,6 +595,10 @@
         <source>The encoder program &quot;%1&quot; that the profile names cannot be found. Install it, or correct the profile file.</source>
         <translation>Das Encoder-Programm „%1“, das das Profil nennt, wurde nicht gefunden. Installieren Sie es oder korrigieren Sie die Profildatei.</translation>
     </message>
+    <message>
+        <source>%1 (its own type and profile): %2</source>
+        <translation>%1 (eigener Typ und eigenes Profil): %2</translation>
+    </message>
 </context>
 <context>
     <name>ConversionJob</name>
@@ -184,6 +634,22 @@
         <source>The output folder %1 no longer exists.</source>
         <translation>Der Ausgabeordner %1 existiert nicht mehr.</translation>
     </message>
+    <message>
+        <source>The file came out at %1, over the %2 it must fit into, also after a second encode at a lower rate: this picture needs more. Shorten the range or choose a larger size.</source>
+        <translation>Die Datei wurde %1 groß, mehr als die %2, in die sie passen muss, auch nach einer zweiten Umwandlung mit niedrigerer Rate: Dieses Bild braucht mehr. Kürzen Sie den Bereich oder wählen Sie eine größere Größe.</translation>
+    </message>
+    <message>
+        <source>The profile&apos;s FitInto value &quot;%1&quot; is not a size such as 300K or 1.5M.</source>
+        <translation>Der FitInto-Wert „%1“ des Profils ist keine Größe wie 300K oder 1.5M.</translation>
+    </message>
+    <message>
+        <source>This profile names no video rate (-b:v), so its files cannot be fitted to a size.</source>
+        <translation>Dieses Profil nennt keine Videorate (-b:v), daher lassen sich seine Dateien nicht in eine Größe einpassen.</translation>
+    </message>
+    <message>
+        <source>The file came out at %1, over the %2 it must fit into.</source>
+        <translation>Die Datei wurde %1 groß, mehr als die %2, in die sie passen muss.</translation>
+    </message>
 </context>
 <context>
     <name>EncoderCapabilities</name>
@@ -213,6 +679,10 @@
     <message>
         <source>The output file cannot be moved to %1: %2</source>
         <translation>Die Ausgabedatei kann nicht nach %1 verschoben werden: %2</translation>
+    </message>
+    <message>
+        <source>The output file cannot be copied into %1: %2</source>
+        <translation>Die Ausgabedatei kann nicht nach %1 kopiert werden: %2</translation>
     </message>
 </context>
 <context>
@@ -288,6 +758,68 @@
     <message>
         <source>Interrupted</source>
         <translation>Unterbrochen</translation>
+    </message>
+</context>
+<context>
+    <name>JobListController</name>
+    <message>
+        <source>&amp;Add...</source>
+        <translation>&amp;Hinzufügen...</translation>
+    </message>
+    <message>
+        <source>Re&amp;move</source>
+        <translation>Entfe&amp;rnen</translation>
+    </message>
+    <message>
+        <source>Remove a&amp;ll</source>
+        <translation>&amp;Alle entfernen</translation>
+    </message>
+    <message>
+        <source>Move &amp;up</source>
+        <translation>Nach &amp;oben</translation>
+    </message>
+    <message>
+        <source>Move &amp;down</source>
+        <translation>Nach &amp;unten</translation>
+    </message>
+    <message>
+        <source>Use this &amp;type and profile for the selected rows</source>
+        <translation>&amp;Diesen Typ und dieses Profil für die gewählten Zeilen verwenden</translation>
+    </message>
+    <message>
+        <source>&amp;Follow the page&apos;s type and profile in the selected rows</source>
+        <translation>Typ und Profil der &amp;Seite wieder für die gewählten Zeilen verwenden</translation>
+    </message>
+    <message>
+        <source>No row is selected.</source>
+        <translation>Es ist keine Zeile gewählt.</translation>
+    </message>
+    <message>
+        <source>%1 is being converted: it cannot be changed now.</source>
+        <translation>%1 wird gerade umgewandelt: Der Auftrag kann jetzt nicht geändert werden.</translation>
+    </message>
+    <message>
+        <source>%1 has had its turn in this batch: it can be changed when the batch is over.</source>
+        <translation>%1 war in diesem Durchgang schon an der Reihe: Der Auftrag kann nach dem Durchgang geändert werden.</translation>
+    </message>
+</context>
+<context>
+    <name>LogWindow</name>
+    <message>
+        <source>Morvane log</source>
+        <translation>Morvane-Protokoll</translation>
+    </message>
+    <message>
+        <source>This session&apos;s entries; every session&apos;s are in %1</source>
+        <translation>Die Einträge dieser Sitzung; die aller Sitzungen stehen in %1</translation>
+    </message>
+    <message>
+        <source>Nothing has been logged in this session.</source>
+        <translation>In dieser Sitzung wurde nichts protokolliert.</translation>
+    </message>
+    <message>
+        <source>Log entries</source>
+        <translation>Protokolleinträge</translation>
     </message>
 </context>
 <context>
@@ -600,6 +1132,17 @@
     </message>
 </context>
 <context>
+    <name>SizeModel</name>
+    <message>
+        <source>%1 of sound at %2 alone needs about %3: it cannot fit into %4.</source>
+        <translation>%1 Ton mit %2 braucht allein etwa %3: Das passt nicht in %4.</translation>
+    </message>
+    <message>
+        <source>Fitting %1 into %2 leaves %3 for the picture, below the %4 that still shows one: shorten the range or choose a larger size.</source>
+        <translation>Wenn %1 in %2 passen sollen, bleiben %3 für das Bild, weniger als die %4, mit denen noch eines zu sehen ist: Kürzen Sie den Bereich oder wählen Sie eine größere Größe.</translation>
+    </message>
+</context>
+<context>
     <name>TimeCellEditor</name>
     <message>
         <source>Type the time as hh:mm:ss or as seconds, for example 1:05.5 or 65.5</source>
@@ -608,6 +1151,17 @@
     <message>
         <source>Time</source>
         <translation>Zeit</translation>
+    </message>
+</context>
+<context>
+    <name>TrimController</name>
+    <message>
+        <source>Preview selected videos</source>
+        <translation>Vorschau der gewählten Videos</translation>
+    </message>
+    <message>
+        <source>Stop preview</source>
+        <translation>Vorschau beenden</translation>
     </message>
 </context>
 <context>

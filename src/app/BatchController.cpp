@@ -7,13 +7,11 @@
 #include <QSignalBlocker>
 
 BatchController::BatchController(ConversionEngine& engine, const JobList& jobs, QObject* parent)
-    : QObject(parent), engine(engine), jobs(jobs),
-      start(new QAction(QStringLiteral("Start Converting"), this)),
-      stop(new QAction(QStringLiteral("Stop Converting"), this)),
-      pause(new QAction(QStringLiteral("&Pause"), this)),
-      stopAfter(new QAction(QStringLiteral("Stop &after current jobs"), this)),
-      retry(new QAction(QStringLiteral("&Retry failed"), this)),
-      idle(new QAction(QStringLiteral("&Simultaneous jobs"), this)) {
+    : QObject(parent), engine(engine), jobs(jobs), start(new QAction(tr("Start Converting"), this)),
+      stop(new QAction(tr("Stop Converting"), this)), pause(new QAction(tr("&Pause"), this)),
+      stopAfter(new QAction(tr("Stop &after current jobs"), this)),
+      retry(new QAction(tr("&Retry failed"), this)),
+      idle(new QAction(tr("&Simultaneous jobs"), this)) {
     pause->setCheckable(true);
     for (auto changed : {&ConversionEngine::ConvertingChanged, &ConversionEngine::PausedChanged,
                          &ConversionEngine::StopAfterCurrentChanged})

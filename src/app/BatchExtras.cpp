@@ -54,7 +54,7 @@ BatchExtras::BatchExtras(CMorvaneDlg* page) : QObject(page), page(page), model(S
     statusLine->setObjectName(QStringLiteral("sizeStatus"));
     statusLine->setGeometry(18, 548, 480, 16);
     statusLine->setStyleSheet(QStringLiteral("color: #1c2a3a; background: transparent;"));
-    statusLine->setAccessibleName(QStringLiteral("Expected size"));
+    statusLine->setAccessibleName(tr("Expected size"));
     QWidget* list = page->Control(CMorvaneDlg::IdcJobList);
     if (auto* area = qobject_cast<QAbstractScrollArea*>(list))
         area->viewport()->installEventFilter(new RepaintWatcher(this, [this] { UpdateStatus(); }));
@@ -142,8 +142,8 @@ QString BatchExtras::OutputSizeText(const Job& job) const {
         return {};
     const qint64 expected = model.EstimateJob(job, *profile);
     if (fitBytes > 0 && expected > fitBytes)
-        return QStringLiteral("at most %1").arg(FormatFileSize(fitBytes));
-    return QStringLiteral("about %1").arg(FormatFileSize(expected));
+        return tr("at most %1").arg(FormatFileSize(fitBytes));
+    return tr("about %1").arg(FormatFileSize(expected));
 }
 
 QString BatchExtras::StatusText() const {
@@ -153,11 +153,10 @@ QString BatchExtras::StatusText() const {
                                            [](const Job& job) { return job.ownProfile >= 0; })))
         return {};
     const qint64 total = model.EstimateBatch(jobs, PageProfiles(), fitBytes);
-    QString text =
-        jobs.Count() == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(jobs.Count());
-    text += QStringLiteral(", about %1").arg(FormatFileSize(total));
+    QString text = jobs.Count() == 1 ? tr("1 file") : tr("%1 files").arg(jobs.Count());
+    text += tr(", about %1").arg(FormatFileSize(total));
     if (fitBytes > 0)
-        text += QStringLiteral(" (each fits into %1)").arg(FormatFileSize(fitBytes));
+        text += tr(" (each fits into %1)").arg(FormatFileSize(fitBytes));
     return text;
 }
 
@@ -176,7 +175,7 @@ void BatchExtras::SetFitBytes(qint64 bytes) {
 
 void BatchExtras::AddMenuItems(QMenu* menu) {
     menu->addSeparator();
-    QMenu* fit = menu->addMenu(QStringLiteral("&Fit into"));
+    QMenu* fit = menu->addMenu(tr("&Fit into"));
     fit->setEnabled(!page->IsConverting());
     auto* choices = new QActionGroup(fit);
     bool known = fitBytes == 0;
@@ -188,19 +187,18 @@ void BatchExtras::AddMenuItems(QMenu* menu) {
         choices->addAction(choice);
         connect(choice, &QAction::triggered, this, [this, size] { SetFitBytes(size); });
     }
-    QAction* other =
-        fit->addAction(known ? QStringLiteral("Other si&ze...")
-                             : QStringLiteral("Other si&ze (%1)...").arg(FormatFileSize(fitBytes)));
+    QAction* other = fit->addAction(
+        known ? tr("Other si&ze...") : tr("Other si&ze (%1)...").arg(FormatFileSize(fitBytes)));
     other->setCheckable(true);
     other->setChecked(!known);
     choices->addAction(other);
     connect(other, &QAction::triggered, this, [this] { AskFitSize(page); });
-    QAction* off = fit->addAction(QStringLiteral("&Off"));
+    QAction* off = fit->addAction(tr("&Off"));
     off->setCheckable(true);
     off->setChecked(fitBytes == 0);
     choices->addAction(off);
     connect(off, &QAction::triggered, this, [this] { SetFitBytes(0); });
-    QAction* log = menu->addAction(QStringLiteral("Show &log"));
+    QAction* log = menu->addAction(tr("Show &log"));
     connect(log, &QAction::triggered, this, &BatchExtras::ShowLog);
 }
 
@@ -208,17 +206,17 @@ void BatchExtras::AddMenuItems(QMenu* menu) {
 void BatchExtras::AskFitSize(QWidget* owner) {
     auto* dialog = new QInputDialog(owner);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowTitle(QStringLiteral("Fit into"));
-    dialog->setLabelText(QStringLiteral("Every file at most (for example 300K, 1.5M, or bytes):"));
+    dialog->setWindowTitle(tr("Fit into"));
+    dialog->setLabelText(tr("Every file at most (for example 300K, 1.5M, or bytes):"));
     dialog->setTextValue(fitBytes > 0 ? FormatFileSize(fitBytes).remove(u' ') : QString());
     connect(dialog, &QInputDialog::textValueSelected, this, [this, owner](const QString& text) {
         if (const std::optional<qint64> size = ParseFileSize(text)) {
             SetFitBytes(*size);
             return;
         }
-        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Fit into"),
-                                    QStringLiteral("\"%1\" is not a size such as 300K, 1.5M or a "
-                                                   "number of bytes. The size is unchanged.")
+        auto* box = new QMessageBox(QMessageBox::Warning, tr("Fit into"),
+                                    tr("\"%1\" is not a size such as 300K, 1.5M or a "
+                                       "number of bytes. The size is unchanged.")
                                         .arg(text),
                                     QMessageBox::Ok, owner);
         box->setAttribute(Qt::WA_DeleteOnClose);
@@ -239,14 +237,14 @@ bool BatchExtras::PrepareStart(BatchSettings& settings, UserPrompts& prompts) {
     const QStorageInfo storage(settings.outputDir);
     if (!storage.isValid() || total <= storage.bytesAvailable())
         return true;
-    return prompts.Confirm(
-        page,
-        QStringLiteral("The files of this batch need about %1, but the output folder %2 has "
-                       "only %3 free. Converting may stop when the disk is full.\n\nConvert "
-                       "anyway?")
-            .arg(FormatFileSize(total), QDir::toNativeSeparators(settings.outputDir),
-                 FormatFileSize(std::max<qint64>(storage.bytesAvailable(), 0))),
-        QStringLiteral("Warning"), QStringLiteral("Convert anyway"), QStringLiteral("Cancel"));
+    return prompts.Confirm(page,
+                           tr("The files of this batch need about %1, but the output folder %2 has "
+                              "only %3 free. Converting may stop when the disk is full.\n\nConvert "
+                              "anyway?")
+                               .arg(FormatFileSize(total),
+                                    QDir::toNativeSeparators(settings.outputDir),
+                                    FormatFileSize(std::max<qint64>(storage.bytesAvailable(), 0))),
+                           tr("Warning"), tr("Convert anyway"), tr("Cancel"));
 }
 
 LogWindow* BatchExtras::ShowLog() {

@@ -44,18 +44,33 @@ namespace {
 
 // The four link labels (1070 to 1073): related products and their pages.
 struct LinkText {
-    QString text, address;
+    const char* text;
+    QString address;
 };
 
 const LinkText linkTexts[4] = {
-    {QStringLiteral("FFmpeg: the encoder behind every profile"),
+    {QT_TRANSLATE_NOOP("CMorvaneDlg", "FFmpeg: the encoder behind every profile"),
      QStringLiteral("https://ffmpeg.org/")},
-    {QStringLiteral("OpenCORE AMR: the AMR-NB speech codec for 3GP"),
+    {QT_TRANSLATE_NOOP("CMorvaneDlg", "OpenCORE AMR: the AMR-NB speech codec for 3GP"),
      QStringLiteral("https://sourceforge.net/projects/opencore-amr/")},
-    {QStringLiteral("3GPP: the 3GP file format for mobile phones"),
+    {QT_TRANSLATE_NOOP("CMorvaneDlg", "3GPP: the 3GP file format for mobile phones"),
      QStringLiteral("https://www.3gpp.org/")},
-    {QStringLiteral("3GPP2: the 3G2 file format for CDMA phones"),
+    {QT_TRANSLATE_NOOP("CMorvaneDlg", "3GPP2: the 3G2 file format for CDMA phones"),
      QStringLiteral("https://www.3gpp2.org/")},
+};
+
+// The file filter's names, without their patterns, for the translators: QtFileFilter
+// translates each name as it builds the filter.
+[[maybe_unused]] const char* const filterNames[] = {
+    QT_TRANSLATE_NOOP("CMorvaneDlg", "Support Video Files"),
+    QT_TRANSLATE_NOOP("CMorvaneDlg", "AVI Files"),
+    QT_TRANSLATE_NOOP("CMorvaneDlg", "WAV Files"),
+    QT_TRANSLATE_NOOP("CMorvaneDlg", "Mpeg files"),
+    QT_TRANSLATE_NOOP("CMorvaneDlg", "RealMedia Files"),
+    QT_TRANSLATE_NOOP("CMorvaneDlg", "Windows Media files"),
+    QT_TRANSLATE_NOOP("CMorvaneDlg", "Quick Time Files"),
+    QT_TRANSLATE_NOOP("CMorvaneDlg", "Other media files"),
+    QT_TRANSLATE_NOOP("CMorvaneDlg", "All files"),
 };
 
 } // namespace
@@ -87,7 +102,8 @@ QString CMorvaneDlg::QtFileFilter() {
         const qsizetype open = description.lastIndexOf(u'(');
         if (description.endsWith(u')') && open > 0)
             description = description.left(open).trimmed();
-        filters.append(QStringLiteral("%1 (%2)").arg(description, patterns.join(u' ')));
+        filters.append(QStringLiteral("%1 (%2)").arg(tr(description.toUtf8().constData()),
+                                                     patterns.join(u' ')));
     }
     return filters.join(QStringLiteral(";;"));
 }
@@ -128,10 +144,10 @@ void CMorvaneDlg::CreateControls() {
         return button;
     };
     for (int i = 0; i < 4; ++i) {
-        links[i] = new CHyperlinkLabel(linkTexts[i].text, this);
+        links[i] = new CHyperlinkLabel(CMorvaneDlg::tr(linkTexts[i].text), this);
         links[i]->setObjectName(QStringLiteral("link%1").arg(i + 1));
     }
-    settingsFrame = new QGroupBox(QStringLiteral("Output Setting"), this);
+    settingsFrame = new QGroupBox(tr("Output Setting"), this);
     lowerFrame = new QGroupBox(this);
     description = new QLabel(this);
     description->setObjectName(QStringLiteral("description"));
@@ -147,17 +163,17 @@ void CMorvaneDlg::CreateControls() {
     profiles->setWordWrap(true);
     profiles->setResizeMode(QListView::Adjust);
     profiles->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    shutdownBox = new QCheckBox(
-        QStringLiteral("Automatically Shut Down the computer when converting finished"), this);
+    shutdownBox =
+        new QCheckBox(tr("Automatically Shut Down the computer when converting finished"), this);
     videoFrame = new CFadePicture(this);
     stopPreviewButton = makeButton(QString(), QStringLiteral("stopPreview"));
     previewButton = makeButton(QString(), QStringLiteral("preview"));
     stopButton = makeButton(QString(), QStringLiteral("stop"));
     startButton = makeButton(QString(), QStringLiteral("start"));
     jobList = new CCellListCtrl(this);
-    directoryLabel = new QLabel(QStringLiteral("Output Directory:"), this);
-    outputTypeLabel = new QLabel(QStringLiteral("Select Output Type:"), this);
-    profileLabel = new QLabel(QStringLiteral("Select Profile:"), this);
+    directoryLabel = new QLabel(tr("Output Directory:"), this);
+    outputTypeLabel = new QLabel(tr("Select Output Type:"), this);
+    profileLabel = new QLabel(tr("Select Profile:"), this);
     statusLine = new QLabel(this);
     statusLine->setObjectName(QStringLiteral("statusLine"));
     listController = new JobListController(jobs, engine, this);
@@ -165,8 +181,8 @@ void CMorvaneDlg::CreateControls() {
     batch = new BatchController(engine, jobs, this);
     outputDirEdit = new QLineEdit(this);
     removeButton = makeButton(QString(), QStringLiteral("remove"));
-    helpButton = makeButton(QStringLiteral("Help"), QStringLiteral("help"));
-    browseButton = new QPushButton(QStringLiteral("Browse"), this);
+    helpButton = makeButton(tr("Help"), QStringLiteral("help"));
+    browseButton = new QPushButton(tr("Browse"), this);
     browseButton->setObjectName(QStringLiteral("browse"));
     browseButton->setAutoDefault(false);
     browseButton->setFocusPolicy(Qt::TabFocus); // as the picture buttons: a click keeps no focus
@@ -320,11 +336,11 @@ void CMorvaneDlg::DressButtons() {
         const char* tip;
     };
     const IconButton iconButtons[] = {
-        {addButton, 138, 137, "Add a video to converting task"},
-        {removeButton, 136, 135, "Remove selected video"},
-        {removeAllButton, 140, 139, "Remove all videos"},
-        {startButton, 148, 147, "Start Converting"},
-        {stopButton, 145, 146, "Stop Converting"},
+        {addButton, 138, 137, QT_TR_NOOP("Add a video to converting task")},
+        {removeButton, 136, 135, QT_TR_NOOP("Remove selected video")},
+        {removeAllButton, 140, 139, QT_TR_NOOP("Remove all videos")},
+        {startButton, 148, 147, QT_TR_NOOP("Start Converting")},
+        {stopButton, 145, 146, QT_TR_NOOP("Stop Converting")},
     };
     for (const IconButton& b : iconButtons) {
         b.button->LoadIconPair(b.hoverIcon, b.normalIcon);
@@ -342,9 +358,9 @@ void CMorvaneDlg::DressButtons() {
         const char* tip;
     };
     const BitmapButton bitmapButtons[] = {
-        {helpButton, 195, 195, "Contents"},
-        {previewButton, 193, 192, "Preview selected videos"},
-        {stopPreviewButton, 191, 194, "Stop preview"},
+        {helpButton, 195, 195, QT_TR_NOOP("Contents")},
+        {previewButton, 193, 192, QT_TR_NOOP("Preview selected videos")},
+        {stopPreviewButton, 191, 194, QT_TR_NOOP("Stop preview")},
     };
     for (const BitmapButton& b : bitmapButtons) {
         b.button->LoadBitmapPair(b.hoverBitmap, Resources::GreenKey, b.normalBitmap,
@@ -359,9 +375,9 @@ void CMorvaneDlg::DressButtons() {
          {CImageButton::CaptionNormal, CImageButton::CaptionHover, CImageButton::CaptionFocus})
         helpButton->SetStateColor(slot, Qt::black);
     for (const IconButton& b : iconButtons)
-        b.button->SetTip(QString::fromLatin1(b.tip), true);
+        b.button->SetTip(tr(b.tip), true);
     for (const BitmapButton& b : bitmapButtons)
-        b.button->SetTip(QString::fromLatin1(b.tip), true);
+        b.button->SetTip(tr(b.tip), true);
 }
 
 void CMorvaneDlg::SetLinkAddresses() {
@@ -416,39 +432,41 @@ void CMorvaneDlg::OrderAndNameControls() {
         const char* description;
     };
     const Name names[] = {
-        {addButton, "Add", nullptr},
-        {removeButton, "Remove", nullptr},
-        {removeAllButton, "Remove all", nullptr},
-        {startButton, "Start", nullptr},
-        {stopButton, "Stop", nullptr},
-        {previewButton, "Preview", nullptr},
-        {stopPreviewButton, "Stop preview", nullptr},
-        {helpButton, "Help", nullptr},
-        {browseButton, "Browse", "Choose the output directory"},
-        {trimSlider, "Trim", "Begin and end of the part to convert"},
-        {jobList, "Jobs", "The videos to convert: source, begin and end time, output, progress"},
-        {outputType, "Select Output Type", nullptr},
-        {profiles, "Select Profile", nullptr},
-        {description, "Profile description", nullptr},
-        {outputDirEdit, "Output Directory", nullptr},
-        {statusLine, "Status", "Why the last change of the list did not happen"},
-        {shutdownBox, "Automatically Shut Down the computer when converting finished", nullptr},
-        {videoFrame, "Video", "The picture of the selected video"},
-        {videoEdit, "Video", "The picture of the selected video"},
+        {addButton, QT_TR_NOOP("Add"), nullptr},
+        {removeButton, QT_TR_NOOP("Remove"), nullptr},
+        {removeAllButton, QT_TR_NOOP("Remove all"), nullptr},
+        {startButton, QT_TR_NOOP("Start"), nullptr},
+        {stopButton, QT_TR_NOOP("Stop"), nullptr},
+        {previewButton, QT_TR_NOOP("Preview"), nullptr},
+        {stopPreviewButton, QT_TR_NOOP("Stop preview"), nullptr},
+        {helpButton, QT_TR_NOOP("Help"), nullptr},
+        {browseButton, QT_TR_NOOP("Browse"), QT_TR_NOOP("Choose the output directory")},
+        {trimSlider, QT_TR_NOOP("Trim"), QT_TR_NOOP("Begin and end of the part to convert")},
+        {jobList, QT_TR_NOOP("Jobs"),
+         QT_TR_NOOP("The videos to convert: source, begin and end time, output, progress")},
+        {outputType, QT_TR_NOOP("Select Output Type"), nullptr},
+        {profiles, QT_TR_NOOP("Select Profile"), nullptr},
+        {description, QT_TR_NOOP("Profile description"), nullptr},
+        {outputDirEdit, QT_TR_NOOP("Output Directory"), nullptr},
+        {statusLine, QT_TR_NOOP("Status"),
+         QT_TR_NOOP("Why the last change of the list did not happen")},
+        {shutdownBox, QT_TR_NOOP("Automatically Shut Down the computer when converting finished"),
+         nullptr},
+        {videoFrame, QT_TR_NOOP("Video"), QT_TR_NOOP("The picture of the selected video")},
+        {videoEdit, QT_TR_NOOP("Video"), QT_TR_NOOP("The picture of the selected video")},
     };
     for (const Name& n : names) {
-        n.widget->setAccessibleName(QString::fromLatin1(n.name));
+        n.widget->setAccessibleName(tr(n.name));
         const auto* button = qobject_cast<CImageButton*>(n.widget);
         const QString tip = button != nullptr ? button->TipText() : n.widget->toolTip();
-        n.widget->setAccessibleDescription(
-            n.description != nullptr ? QString::fromLatin1(n.description) : tip);
+        n.widget->setAccessibleDescription(n.description != nullptr ? tr(n.description) : tip);
     }
     for (CHyperlinkLabel* link : links) {
         link->setAccessibleName(link->text());
         link->setAccessibleDescription(link->Link());
     }
     setAccessibleName(QStringLiteral("Morvane"));
-    lowerFrame->setAccessibleName(QStringLiteral("Conversion list"));
+    lowerFrame->setAccessibleName(tr("Conversion list"));
     outputTypeLabel->setBuddy(outputType);
     profileLabel->setBuddy(profiles);
     directoryLabel->setBuddy(outputDirEdit);
@@ -678,10 +696,10 @@ void CMorvaneDlg::ShutDownComputer() {
     QString reason;
     if (power->RequestPowerOff(&reason))
         return;
-    QString text = QStringLiteral("Your computer cannot shutdown");
+    QString text = tr("Your computer cannot shutdown");
     if (!reason.isEmpty())
         text += QStringLiteral("\n\n") + reason; // the system's own words
-    ShowMessage(text, QStringLiteral("Warning"), UserPrompts::Icon::Error);
+    ShowMessage(text, tr("Warning"), UserPrompts::Icon::Error);
 }
 
 QString CMorvaneDlg::StatusText() const {
@@ -691,7 +709,7 @@ QString CMorvaneDlg::StatusText() const {
 void CMorvaneDlg::ShowStatus(const QString& text) {
     statusLine->setText(text);
     // Screen readers hear it as the label's name changes.
-    statusLine->setAccessibleName(text.isEmpty() ? QStringLiteral("Status") : text);
+    statusLine->setAccessibleName(text.isEmpty() ? tr("Status") : text);
 }
 
 void CMorvaneDlg::ShowMessage(const QString& text, const QString& caption, UserPrompts::Icon icon) {

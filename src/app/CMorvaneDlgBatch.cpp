@@ -24,6 +24,7 @@
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
@@ -46,8 +47,9 @@ QString EmptyRangeJobs(const JobList& jobs) {
     }
     if (names.isEmpty())
         return {};
-    return QStringLiteral("Nothing was converted: the trimmed range of these files is empty "
-                          "(the end must come after the begin):\n%1")
+    return QCoreApplication::translate(
+               "CMorvaneDlg", "Nothing was converted: the trimmed range of these files is empty "
+                              "(the end must come after the begin):\n%1")
         .arg(names.join(u'\n'));
 }
 
@@ -65,12 +67,11 @@ void CMorvaneDlg::StartBatch(bool retryUnfinished) {
     if (!batch->StartAction()->isEnabled() || jobs.Count() < 1)
         return;
     if (const QString empty = EmptyRangeJobs(jobs); !empty.isEmpty()) {
-        ShowMessage(empty, QStringLiteral("Error"), UserPrompts::Icon::Error);
+        ShowMessage(empty, tr("Error"), UserPrompts::Icon::Error);
         return;
     }
     if (outputDirEdit->text().isEmpty()) {
-        ShowMessage(ConversionEngine::NoOutputDirMessage(), QStringLiteral("Error"),
-                    UserPrompts::Icon::Error);
+        ShowMessage(ConversionEngine::NoOutputDirMessage(), tr("Error"), UserPrompts::Icon::Error);
         return;
     }
     BatchSettings settings;
@@ -83,7 +84,7 @@ void CMorvaneDlg::StartBatch(bool retryUnfinished) {
     settings.retryUnfinished = retryUnfinished;
     // What would stop every job is said before any question is asked.
     if (const Result<void> ready = ConversionEngine::CheckSettings(settings, &jobs); !ready) {
-        ShowMessage(ready.error(), QStringLiteral("Error"), UserPrompts::Icon::Error);
+        ShowMessage(ready.error(), tr("Error"), UserPrompts::Icon::Error);
         return;
     }
     if (!extras->PrepareStart(settings, *prompts)) // the fit size; enough free space?
@@ -102,7 +103,7 @@ void CMorvaneDlg::StartBatch(bool retryUnfinished) {
 
     const BatchResult result = engine.StartBatch(jobs, settings);
     if (result.status == BatchResult::Status::Refused)
-        ShowMessage(result.message, QStringLiteral("Error"), UserPrompts::Icon::Error);
+        ShowMessage(result.message, tr("Error"), UserPrompts::Icon::Error);
 }
 
 void CMorvaneDlg::OnBatchFinished(const BatchResult& result) {
@@ -144,9 +145,9 @@ QMenu* CMorvaneDlg::CreateBatchMenu() {
     side->setEnabled(batch->IdleAction()->isEnabled());
     auto* choices = new QActionGroup(side);
     for (int n = 0; n <= ConversionEngine::MaxSimultaneousJobs; ++n) {
-        QAction* choice = side->addAction(
-            n == 0 ? QStringLiteral("&Auto (%1)").arg(ConversionEngine::AutoSimultaneousJobs())
-                   : QStringLiteral("&%1").arg(n));
+        QAction* choice =
+            side->addAction(n == 0 ? tr("&Auto (%1)").arg(ConversionEngine::AutoSimultaneousJobs())
+                                   : QStringLiteral("&%1").arg(n));
         choice->setCheckable(true);
         choice->setChecked(n == simultaneousJobs);
         choices->addAction(choice);
@@ -172,13 +173,13 @@ void CMorvaneDlg::UpdateTitle() {
         const BatchProgress progress = engine.Progress();
         QString state = QStringLiteral("%1%").arg(progress.percent);
         if (engine.IsPaused())
-            state += QStringLiteral(" - paused");
+            state += tr(" - paused");
         else if (progress.secondsLeft >= 0.0)
             state += QStringLiteral(" - ") + FormatTimeLeft(progress.secondsLeft);
         else
-            state += QStringLiteral(" - estimating");
+            state += tr(" - estimating");
         if (engine.StopsAfterCurrentJobs())
-            state += QStringLiteral(" - stopping after the current jobs");
+            state += tr(" - stopping after the current jobs");
         title = state + QStringLiteral(" - ") + title;
     }
     if (window()->windowTitle() == title)
@@ -193,7 +194,7 @@ void CMorvaneDlg::ShowBatchEnd() {
     const BatchCounts counts = BatchCounts::Of(jobs);
     const QString caption = BatchEndCaption(counts);
     if (!window()->isActiveWindow())
-        prompts->Notify(QStringLiteral("Morvane: converting ended"), BatchEndSummary(counts));
+        prompts->Notify(tr("Morvane: converting ended"), BatchEndSummary(counts));
     const QString folder = outputDir;
     prompts->BatchEndBox(this, BatchEndText(counts, ErrorLog::LogPlace()), caption,
                          counts.failed > 0 ? UserPrompts::Icon::Warning
@@ -203,8 +204,8 @@ void CMorvaneDlg::ShowBatchEnd() {
 
 void CMorvaneDlg::StartShutdownCountdown() {
     if (!window()->isActiveWindow())
-        prompts->Notify(QStringLiteral("Morvane: converting finished"),
-                        QStringLiteral("The computer shuts down in a minute."));
+        prompts->Notify(tr("Morvane: converting finished"),
+                        tr("The computer shuts down in a minute."));
     countdown = std::make_unique<ShutdownCountdown>();
     // Queued: the countdown's box closes before any answer of the system is shown.
     connect(countdown.get(), &ShutdownCountdown::Expired, this, &CMorvaneDlg::ShutDownComputer,
@@ -241,11 +242,11 @@ bool CMorvaneDlg::CheckPowerOffAllowed() {
     if (power->CanPowerOff(&reason))
         return true;
     shutdownBox->setChecked(false);
-    QString text = QStringLiteral("Your computer cannot shutdown");
+    QString text = tr("Your computer cannot shutdown");
     if (!reason.isEmpty())
         text += QStringLiteral("\n\n") + reason;
-    text += QStringLiteral("\n\nConverting will not end with a shutdown.");
-    ShowMessage(text, QStringLiteral("Warning"), UserPrompts::Icon::Warning);
+    text += tr("\n\nConverting will not end with a shutdown.");
+    ShowMessage(text, tr("Warning"), UserPrompts::Icon::Warning);
     return false;
 }
 

@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -55,8 +56,8 @@ QStringList ExpandFolders(const QStringList& paths, QStringList* problems) {
         const QFileInfoList inside =
             QDir(path).entryInfoList(patterns, QDir::Files, QDir::Name | QDir::IgnoreCase);
         if (inside.isEmpty())
-            problems->append(
-                QStringLiteral("%1 holds no media files.").arg(QDir::toNativeSeparators(path)));
+            problems->append(QCoreApplication::translate("CMorvaneDlg", "%1 holds no media files.")
+                                 .arg(QDir::toNativeSeparators(path)));
         for (const QFileInfo& file : inside)
             files.append(file.absoluteFilePath());
     }
@@ -129,19 +130,18 @@ void CMorvaneDlg::DressProgressCell(const Job& job, CellInfo& cell) {
     if (job.status == JobStatus::FirstPass && cell.progressRange > 0) {
         // The whole status line does not fit the column; the bar shows the share and the
         // time left, the tooltip the whole line.
-        cell.barText = QStringLiteral("%1%  ").arg(cell.progressPosition) +
-                       (job.secondsLeft >= 0.0 ? FormatTimeLeft(job.secondsLeft)
-                                               : QStringLiteral("estimating"));
+        cell.barText =
+            QStringLiteral("%1%  ").arg(cell.progressPosition) +
+            (job.secondsLeft >= 0.0 ? FormatTimeLeft(job.secondsLeft) : tr("estimating"));
         cell.toolTip = cell.text;
     }
     if (IsRunning(job.status) && engine.IsPaused()) {
         if (cell.progressRange > 0)
-            cell.barText = QStringLiteral("Paused  %1%").arg(cell.progressPosition);
+            cell.barText = tr("Paused  %1%").arg(cell.progressPosition);
         else
-            cell.text = cell.text.isEmpty() ? QStringLiteral("Paused")
-                                            : cell.text + QStringLiteral(" (paused)");
+            cell.text = cell.text.isEmpty() ? tr("Paused") : cell.text + tr(" (paused)");
     } else if (job.status == JobStatus::Waiting && converting && engine.StopsAfterCurrentJobs()) {
-        cell.text = QStringLiteral("Not started: stopping after the current jobs");
+        cell.text = tr("Not started: stopping after the current jobs");
     }
     if (job.status == JobStatus::Failed) {
         cell.textColour = QColor(150, 0, 0);
@@ -157,10 +157,9 @@ QString CMorvaneDlg::OwnProfileText(const Job& job) const {
             job.ownOutputType,
             ReadProfileList(AppPaths::ProfileDirs(), static_cast<OutputType>(job.ownOutputType))
                 .titles);
-    const QString title =
-        profileTitles.value(job.ownOutputType)
-            .value(job.ownProfile, QStringLiteral("profile %1").arg(job.ownProfile + 1));
-    return QStringLiteral("Its own type and profile:\n%1\n%2")
+    const QString title = profileTitles.value(job.ownOutputType)
+                              .value(job.ownProfile, tr("profile %1").arg(job.ownProfile + 1));
+    return tr("Its own type and profile:\n%1\n%2")
         .arg(OutputTypeTitle(static_cast<OutputType>(job.ownOutputType)), title);
 }
 
@@ -170,7 +169,7 @@ void CMorvaneDlg::SetRowProfile(bool own) {
         return;
     const int profile = own ? SelectedProfile() : -1;
     if (own && profile < 0) {
-        ShowStatus(QStringLiteral("Select a profile first."));
+        ShowStatus(tr("Select a profile first."));
         return;
     }
     if (const Result<void> set =
@@ -211,12 +210,11 @@ bool CMorvaneDlg::AddPath(const QString& path, QString* error) {
     QString reason;
     const double length = videoEdit->GetClipLength(path, &reason);
     if (length >= 0 && IsStillPicture(path))
-        reason = QStringLiteral("It is a still picture, not a video or a sound: there is nothing "
-                                "to convert.");
+        reason = tr("It is a still picture, not a video or a sound: there is nothing "
+                    "to convert.");
     if (length < 0 || !reason.isEmpty()) {
         if (error != nullptr)
-            *error = QStringLiteral("%1 cannot be added.\n%2")
-                         .arg(QDir::toNativeSeparators(path), reason);
+            *error = tr("%1 cannot be added.\n%2").arg(QDir::toNativeSeparators(path), reason);
         return false;
     }
     videoEdit->show();
@@ -239,8 +237,7 @@ void CMorvaneDlg::AddFiles(const QStringList& paths) {
             problems.append(error);
     }
     if (!problems.isEmpty())
-        ShowMessage(problems.join(QStringLiteral("\n\n")), QStringLiteral("Error"),
-                    UserPrompts::Icon::Error);
+        ShowMessage(problems.join(QStringLiteral("\n\n")), tr("Error"), UserPrompts::Icon::Error);
 }
 
 void CMorvaneDlg::RemoveSelected() {
@@ -269,10 +266,8 @@ void CMorvaneDlg::RemoveAll() {
         return;
     // The whole list, trims and all, is gone at once: the user says so first.
     if (jobs.Count() > 1 &&
-        !prompts->Confirm(this,
-                          QStringLiteral("Remove all %1 videos from the list?").arg(jobs.Count()),
-                          QStringLiteral("Remove all"), QStringLiteral("Remove all"),
-                          QStringLiteral("Keep them")))
+        !prompts->Confirm(this, tr("Remove all %1 videos from the list?").arg(jobs.Count()),
+                          tr("Remove all"), tr("Remove all"), tr("Keep them")))
         return;
     listController->Clear();
     jobList->DeleteAllItems();
@@ -451,11 +446,9 @@ void CMorvaneDlg::EditTimeCell(int row, int column) {
             return QString();
         const Job& edited = jobs.At(jobs.IndexOf(id));
         if (begin && seconds >= edited.endTime)
-            return QStringLiteral("The begin must come before the end (%1).")
-                .arg(FormatHms(edited.endTime));
+            return tr("The begin must come before the end (%1).").arg(FormatHms(edited.endTime));
         if (!begin && seconds <= edited.beginTime)
-            return QStringLiteral("The end must come after the begin (%1).")
-                .arg(FormatHms(edited.beginTime));
+            return tr("The end must come after the begin (%1).").arg(FormatHms(edited.beginTime));
         return QString();
     });
     connect(editor, &TimeCellEditor::Committed, this, [this, id, begin](double seconds) {

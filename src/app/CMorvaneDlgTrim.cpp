@@ -114,9 +114,9 @@ void CMorvaneDlg::OnPreview() {
     if (!videoEdit->OpenClipRange(job.sourcePath, job.beginTime, length, 0) ||
         !videoEdit->SetClipRange(job.sourcePath, job.beginTime, length) || !videoEdit->Play()) {
         rangePlaying = false;
-        ShowMessage(QStringLiteral("%1 cannot be played.\n%2")
+        ShowMessage(tr("%1 cannot be played.\n%2")
                         .arg(QDir::toNativeSeparators(job.sourcePath), videoEdit->LastError()),
-                    QStringLiteral("Error"), UserPrompts::Icon::Error);
+                    tr("Error"), UserPrompts::Icon::Error);
     }
 }
 

@@ -6,16 +6,12 @@
 #include <QAction>
 
 JobListController::JobListController(JobList& jobs, ConversionEngine& engine, QObject* parent)
-    : QObject(parent), jobs(jobs), engine(engine),
-      add(new QAction(QStringLiteral("&Add..."), this)),
-      remove(new QAction(QStringLiteral("Re&move"), this)),
-      removeAll(new QAction(QStringLiteral("Remove a&ll"), this)),
-      moveUp(new QAction(QStringLiteral("Move &up"), this)),
-      moveDown(new QAction(QStringLiteral("Move &down"), this)),
-      ownProfile(
-          new QAction(QStringLiteral("Use this &type and profile for the selected rows"), this)),
-      pageProfile(new QAction(
-          QStringLiteral("&Follow the page's type and profile in the selected rows"), this)) {
+    : QObject(parent), jobs(jobs), engine(engine), add(new QAction(tr("&Add..."), this)),
+      remove(new QAction(tr("Re&move"), this)), removeAll(new QAction(tr("Remove a&ll"), this)),
+      moveUp(new QAction(tr("Move &up"), this)), moveDown(new QAction(tr("Move &down"), this)),
+      ownProfile(new QAction(tr("Use this &type and profile for the selected rows"), this)),
+      pageProfile(
+          new QAction(tr("&Follow the page's type and profile in the selected rows"), this)) {
     moveUp->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Up));
     moveDown->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Down));
     ownProfile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
@@ -33,15 +29,15 @@ void JobListController::SetCurrentRow(int row) {
 
 Result<void> JobListController::CheckEditable(int row) const {
     if (!jobs.IsValidIndex(row))
-        return Failure(QStringLiteral("No row is selected."));
+        return Failure(tr("No row is selected."));
     const Job& job = jobs.At(row);
     if (engine.IsEditable(job.id))
         return {};
     if (IsRunning(job.status))
-        return Failure(QStringLiteral("%1 is being converted: it cannot be changed now.")
+        return Failure(tr("%1 is being converted: it cannot be changed now.")
                            .arg(SourceFileNameOf(job.sourcePath)));
-    return Failure(QStringLiteral("%1 has had its turn in this batch: it can be changed when the "
-                                  "batch is over.")
+    return Failure(tr("%1 has had its turn in this batch: it can be changed when the "
+                      "batch is over.")
                        .arg(SourceFileNameOf(job.sourcePath)));
 }
 

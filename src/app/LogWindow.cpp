@@ -12,10 +12,10 @@
 #include <QVBoxLayout>
 
 LogWindow::LogWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
-    setWindowTitle(QStringLiteral("Morvane log"));
-    setAccessibleName(QStringLiteral("Morvane log"));
+    setWindowTitle(tr("Morvane log"));
+    setAccessibleName(tr("Morvane log"));
     auto* layout = new QVBoxLayout(this);
-    auto* where = new QLabel(QStringLiteral("This session's entries; every session's are in %1")
+    auto* where = new QLabel(tr("This session's entries; every session's are in %1")
                                  .arg(QDir::toNativeSeparators(ErrorLog::LogFilePath())),
                              this);
     where->setWordWrap(true);
@@ -25,8 +25,8 @@ LogWindow::LogWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     view->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     view->setLineWrapMode(QPlainTextEdit::NoWrap);
     view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    view->setPlaceholderText(QStringLiteral("Nothing has been logged in this session."));
-    view->setAccessibleName(QStringLiteral("Log entries"));
+    view->setPlaceholderText(tr("Nothing has been logged in this session."));
+    view->setAccessibleName(tr("Log entries"));
     layout->addWidget(where);
     layout->addWidget(view);
     resize(640, 360);

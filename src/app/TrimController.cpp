@@ -7,8 +7,8 @@
 
 TrimController::TrimController(ConversionEngine& engine, const JobList& jobs, QObject* parent)
     : QObject(parent), engine(engine), jobs(jobs),
-      preview(new QAction(QStringLiteral("Preview selected videos"), this)),
-      stopPreview(new QAction(QStringLiteral("Stop preview"), this)) {
+      preview(new QAction(tr("Preview selected videos"), this)),
+      stopPreview(new QAction(tr("Stop preview"), this)) {
     connect(&engine, &ConversionEngine::ConvertingChanged, this, &TrimController::UpdateActions);
     UpdateActions();
 }

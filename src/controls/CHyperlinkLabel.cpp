@@ -193,9 +193,9 @@ bool CHyperlinkLabel::OpenLink(const QString& link) {
 }
 
 QString CHyperlinkLabel::OpenErrorText(const QString& link) {
-    return QStringLiteral("Unable to open hyperlink: no program on this computer opens web "
-                          "addresses.\n\nInstall a web browser and xdg-utils (which provides "
-                          "xdg-open), or open the address in a web browser by hand:\n\n") +
+    return tr("Unable to open hyperlink: no program on this computer opens web "
+              "addresses.\n\nInstall a web browser and xdg-utils (which provides "
+              "xdg-open), or open the address in a web browser by hand:\n\n") +
            link;
 }
 

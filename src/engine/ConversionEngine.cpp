@@ -128,7 +128,7 @@ Result<void> ConversionEngine::CheckSettings(const BatchSettings& batchSettings,
             continue;
         checked.insert(key);
         if (const Result<void> ready = check(jobPlan.outputType, jobPlan.profileSelection); !ready)
-            return Failure(QStringLiteral("%1 (its own type and profile): %2")
+            return Failure(tr("%1 (its own type and profile): %2")
                                .arg(QDir::toNativeSeparators(SourceFileNameOf(job.sourcePath)),
                                     ready.error()));
     }

@@ -372,10 +372,10 @@ void ConversionJob::FinishOutput() {
     if (fitBytes > 0 && size > fitBytes) {
         if (RetryOverSize(size))
             return;
-        FailJob(command, QStringLiteral("The file came out at %1, over the %2 it must fit into, "
-                                        "also after a second encode at a lower rate: this "
-                                        "picture needs more. Shorten the range or choose a "
-                                        "larger size.")
+        FailJob(command, tr("The file came out at %1, over the %2 it must fit into, "
+                            "also after a second encode at a lower rate: this "
+                            "picture needs more. Shorten the range or choose a "
+                            "larger size.")
                              .arg(FormatFileSize(size), FormatFileSize(fitBytes)));
         return;
     }
@@ -397,8 +397,8 @@ Result<void> ConversionJob::PlanFit(const Profile& profile) {
             continue;
         const std::optional<qint64> size = ParseFileSize(profile.values.value(i));
         if (!size)
-            return Failure(QStringLiteral("The profile's FitInto value \"%1\" is not a size "
-                                          "such as 300K or 1.5M.")
+            return Failure(tr("The profile's FitInto value \"%1\" is not a size "
+                              "such as 300K or 1.5M.")
                                .arg(profile.values.value(i).trimmed()));
         fitBytes = *size;
     }
@@ -412,8 +412,8 @@ Result<void> ConversionJob::PlanFit(const Profile& profile) {
         return Failure(video.error());
     if (hasVideo) {
         if (rates.videoBitsPerSecond <= 0.0)
-            return Failure(QStringLiteral("This profile names no video rate (-b:v), so its files "
-                                          "cannot be fitted to a size."));
+            return Failure(tr("This profile names no video rate (-b:v), so its files "
+                              "cannot be fitted to a size."));
         fitFactor = *video / rates.videoBitsPerSecond;
     }
     return {};
@@ -425,7 +425,7 @@ bool ConversionJob::RetryOverSize(qint64 size) {
     if (rateFactor != 1.0)
         return false;
     const double factor = RefitFactor(fitBytes, size, RangeSeconds(), RatesOfTemplates(templates));
-    EncodeAgainAtLowerRate(QStringLiteral("The file came out at %1, over the %2 it must fit into.")
+    EncodeAgainAtLowerRate(tr("The file came out at %1, over the %2 it must fit into.")
                                .arg(FormatFileSize(size), FormatFileSize(fitBytes)),
                            factor);
     return true;

@@ -31,7 +31,8 @@ bool LinksRefused(int error) {
 // returns its path. Fails with the reason and leaves nothing.
 Result<QByteArray> CopyIntoFolder(const QByteArray& from, const QString& toDir) {
     const auto failed = [&toDir](int error) {
-        return Failure(QStringLiteral("The output file cannot be copied into %1: %2")
+        return Failure(QCoreApplication::translate("FilePlacement",
+                                                   "The output file cannot be copied into %1: %2")
                            .arg(QDir::toNativeSeparators(toDir),
                                 QString::fromLocal8Bit(std::strerror(error))));
     };

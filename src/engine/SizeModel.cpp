@@ -7,6 +7,7 @@
 #include "profiles/CProfileIniReader.h"
 #include "profiles/Profile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -120,8 +121,9 @@ Result<double> FitVideoRate(qint64 targetBytes, double seconds, const ProfileRat
     const double audioBits = rates.audioBitsPerSecond * length;
     if (audioBits > 0.0 && audioBits >= budgetBits) {
         return Failure(
-            QStringLiteral("%1 of sound at %2 alone needs about %3: it cannot fit "
-                           "into %4.")
+            QCoreApplication::translate("SizeModel",
+                                        "%1 of sound at %2 alone needs about %3: it cannot fit "
+                                        "into %4.")
                 .arg(Seconds(length), KilobitsPerSecond(rates.audioBitsPerSecond),
                      FormatFileSize(qint64(audioBits / 8.0) + ContainerOverheadBytes(length)),
                      FormatFileSize(targetBytes)));
@@ -130,9 +132,10 @@ Result<double> FitVideoRate(qint64 targetBytes, double seconds, const ProfileRat
         return 0.0;
     const double video = std::max(budgetBits - audioBits, 0.0) / length;
     if (video < LowestFitVideoRate) {
-        return Failure(QStringLiteral("Fitting %1 into %2 leaves %3 for the picture, below the "
-                                      "%4 that still shows one: shorten the range or choose a "
-                                      "larger size.")
+        return Failure(QCoreApplication::translate(
+                           "SizeModel", "Fitting %1 into %2 leaves %3 for the picture, below the "
+                                        "%4 that still shows one: shorten the range or choose a "
+                                        "larger size.")
                            .arg(Seconds(length), FormatFileSize(targetBytes),
                                 KilobitsPerSecond(video), KilobitsPerSecond(LowestFitVideoRate)));
     }

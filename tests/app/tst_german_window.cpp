@@ -4,6 +4,7 @@
 #include "TestPaths.h"
 #include "app/CFrameDlg.h"
 #include "app/CMorvaneApp.h"
+#include "app/CMorvaneDlg.h"
 #include "app/ShutdownCountdown.h"
 #include "app/UserPrompts.h"
 #include "controls/CCellListCtrl.h"
@@ -13,11 +14,15 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 class TestGermanWindow : public QObject {
     Q_OBJECT
@@ -65,6 +70,19 @@ void TestGermanWindow::pageSpeaksGerman() {
     auto* outputType = frame.findChild<QComboBox*>();
     QVERIFY(outputType != nullptr);
     QCOMPARE(outputType->itemText(2), QString("Handy: 3GP2-Dateien (3GP2 + AAC)"));
+    auto* page = frame.findChild<CMorvaneDlg*>();
+    QVERIFY(page != nullptr);
+    QCOMPARE(qobject_cast<QLabel*>(page->Control(CMorvaneDlg::IdcDirectoryLabel))->text(),
+             QString("Ausgabeordner:"));
+    QCOMPARE(qobject_cast<QAbstractButton*>(page->Control(CMorvaneDlg::IdcBrowse))->text(),
+             QString("Wählen"));
+    // The batch menu: the controllers' actions and the items added beside them.
+    std::unique_ptr<QMenu> menu(page->CreateBatchMenu());
+    QStringList items;
+    for (const QAction* item : menu->actions())
+        items << item->text();
+    QVERIFY2(items.contains("Nach den laufenden Aufträgen an&halten"), qPrintable(items.join('|')));
+    QVERIFY2(items.contains("Protoko&ll anzeigen"), qPrintable(items.join('|')));
 }
 
 void TestGermanWindow::qtsOwnButtonsSpeakGerman() {
