@@ -20,6 +20,7 @@
 #include <QTemporaryFile>
 #include <QThread>
 
+#include <algorithm>
 #include <optional>
 #include <sys/stat.h>
 
@@ -198,11 +199,18 @@ BatchResult ConversionEngine::StartBatch(JobList& list, const BatchSettings& bat
 
 // Starts jobs in list order while a slot is free. A job whose output the user chose to keep
 // ends at once as skipped; a RealMedia job waits for the exporter, and the jobs after it with it.
+// A job whose file is being checked holds no slot: its check and the next encoder overlap.
 void ConversionEngine::ScheduleJobs() {
     if (!converting)
         return;
+    const auto encoding = [this] {
+        return std::count_if(running.cbegin(), running.cend(), [this](const ConversionJob* job) {
+            const qsizetype row = jobs->IndexOf(job->Id());
+            return row < 0 || !jobs->At(row).checking;
+        });
+    };
     while (!cancelRequested && !stopAfterCurrent && !paused &&
-           running.size() < settings.simultaneousJobs) {
+           encoding() < settings.simultaneousJobs) {
         const qsizetype row = NextWaitingRow();
         if (row < 0)
             break;
@@ -266,6 +274,7 @@ void ConversionEngine::ConvertActiveJob(JobId id) {
     auto* job = new ConversionJob(*jobs, id, jobPlan, workFolder.JobDir(startedJobs++), this);
     running.append(job);
     connect(job, &ConversionJob::Changed, this, &ConversionEngine::JobChanged);
+    connect(job, &ConversionJob::EncodingDone, this, &ConversionEngine::ScheduleJobs);
     // Only for a listener: every chunk would be copied otherwise.
     if (isSignalConnected(QMetaMethod::fromSignal(&ConversionEngine::EncoderOutput)))
         connect(job, &ConversionJob::EncoderOutput, this, &ConversionEngine::EncoderOutput);

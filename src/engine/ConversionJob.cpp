@@ -114,6 +114,8 @@ void ConversionJob::SetStatus(JobStatus status) {
     job.status = status;
     if (status != JobStatus::FirstPass)
         job.secondsLeft = -1.0;
+    if (HasEnded(status))
+        job.checking = false; // a later batch's run of the row holds its slot again
     Store(job);
 }
 
@@ -245,10 +247,21 @@ void ConversionJob::OnPassEnded() {
     }
     if (pass > 1)
         DeleteFile(PassOutputPath(pass - 1));
-    if (pass < templates.size())
+    if (pass < templates.size()) {
         StartPass(pass + 1);
-    else
-        FinishOutput();
+        return;
+    }
+    SetChecking(true);
+    FinishOutput();
+}
+
+// While the finished file is checked no encoder runs: the engine may start the next job's.
+void ConversionJob::SetChecking(bool checking) {
+    Job job = Record();
+    job.checking = checking;
+    Store(job);
+    if (checking)
+        emit EncodingDone(id);
 }
 
 void ConversionJob::Cancel() {
@@ -450,6 +463,7 @@ double ConversionJob::RangeSeconds() const {
 
 void ConversionJob::EncodeAgainAtLowerRate(const QString& problem, double factor) {
     rateFactor = factor;
+    SetChecking(false);
     AppendToLog(
         QStringLiteral("RETRY:   source          =   %1.\n"
                        "         reason          =   %2\n"

@@ -97,6 +97,8 @@ public:
 signals:
     void Changed(JobId id);
     void Ended(JobId id, JobStatus status);
+    // The last pass ended well; the check that follows runs no encoder (Job::checking).
+    void EncodingDone(JobId id);
     // What the encoder printed, as it came (emitted only while something listens).
     void EncoderOutput(JobId id, const QByteArray& chunk);
 
@@ -111,6 +113,7 @@ private:
     void ParseChunk(QByteArrayView chunk);
     void CancelJob();
     void FailJob(const CommandLine& command, const QString& reason);
+    void SetChecking(bool checking);
     void FinishOutput();
     void EncodeAgainAtLowerRate(const QString& problem, double factor);
     Result<void> PlanFit(const Profile& profile);

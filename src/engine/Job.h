@@ -65,6 +65,9 @@ struct Job {
     int ownProfile = -1;
     // The source was gone when the remembered list was read back.
     bool sourceMissing = false;
+    // Its encoders are done and its file is being checked: it holds no encoder slot, so the
+    // next job's encoder may start beside the check (not stored).
+    bool checking = false;
 
     // A new job for a source file whose playing time is clipLength seconds.
     static Job FromPath(const QString& path, double clipLength);

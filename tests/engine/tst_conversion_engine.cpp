@@ -722,7 +722,8 @@ void TestConversionEngine::jobsSideBySide() {
         int runningNow = 0;
         for (int row = 0; row < jobs.Count(); ++row) {
             const JobStatus status = jobs.At(row).status;
-            runningNow += IsRunning(status) ? 1 : 0;
+            // A job whose file is being checked runs no encoder.
+            runningNow += IsRunning(status) && !jobs.At(row).checking ? 1 : 0;
             if (status == JobStatus::FirstPass && !started.contains(row))
                 started.append(row);
         }
