@@ -52,10 +52,13 @@ void CMorvaneApp::StartUp(const QString& programDir) {
 
 QStringList CMorvaneApp::CommandLineFiles(const QStringList& arguments, const QString& startDir) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Converts video and audio files into 3GP and 3G2 files for phones.\n\n"
-        "Morvane is free software under the GNU General Public License, version 3 or (at your\n"
-        "option) any later version, and comes with no warranty; see help/help.html#licence."));
+    // The guide is named where it is: installed, a relative name would lead nowhere.
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Converts video and audio files into 3GP and 3G2 files for phones.\n\n"
+            "Morvane is free software under the GNU General Public License, version 3 or (at your\n"
+            "option) any later version, and comes with no warranty; see\n%1#licence.")
+            .arg(QDir::toNativeSeparators(AppPaths::DataDir() + QStringLiteral("help/help.html"))));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("files"),

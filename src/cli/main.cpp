@@ -260,24 +260,26 @@ int main(int argc, char* argv[]) {
     AppPaths::SetProgramDir(QCoreApplication::applicationDirPath());
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Converts video and audio files for mobile phones, with the profiles of the desktop "
-        "converter.\n\nA job whose output file already exists keeps that file and writes its "
-        "own under a free name (\"clip (2).3gp\", printed), unless --overwrite or "
-        "--skip-existing says otherwise. A job is finished only when its file has been "
-        "checked to play. With --jobs several files convert side by side, each with its own "
-        "encoder, and every status line ends with its time left.\n\n"
-        "While it converts: Ctrl+Z pauses the encoders with the program and fg resumes them; "
-        "Ctrl+C stops at once (what the running jobs wrote is removed); SIGUSR1 (kill -USR1 "
-        "<pid>) lets the running jobs finish and starts no other.\n\n"
-        "A pass whose encoder makes no progress (no output, no growth of its file) for "
-        "--stall-timeout seconds is stopped and its job fails.\n\n"
-        "Exit codes: 0 every job finished (or was skipped), 1 a job failed "
-        "or a file could not be opened, 2 wrong usage, 3 the standard output could not be "
-        "written (a reader that went away, a full disk; the batch went on), 130 stopped with "
-        "Ctrl+C, SIGUSR1 or a closed terminal.\n\n"
-        "Morvane is free software under the GNU General Public License, version 3 or (at your "
-        "option) any later version, and comes with no warranty; see help/help.html#licence."));
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Converts video and audio files for mobile phones, with the profiles of the desktop "
+            "converter.\n\nA job whose output file already exists keeps that file and writes its "
+            "own under a free name (\"clip (2).3gp\", printed), unless --overwrite or "
+            "--skip-existing says otherwise. A job is finished only when its file has been "
+            "checked to play. With --jobs several files convert side by side, each with its own "
+            "encoder, and every status line ends with its time left.\n\n"
+            "While it converts: Ctrl+Z pauses the encoders with the program and fg resumes them; "
+            "Ctrl+C stops at once (what the running jobs wrote is removed); SIGUSR1 (kill -USR1 "
+            "<pid>) lets the running jobs finish and starts no other.\n\n"
+            "A pass whose encoder makes no progress (no output, no growth of its file) for "
+            "--stall-timeout seconds is stopped and its job fails.\n\n"
+            "Exit codes: 0 every job finished (or was skipped), 1 a job failed "
+            "or a file could not be opened, 2 wrong usage, 3 the standard output could not be "
+            "written (a reader that went away, a full disk; the batch went on), 130 stopped with "
+            "Ctrl+C, SIGUSR1 or a closed terminal.\n\n"
+            "Morvane is free software under the GNU General Public License, version 3 or (at your "
+            "option) any later version, and comes with no warranty; see %1#licence.")
+            .arg(QDir::toNativeSeparators(AppPaths::DataDir() + QStringLiteral("help/help.html"))));
     parser.addHelpOption();
     const QCommandLineOption typeOption(
         {QStringLiteral("t"), QStringLiteral("type")},
